@@ -1,0 +1,16 @@
+# Every outside library the tree uses, as imported or interface targets.
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(CURL REQUIRED)
+find_package(pugixml REQUIRED)
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+add_library(minizip::minizip ALIAS PkgConfig::MINIZIP)
+
+# wxWidgets base and net: the launcher's core links nothing of the GUI toolkit.
+find_package(wxWidgets REQUIRED COMPONENTS net base)
+add_library(wx_base INTERFACE)
+target_include_directories(wx_base SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(wx_base INTERFACE ${wxWidgets_DEFINITIONS})
+target_compile_options(wx_base INTERFACE ${wxWidgets_CXX_FLAGS})
+target_link_libraries(wx_base INTERFACE ${wxWidgets_LIBRARIES})

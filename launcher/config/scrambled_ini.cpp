@@ -1,0 +1,41 @@
+#include "launcher/config/scrambled_ini.h"
+
+#include "launcher/config/program_files.h"
+#include "launcher/config/scrambled_file.h"
+#include "launcher/globals.h"
+#include "system/profile.h"
+
+namespace {
+
+constexpr size_t kSectionBufferChars = 255;
+
+std::wstring CopyName(const wchar_t* iniName) {
+    return std::wstring(iniName) + L".tmp";
+}
+
+// A missing file has no section either.
+bool HasSection(const std::wstring& path) {
+    const auto names = platform::ReadProfileSectionNames(path, kSectionBufferChars);
+    return !names.empty() && !names.front().empty();
+}
+
+} // namespace
+
+IniToRead PrepareIniToRead(const wchar_t* iniName, LeftoverCopy leftover) {
+    const std::wstring iniPath = ProgramFile(iniName);
+    const std::wstring copyName = CopyName(iniName);
+    const std::wstring copyPath = ProgramFile(copyName.c_str());
+    if (leftover == LeftoverCopy::Keep && !IsExistingFile(iniPath))
+        return {iniPath, false};
+    RemoveFileIfPresent(copyPath);
+    if (HasSection(iniPath))
+        return {iniPath, false};
+    if (DecodeScrambledFile(iniName, ScrambleKey.wc_str(), copyName.c_str()) &&
+        IsExistingFile(copyPath))
+        return {copyPath, true};
+    return {iniPath, false};
+}
+
+void RemoveIniCopy(const wchar_t* iniName) {
+    RemoveFileIfPresent(ProgramFile(CopyName(iniName).c_str()));
+}

@@ -1,0 +1,153 @@
+// The main window's message handling.
+#include <atomic>
+
+#include "launcher/launcher.h"
+#include "launcher/log.h"
+#include "launcher/ui/server_list_wnd.h"
+#include "launcher/ui/update_wnd.h"
+#include "launcher/ui/web_panels.h"
+#include "system/display.h"
+
+using namespace DuiLib;
+
+namespace {
+
+constexpr int DepthChangeAttempts = 3;
+
+// Moves a child window to its offset from the frame's top-left corner.
+void PlaceChild(CWindowWnd* child, const RECT& frame, const LayoutOffset& offset, UINT flags) {
+    if (child != nullptr)
+        SetWindowPos(child->GetHWND(), nullptr, frame.left + offset.x, frame.top + offset.y, -1,
+                     -1, flags);
+}
+
+void ShowZoomButtons(CPaintManagerUI& manager, bool zoomed) {
+    if (CControlUI* maxButton = manager.FindControl(L"maxbtn"))
+        maxButton->SetVisible(!zoomed);
+    if (CControlUI* restoreButton = manager.FindControl(L"restorebtn"))
+        restoreButton->SetVisible(zoomed);
+}
+
+} // namespace
+
+// The display keeps its depth when it cannot be switched; that is said once per run, not at
+// every repaint.
+bool LauncherFrameWnd::ForceColorDepth32() {
+    static std::atomic<bool> reported{false};
+    platform::DisplayMode mode = platform::CurrentDisplayMode();
+    if (mode.bitsPerPixel == 32)
+        return true;
+    mode.bitsPerPixel = 32;
+    for (int attempt = 0; attempt < DepthChangeAttempts; ++attempt) {
+        if (platform::ChangeDisplayMode(mode))
+            return true;
+    }
+    if (!reported.exchange(true))
+        LOG_ERROR(L"%s(%d): can not switch the display to 32-bit colour, it keeps %d bits",
+                  platform::CurrentDisplayMode().bitsPerPixel);
+    return true;
+}
+
+LRESULT LauncherFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    const auto defaultHandling = [&]() -> LRESULT {
+        LRESULT result = 0;
+        if (PaintManager.MessageHandler(uMsg, wParam, lParam, result))
+            return result;
+        return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+    };
+
+    switch (uMsg) {
+    case WM_CREATE:
+        return OnCreate();
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return defaultHandling();
+    case WM_MOVE: {
+        RECT frame;
+        GetWindowRect(m_hWnd, &frame);
+        PlaceChild(NewsWnd, frame, LayoutTable[LayoutNews],
+                   SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+        PlaceChild(News2Wnd, frame, LayoutTable[LayoutNews2],
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        PlaceChild(TopWnd, frame, LayoutTable[LayoutTop],
+                   SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+        PlaceChild(ServerListWnd, frame, LayoutTable[LayoutServerList],
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        PlaceChild(UpdateWnd.load(), frame, LayoutTable[LayoutUpdate],
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_SIZE: {
+        const SIZE corner = PaintManager.GetRoundCorner();
+        if (!IsIconic(m_hWnd) && (corner.cx != 0 || corner.cy != 0)) {
+            CDuiRect rc;
+            GetWindowRect(m_hWnd, &rc);
+            rc.Offset(-rc.left, -rc.top);
+            rc.right++;
+            rc.bottom++;
+            SetWindowRoundRegion(m_hWnd, rc, corner);
+        }
+        return defaultHandling();
+    }
+    case WM_MOUSEACTIVATE: {
+        const LRESULT result = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+        if (ServerListWnd != nullptr)
+            ServerListWnd->CloseDropDown();
+        return result;
+    }
+    case WM_GETMINMAXINFO: {
+        CDuiRect work = GetMonitorWorkArea(m_hWnd);
+        work.Offset(-work.left, -work.top);
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        if (info != nullptr) {
+            info->ptMaxPosition = {work.left, work.top};
+            info->ptMaxSize = {work.GetWidth(), work.GetHeight()};
+        }
+        return defaultHandling();
+    }
+    case WM_NCCALCSIZE:
+        return 0;
+    case WM_NCHITTEST: {
+        POINT pt{SignedLowWord(lParam), SignedHighWord(lParam)};
+        ScreenToClient(m_hWnd, &pt);
+        RECT client;
+        GetClientRect(m_hWnd, &client);
+        const RECT caption = PaintManager.GetCaptionRect();
+        if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right &&
+            pt.y >= caption.top && pt.y < caption.bottom) {
+            CControlUI* control = PaintManager.FindControl(pt);
+            if (control != nullptr) {
+                const std::wstring className = control->GetClass();
+                if (className != L"ButtonUI" && className != L"OptionUI" && className != L"TextUI")
+                    return HTCAPTION;
+            }
+        }
+        return HTCLIENT;
+    }
+    case WM_NCPAINT:
+        ForceColorDepth32();
+        return 0;
+    case WM_NCACTIVATE:
+        if (IsIconic(m_hWnd))
+            return defaultHandling();
+        return wParam == 0 ? 1 : 0;
+    case WM_SYSCOMMAND: {
+        if (wParam == SC_CLOSE) {
+            PostQuitMessage(0);
+            return 0;
+        }
+        if (wParam == SC_MAXIMIZE_FROM_CAPTION)
+            return 0;
+        if (wParam == SC_RESTORE)
+            ForceColorDepth32();
+        const bool wasZoomed = IsZoomed(m_hWnd);
+        const LRESULT result = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+        const bool zoomed = IsZoomed(m_hWnd);
+        if (zoomed != wasZoomed)
+            ShowZoomButtons(PaintManager, zoomed);
+        return result;
+    }
+    default:
+        return defaultHandling();
+    }
+}

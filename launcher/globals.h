@@ -1,0 +1,32 @@
+#pragma once
+// Process-wide values shared by the UI thread, the workers and the live-update callbacks.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include <wx/string.h>
+
+#include "duilib/std_string.h"
+
+class LauncherFrameWnd;
+class MiniDumper;
+
+// The one main window; null before it is constructed and after it is destroyed.
+extern std::atomic<LauncherFrameWnd*> TheLauncherFrame;
+
+// The key scrambled configuration files are decoded with.
+extern const wxString ScrambleKey;
+
+// Start of the update worker's second time limit.
+extern std::atomic<uint32_t> ConnectTick;
+
+// The chosen server; a server counts as chosen only when all four are non-empty. Read and
+// written under SelectedServerMutex when off the UI thread.
+extern DuiLib::CStdString SelectedServerAddr;
+extern DuiLib::CStdString SelectedServerPort;
+extern DuiLib::CStdString SelectedServerChargeIp;
+extern DuiLib::CStdString SelectedServerSid;
+extern std::mutex SelectedServerMutex;
+
+// The registered crash filter, null until WinMain registers one.
+extern std::atomic<MiniDumper*> RegisteredDumper;

@@ -1,0 +1,33 @@
+#pragma once
+// The log convention: "run.log" through the wxWidgets logging facility. A record is the format
+// "%s(%d): ..." filled with the source file and line, then the record's own arguments; it is
+// made only while the main window's log target is set. Records made on any thread reach the
+// file.
+#include <wx/log.h>
+#include <wx/string.h>
+
+// True while the main window holds an open log target.
+bool IsLogOpen();
+
+// Hands a finished text to the open log target (thread-safe). Nothing when the log is closed
+// or the level is disabled.
+void WriteLogRecord(wxLogLevel level, const char* file, int line, const char* function,
+                    const wxString& text);
+
+template <typename... Args>
+void LogRecord(wxLogLevel level, const char* file, int line, const char* function,
+               const wxString& format, const Args&... args) {
+    if (!IsLogOpen() || !wxLog::IsLevelEnabled(level, wxLOG_COMPONENT))
+        return;
+    WriteLogRecord(level, file, line, function,
+                   wxString::Format(format, wxString::FromUTF8(file), line, args...));
+}
+
+#define LOG_ERROR(format, ...)                                                                 \
+    LogRecord(wxLOG_Error, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
+#define LOG_MESSAGE(format, ...)                                                               \
+    LogRecord(wxLOG_Message, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
+
+class LauncherFrameWnd;
+// Detaches the frame's target from the facility, then deletes it (exit).
+void ReleaseLogTarget(LauncherFrameWnd& frame);

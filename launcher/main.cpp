@@ -1,0 +1,7 @@
+#include "launcher/winmain.h"
+#include "system/path.h"
+
+int main() {
+    const std::wstring programDirectory = platform::ExecutableDirectory();
+    return WinMain(programDirectory.c_str(), nullptr, "", 0);
+}

@@ -1,0 +1,58 @@
+#include "launcher/mythread.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include <wx/debug.h>
+
+#include "launcher/minidumper.h"
+
+namespace {
+std::mutex workersMutex;
+std::condition_variable workersGone;
+int workersAlive = 0;
+std::atomic<bool> stopRequested{false};
+} // namespace
+
+MyThread::MyThread(void* param, ThreadFunction fun)
+    : wxThread(wxTHREAD_DETACHED), param(param), fun(fun) {
+    wxASSERT(param);
+    wxASSERT(fun);
+    std::lock_guard<std::mutex> lock(workersMutex);
+    ++workersAlive;
+}
+
+// Runs on the worker itself after OnExit (detached), or on the creator when Create/Run failed.
+MyThread::~MyThread() {
+    std::lock_guard<std::mutex> lock(workersMutex);
+    --workersAlive;
+    workersGone.notify_all();
+}
+
+wxThread::ExitCode MyThread::Entry() {
+    // Its own signal stack, so even a stack overflow here reaches the crash filter.
+    PrepareCrashStack();
+    if (fun)
+        fun(param);
+    return param;
+}
+
+void MyThread::OnExit() {}
+
+bool WorkersShouldStop() {
+    return stopRequested.load();
+}
+
+bool StopWorkersAndWait(unsigned timeoutMs) {
+    stopRequested = true;
+    std::unique_lock<std::mutex> lock(workersMutex);
+    return workersGone.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [] { return workersAlive == 0; });
+}
+
+int RunningWorkers() {
+    std::lock_guard<std::mutex> lock(workersMutex);
+    return workersAlive;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// A detached worker thread that runs one plain function with one pointer argument, then deletes
+// itself. At shut-down the launcher asks the workers to stop and waits for them, so no worker
+// outlives the main window.
+#include <wx/thread.h>
+
+class MyThread : public wxThread {
+public:
+    using ThreadFunction = void (*)(void*);
+
+    MyThread(void* param, ThreadFunction fun);
+    ~MyThread() override;
+
+protected:
+    ExitCode Entry() override;
+    void OnExit() override;
+
+private:
+    void* param;
+    ThreadFunction fun;
+};
+
+// Polled by worker loops: true once shut-down has begun.
+bool WorkersShouldStop();
+// Sets the stop flag and waits up to timeoutMs for every MyThread object to be gone; false
+// when some were still running.
+bool StopWorkersAndWait(unsigned timeoutMs);
+// Number of MyThread objects alive.
+int RunningWorkers();

@@ -1,0 +1,120 @@
+#include "launcher/update/index_file.h"
+
+#include <algorithm>
+
+#include "launcher/update/merge_file.h"
+
+namespace {
+
+uint16_t Get16(const uint8_t* in) {
+    return static_cast<uint16_t>(in[0] | in[1] << 8);
+}
+
+uint32_t Get32(const uint8_t* in) {
+    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+           static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
+}
+
+void Put16(uint16_t value, uint8_t* out) {
+    out[0] = static_cast<uint8_t>(value);
+    out[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void Put32(uint32_t value, uint8_t* out) {
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// Entries are read a slice at a time so the loader's scratch memory stays small.
+constexpr size_t kEntriesPerRead = 16384;
+
+// Reads every whole entry after the header: reserve(count) first, then decode(bytes, position)
+// for each entry in file order.
+// The count comes from the real file length, so nothing is allocated or read beyond it. An
+// index of 4 GiB or more is refused: its entries could not be counted in 32 bits.
+template <typename Reserve, typename Decode>
+bool ReadEntries(const wxString& path, uint64_t entrySize, Reserve&& reserve, Decode&& decode) {
+    MergeFile file;
+    if (!file.Open(path, false))
+        return false;
+    const auto length = file.Length();
+    if (!length || *length < kIndexHeaderSize || *length > UINT32_MAX)
+        return false;
+    uint8_t header[kIndexHeaderSize];
+    if (!file.ReadAt(header, sizeof header, 0))
+        return false;
+    const uint64_t count = (*length - kIndexHeaderSize) / entrySize;
+    reserve(static_cast<size_t>(count));
+    std::vector<uint8_t> slice(std::min<uint64_t>(count, kEntriesPerRead) * entrySize);
+    for (uint64_t first = 0; first < count; first += kEntriesPerRead) {
+        const uint64_t n = std::min<uint64_t>(count - first, kEntriesPerRead);
+        const uint64_t position = kIndexHeaderSize + first * entrySize;
+        if (!file.ReadAt(slice.data(), n * entrySize, position))
+            return false; // the file shrank since its length was taken
+        for (uint64_t i = 0; i < n; ++i)
+            decode(slice.data() + i * entrySize, position + i * entrySize);
+    }
+    return true;
+}
+
+} // namespace
+
+void EncodeIndexEntry(const IndexEntry& entry, uint8_t* out) {
+    Put32(entry.offset, out);
+    Put32(entry.size, out + 4);
+    Put16(entry.attr1, out + 8);
+    Put16(entry.attr2, out + 10);
+    Put32(entry.attr3, out + 12);
+    Put32(entry.attr4, out + 16);
+}
+
+IndexEntry DecodeIndexEntry(const uint8_t* in) {
+    return IndexEntry{Get32(in),      Get32(in + 4),  Get16(in + 8),
+                      Get16(in + 10), Get32(in + 12), Get32(in + 16)};
+}
+
+bool TrackedIndex::LoadForDataFile() {
+    return LoadFrom(name_ + ".i");
+}
+
+bool TrackedIndex::Load() {
+    return LoadFrom(name_);
+}
+
+bool TrackedIndex::LoadFrom(const wxString& path) {
+    entries_.clear();
+    const bool loaded = ReadEntries(
+        path, kIndexEntrySize, [&](size_t count) { entries_.reserve(count); },
+        [&](const uint8_t* in, uint64_t at) {
+            entries_.push_back(TrackedIndexEntry{DecodeIndexEntry(in), at});
+        });
+    if (!loaded)
+        entries_ = {};
+    return loaded;
+}
+
+bool PlainIndex::LoadForDataFile() {
+    return LoadFrom(name_ + ".i");
+}
+
+bool PlainIndex::Load() {
+    return LoadFrom(name_);
+}
+
+bool PlainIndex::LoadFrom(const wxString& path) {
+    entries_.clear();
+    const bool loaded = ReadEntries(
+        path, kPatchIndexEntrySize, [&](size_t count) { entries_.reserve(count); },
+        [&](const uint8_t* in, uint64_t) {
+            entries_.push_back(PatchIndexEntry{DecodeIndexEntry(in), Get32(in + 20)});
+        });
+    if (!loaded)
+        entries_ = {};
+    return loaded;
+}
+
+bool LoadIndexPair(PlainIndex* plain, TrackedIndex* tracked) {
+    if (plain == nullptr || tracked == nullptr)
+        return false;
+    return tracked->LoadForDataFile() && plain->LoadForDataFile();
+}

@@ -1,0 +1,93 @@
+#include "launcher/winmain.h"
+
+#include <curl/curl.h>
+
+#include "duilib/backend.h"
+#include "duilib/duilib.h"
+#include "launcher/config/web_ini_setting.h"
+#include "launcher/globals.h"
+#include "launcher/launcher.h"
+#include "launcher/log.h"
+#include "launcher/minidumper.h"
+#include "launcher/mythread.h"
+#include "system/modules.h"
+
+using namespace DuiLib;
+
+namespace {
+
+constexpr int MainWindowWidth = 800;
+constexpr int MainWindowHeight = 572;
+constexpr int LogoLeft = 290;
+constexpr int LogoTop = 10;
+// Workers get this long to notice the stop flag before the frame is released.
+constexpr unsigned WorkerStopTimeoutMs = 1500;
+
+bool CreateMainWindow(LauncherFrameWnd& frame) {
+    const WebIniSetting setting = ReadWebIniSetting();
+    const wxString title = setting.present ? setting.title : wxString(DefaultAppTitle);
+    const HWND hwnd = frame.Create(nullptr, title.wc_str(), WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0,
+                                   0, 0, MainWindowWidth, MainWindowHeight);
+    if (setting.present)
+        DeleteWebIniCopy();
+    if (hwnd == nullptr || frame.PaintManager.GetRoot() == nullptr)
+        return false;
+    if (setting.present && frame.LogoCtrl != nullptr) {
+        frame.LogoCtrl->SetBkImage(setting.logo.wc_str());
+        frame.LogoCtrl->SetPos({LogoLeft, LogoTop, LogoLeft + setting.logoWidth,
+                                LogoTop + setting.logoHeight});
+    }
+    return true;
+}
+
+// After the loop: stop the workers, then release the children, the log and the frame once.
+void ReleaseFrame() {
+    LauncherFrameWnd* frame = TheLauncherFrame.load();
+    if (frame == nullptr)
+        return;
+    if (!StopWorkersAndWait(WorkerStopTimeoutMs)) {
+        // A worker still runs and may touch the frame: keep it alive; the process ends now.
+        LOG_ERROR(L"%s(%d): %d worker threads did not stop, leaving the main window alive",
+                  RunningWorkers());
+        return;
+    }
+    frame->ReleaseChildren();
+    if (IsWindow(frame->GetHWND()))
+        DestroyWindow(frame->GetHWND());
+    TheLauncherFrame = nullptr;
+    delete frame;
+}
+
+} // namespace
+
+int WinMain(LPCTSTR instance, void*, const char*, int) {
+    // The dumper stays registered, and alive, until the process ends.
+    if (RegisteredDumper.load() == nullptr) {
+        auto* dumper = new MiniDumper;
+        InstallCrashFilter();
+        dumper->silent = 1;
+        RegisteredDumper = dumper;
+    }
+
+    InitBackend();
+    CPaintManagerUI::SetInstance(instance);
+    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
+    CPaintManagerUI::SetResourceZip(L"bt.dat");
+    platform::SetModuleDirectory(CPaintManagerUI::GetInstancePath().GetData());
+
+    auto* frame = new LauncherFrameWnd();
+    TheLauncherFrame = frame;
+
+    if (!CreateMainWindow(*frame)) {
+        ReleaseFrame();
+        return 0;
+    }
+    frame->CenterWindow();
+    curl_global_init(CURL_GLOBAL_ALL);
+
+    CPaintManagerUI::MessageLoop();
+
+    ReleaseFrame();
+    curl_global_cleanup();
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Directories below a base, reached without following symbolic links, so an entry can never
+// be written through a link that an earlier entry or someone else placed there.
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+class ZipDirectories {
+public:
+    ZipDirectories() = default;
+    ~ZipDirectories();
+    ZipDirectories(const ZipDirectories&) = delete;
+    ZipDirectories& operator=(const ZipDirectories&) = delete;
+
+    // Sets the base directory (trusted: links in it are followed); it is created on first use.
+    void SetBase(std::filesystem::path base);
+
+    // Opens the directory made of `components` below the base, creating missing levels.
+    // Returns a descriptor owned by this object and valid until the next call, or -1 when a
+    // level cannot be created or is not a real directory (a symbolic link included).
+    int Open(std::span<const std::string> components);
+
+private:
+    void CloseAll();
+
+    std::filesystem::path base_;
+    int baseFd_ = -1;
+    // The last directory opened: consecutive entries usually share it.
+    std::vector<std::string> lastPath_;
+    int lastFd_ = -1;
+};
+
+// Creates `base` (with its parents) and every level of `relative` below it. `relative` is a
+// name as an archive gives it and is refused when it would leave the base. With an empty base,
+// `relative` is a plain path and is created as it stands. True when every level exists.
+bool CreateDirectoryPath(const std::wstring& base, const std::wstring& relative);

@@ -1,0 +1,193 @@
+#include "launcher/zip/zip_source.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// minizip reads headers a few bytes at a time. Read-ahead windows turn those reads into one
+// pread per window: one window follows the central directory, the other the local headers,
+// so walking entries in order does not make the two evict each other.
+constexpr size_t kWindowSize = 16 * 1024;
+constexpr int kWindows = 2;
+constexpr uint64_t kCentralRecordMin = 46;
+
+struct Window {
+    std::unique_ptr<unsigned char[]> bytes{new unsigned char[kWindowSize]};
+    uint64_t start = 0;
+    size_t length = 0;
+    uint64_t lastUse = 0;
+
+    bool Holds(uint64_t pos) const { return pos >= start && pos < start + length; }
+};
+
+struct SourceFile {
+    int fd = -1;
+    uint64_t fileSize = 0;
+    uint64_t position = 0;
+    Window windows[kWindows];
+    uint64_t uses = 0;
+    bool failed = false;
+};
+
+// Reads up to `size` bytes at `offset`; fewer only at the end of the file or on an error.
+size_t ReadAt(SourceFile& source, unsigned char* out, size_t size, uint64_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t got =
+            pread(source.fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            source.failed = true;
+        if (got <= 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+voidpf ZCALLBACK OpenSource(voidpf, const void* source, int) {
+    // unzOpen2_64 hands us back the source we gave it as its "path".
+    return const_cast<void*>(source);
+}
+
+uLong ZCALLBACK ReadSource(voidpf, voidpf stream, void* buffer, uLong size) {
+    auto& source = *static_cast<SourceFile*>(stream);
+    auto* out = static_cast<unsigned char*>(buffer);
+    size_t done = 0;
+    while (done < size) {
+        const uint64_t pos = source.position;
+        Window* window = nullptr;
+        for (Window& candidate : source.windows) {
+            if (candidate.Holds(pos))
+                window = &candidate;
+        }
+        if (window == nullptr) {
+            if (size - done >= kWindowSize) {
+                const size_t got = ReadAt(source, out + done, size - done, pos);
+                done += got;
+                source.position += got;
+                break;
+            }
+            window = &*std::min_element(
+                std::begin(source.windows), std::end(source.windows),
+                [](const Window& a, const Window& b) { return a.lastUse < b.lastUse; });
+            window->start = pos;
+            window->length = ReadAt(source, window->bytes.get(), kWindowSize, pos);
+            if (window->length == 0)
+                break;
+        }
+        window->lastUse = ++source.uses;
+        const size_t offset = static_cast<size_t>(pos - window->start);
+        const size_t n = std::min<size_t>(size - done, window->length - offset);
+        std::memcpy(out + done, window->bytes.get() + offset, n);
+        done += n;
+        source.position += n;
+    }
+    return static_cast<uLong>(done);
+}
+
+uLong ZCALLBACK WriteSource(voidpf, voidpf, const void*, uLong) {
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK TellSource(voidpf, voidpf stream) {
+    return static_cast<SourceFile*>(stream)->position;
+}
+
+long ZCALLBACK SeekSource(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto& source = *static_cast<SourceFile*>(stream);
+    switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET:
+        source.position = offset;
+        return 0;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+        source.position += offset;
+        return 0;
+    case ZLIB_FILEFUNC_SEEK_END:
+        source.position = source.fileSize + offset;
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+int ZCALLBACK CloseSource(voidpf, voidpf stream) {
+    auto* source = static_cast<SourceFile*>(stream);
+    const int result = close(source->fd);
+    delete source;
+    return result;
+}
+
+int ZCALLBACK SourceError(voidpf, voidpf stream) {
+    return static_cast<SourceFile*>(stream)->failed ? 1 : 0;
+}
+
+// minizip takes an end record at offset 0 for "not found", so an archive without entries,
+// which is nothing but that record, is recognised here.
+bool IsEmptyArchive(int fd, uint64_t size) {
+    constexpr size_t kEndRecord = 22;
+    if (size < kEndRecord || size > kEndRecord + 0xFFFF)
+        return false;
+    unsigned char record[kEndRecord];
+    if (pread(fd, record, kEndRecord, 0) != static_cast<ssize_t>(kEndRecord))
+        return false;
+    static constexpr unsigned char kExpected[20] = {'P', 'K', 5, 6};
+    return std::memcmp(record, kExpected, sizeof kExpected) == 0 &&
+           record[20] + (record[21] << 8) == static_cast<int>(size - kEndRecord);
+}
+
+} // namespace
+
+ZipSource OpenZipSource(const std::filesystem::path& path) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return {};
+    }
+    if (IsEmptyArchive(fd, static_cast<uint64_t>(info.st_size))) {
+        close(fd);
+        return {.opened = true, .archive = nullptr};
+    }
+    auto* source = new SourceFile;
+    source->fd = fd;
+    source->fileSize = static_cast<uint64_t>(info.st_size);
+
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = OpenSource;
+    functions.zread_file = ReadSource;
+    functions.zwrite_file = WriteSource;
+    functions.ztell64_file = TellSource;
+    functions.zseek64_file = SeekSource;
+    functions.zclose_file = CloseSource;
+    functions.zerror_file = SourceError;
+    // From here minizip owns the source: it closes it itself when the archive is refused.
+    unzFile archive = unzOpen2_64(source, &functions);
+    if (archive == nullptr)
+        return {};
+
+    // Every entry needs a central record of at least 46 bytes: a larger count is a lie that
+    // would only make callers walk a directory that is not there.
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK || global.number_entry > INT32_MAX - 1 ||
+        global.number_entry * kCentralRecordMin > static_cast<uint64_t>(info.st_size)) {
+        unzClose(archive);
+        return {};
+    }
+    return {.opened = true,
+            .archive = archive,
+            .fd = fd,
+            .size = static_cast<uint64_t>(info.st_size),
+            .entryCount = static_cast<int32_t>(global.number_entry)};
+}

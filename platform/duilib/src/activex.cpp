@@ -1,0 +1,53 @@
+#include "backend.h"
+#include "control_tree.h"
+#include "duilib/controls.h"
+#include "duilib/paint_manager.h"
+#include "duilib/window.h"
+
+namespace DuiLib {
+
+namespace {
+
+EmbeddedBrowser* AsEmbedded(IWebBrowser* browser) {
+    return static_cast<EmbeddedBrowser*>(browser);
+}
+
+} // namespace
+
+CActiveXUI::~CActiveXUI() {
+    delete AsEmbedded(browser_);
+}
+
+LPCTSTR CActiveXUI::GetClass() const {
+    return L"ActiveXUI";
+}
+
+IWebBrowser* CActiveXUI::GetControl() {
+    if (browser_ != nullptr)
+        return browser_;
+    HWND hwnd = manager_ != nullptr ? manager_->GetPaintWindow() : nullptr;
+    WindowBackend* backend = BackendIfStarted();
+    if (hwnd == nullptr || backend == nullptr || !IsWindow(hwnd))
+        return nullptr;
+    std::unique_ptr<EmbeddedBrowser> browser = backend->CreateBrowser(hwnd);
+    if (!browser)
+        return nullptr;
+    browser->SetBounds(pos_);
+    browser->SetVisible(detail::VisibleInTree(this));
+    browser_ = browser.release();
+    return browser_;
+}
+
+void CActiveXUI::SetPos(RECT rc) {
+    CControlUI::SetPos(rc);
+    if (browser_ != nullptr)
+        AsEmbedded(browser_)->SetBounds(rc);
+}
+
+void CActiveXUI::SetVisible(bool visible) {
+    CControlUI::SetVisible(visible);
+    if (browser_ != nullptr)
+        AsEmbedded(browser_)->SetVisible(visible);
+}
+
+} // namespace DuiLib

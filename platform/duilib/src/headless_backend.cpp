@@ -1,0 +1,119 @@
+#include "headless_backend.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "system/display.h"
+#include "termination_signals.h"
+
+namespace DuiLib::detail {
+
+namespace {
+
+constexpr platform::DisplayMode kDefaultScreen{1024, 768, 32};
+
+bool TakeNumber(std::string_view& text, int& value) {
+    const size_t end = text.find('x');
+    const std::string_view digits = text.substr(0, end);
+    if (digits.empty() || digits.size() > 6)
+        return false;
+    value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    // An "x" must be followed by another number.
+    return value > 0 && (end == std::string_view::npos || !text.empty());
+}
+
+// "WxH" or "WxHxBITS"; anything else gives the default screen.
+platform::DisplayMode ScreenFromEnvironment() {
+    const char* value = std::getenv("LAUNCHER_SCREEN");
+    if (value == nullptr)
+        return kDefaultScreen;
+    std::string_view text(value);
+    platform::DisplayMode mode = kDefaultScreen;
+    if (!TakeNumber(text, mode.width) || !TakeNumber(text, mode.height))
+        return kDefaultScreen;
+    if (!text.empty() && (!TakeNumber(text, mode.bitsPerPixel) || !text.empty()))
+        return kDefaultScreen;
+    return mode;
+}
+
+class HeadlessBrowser final : public EmbeddedBrowser {
+public:
+    HeadlessBrowser(HeadlessBackend& backend, HWND hwnd) : backend_(backend), hwnd_(hwnd) {}
+    void put_Silent(bool silent) override { backend_.browsers[hwnd_].silent = silent; }
+    bool Navigate(LPCTSTR url) override {
+        backend_.browsers[hwnd_].navigations.push_back(url != nullptr ? url : L"");
+        return true;
+    }
+    void SetBounds(const RECT&) override {}
+    void SetVisible(bool) override {}
+
+private:
+    HeadlessBackend& backend_;  // backends live as long as the process
+    HWND hwnd_;
+};
+
+} // namespace
+
+void HeadlessBackend::Start() {
+    platform::SetDisplayProvider(platform::DisplayProvider{
+        [] { return ScreenFromEnvironment(); },
+        [](const platform::DisplayMode&) { return false; },
+    });
+    InstallTerminationHandlers();
+}
+
+void HeadlessBackend::WaitForWork(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(wakeMutex_);
+    wakeCv_.wait_for(lock, timeout, [this] { return woken_; });
+    woken_ = false;
+}
+
+void HeadlessBackend::Wake() {
+    {
+        std::lock_guard lock(wakeMutex_);
+        woken_ = true;
+    }
+    wakeCv_.notify_one();
+}
+
+int HeadlessBackend::MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,
+                                UINT type) {
+    Headless::MessageBoxRecord record{owner, text, caption, type};
+    messageBoxes.push_back(record);
+    if (messageBoxHandler)
+        return messageBoxHandler(record);
+    return (type & 0xF) == MB_YESNO ? IDYES : IDOK;
+}
+
+std::unique_ptr<EmbeddedBrowser> HeadlessBackend::CreateBrowser(HWND hwnd) {
+    browsers[hwnd];  // a browser that never navigates is still on record
+    return std::make_unique<HeadlessBrowser>(*this, hwnd);
+}
+
+SIZE HeadlessBackend::ScreenSize() {
+    const platform::DisplayMode mode = platform::CurrentDisplayMode();
+    return SIZE{mode.width, mode.height};
+}
+
+RECT HeadlessBackend::WorkArea(HWND /*hwnd*/) {
+    const SIZE screen = ScreenSize();
+    return RECT{0, 0, screen.cx, screen.cy};
+}
+
+std::unique_ptr<WindowBackend> MakeHeadlessBackend() {
+    return std::make_unique<HeadlessBackend>();
+}
+
+HeadlessBackend* ActiveHeadless() {
+    WindowBackend& backend = Backend();
+    return backend.Kind() == BackendKind::Headless ? static_cast<HeadlessBackend*>(&backend)
+                                                   : nullptr;
+}
+
+} // namespace DuiLib::detail

@@ -1,0 +1,284 @@
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "attribute_values.h"
+#include "backend.h"
+#include "control_tree.h"
+#include "duilib/controls.h"
+#include "duilib/paint_manager.h"
+
+namespace DuiLib {
+
+namespace {
+
+// The item attributes lists and combos share.
+bool ApplyItemLook(ListItemLook& look, std::wstring_view name, LPCTSTR value) {
+    if (name == L"itemheight") {
+        if (const auto height = detail::ParseInt(value); height && *height > 0)
+            look.itemHeight = *height;
+    } else if (name == L"itemtextcolor") {
+        if (const auto color = detail::ParseColor(value))
+            look.itemTextColor = *color;
+    } else if (name == L"itemhotbkcolor") {
+        if (const auto color = detail::ParseColor(value))
+            look.itemHotBkColor = *color;
+    } else if (name == L"itemselectedbkcolor") {
+        if (const auto color = detail::ParseColor(value))
+            look.itemSelectedBkColor = *color;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// ---- CListLabelElementUI ----
+
+LPCTSTR CListLabelElementUI::GetClass() const {
+    return L"ListLabelElementUI";
+}
+
+bool CListLabelElementUI::IsSelected() const {
+    return selected_;
+}
+
+void CListLabelElementUI::Select(bool selected) {
+    if (auto* list = dynamic_cast<CListUI*>(parent_)) {
+        const int index = list->GetItemIndex(this);
+        if (selected)
+            list->SelectItem(index);
+        else if (list->GetCurSel() == index)
+            list->SelectItem(-1);
+        return;
+    }
+    if (auto* combo = dynamic_cast<CComboUI*>(parent_)) {
+        if (selected)
+            combo->SelectItem(combo->GetItemIndex(this));
+        return;
+    }
+    selected_ = selected;
+    Invalidate();
+}
+
+void CListLabelElementUI::DoEvent(TEventUI& event) {
+    // Event() ran the OnEvent delegates already; getting here means they let the press through.
+    if (event.Type != UIEVENT_BUTTONDOWN || !detail::EnabledInTree(this)) {
+        CLabelUI::DoEvent(event);
+        return;
+    }
+    const std::weak_ptr<char> life = LifeToken();
+    Select(true);
+    if (!life.expired() && manager_ != nullptr)
+        manager_->SendNotify(this, L"itemclick");
+}
+
+void CListLabelElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (name != nullptr && value != nullptr && std::wstring_view(name) == L"selected") {
+        if (const auto selected = detail::ParseBool(value))
+            Select(*selected);
+        return;
+    }
+    CLabelUI::SetAttribute(name, value);
+}
+
+// ---- CListUI ----
+
+LPCTSTR CListUI::GetClass() const {
+    return L"ListUI";
+}
+
+int CListUI::GetCurSel() const {
+    return curSel_;
+}
+
+bool CListUI::SelectItem(int index) {
+    if (index < -1 || index >= GetCount())
+        return false;
+    curSel_ = index;
+    for (int i = 0; i < GetCount(); ++i) {
+        if (auto* item = dynamic_cast<CListLabelElementUI*>(items_[static_cast<size_t>(i)])) {
+            if (item->selected_ != (i == index)) {
+                item->selected_ = i == index;
+                item->Invalidate();
+            }
+        }
+    }
+    return true;
+}
+
+bool CListUI::Add(CControlUI* control) {
+    if (!CContainerUI::Add(control))
+        return false;
+    // An item that arrives selected (from its skin) becomes the list's selection.
+    auto* item = dynamic_cast<CListLabelElementUI*>(control);
+    if (item != nullptr && item->selected_)
+        SelectItem(GetCount() - 1);
+    StackItems();
+    return true;
+}
+
+bool CListUI::Remove(CControlUI* control) {
+    const int index = GetItemIndex(control);
+    if (index < 0)
+        return false;
+    if (index == curSel_)
+        curSel_ = -1;
+    else if (index < curSel_)
+        --curSel_;
+    CContainerUI::Remove(control);
+    StackItems();
+    return true;
+}
+
+void CListUI::RemoveAll() {
+    curSel_ = -1;
+    CContainerUI::RemoveAll();
+}
+
+void CListUI::SetPos(RECT rc) {
+    CControlUI::SetPos(rc);
+    StackItems();
+}
+
+void CListUI::PlaceIn(const RECT& parentArea) {
+    CControlUI::SetPos(PlacedRect(parentArea));
+    StackItems();
+}
+
+void CListUI::StackItems() {
+    int top = pos_.top;
+    for (CControlUI* item : items_) {
+        item->SetPos(RECT{pos_.left, top, pos_.right, top + itemLook_.itemHeight});
+        top += itemLook_.itemHeight;
+    }
+}
+
+const ListItemLook& CListUI::GetItemLook() const {
+    return itemLook_;
+}
+
+void CListUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (name == nullptr || value == nullptr)
+        return;
+    if (ApplyItemLook(itemLook_, name, value))
+        StackItems();
+    else
+        CContainerUI::SetAttribute(name, value);
+}
+
+// ---- CComboUI ----
+
+LPCTSTR CComboUI::GetClass() const {
+    return L"ComboUI";
+}
+
+int CComboUI::GetCurSel() const {
+    return curSel_;
+}
+
+bool CComboUI::SelectItem(int index) {
+    if (index < 0 || index >= GetCount())
+        return false;
+    if (index == curSel_)
+        return true;
+    const int previous = curSel_;
+    curSel_ = index;
+    SyncItemSelection();
+    Invalidate();
+    if (manager_ != nullptr)
+        manager_->SendNotify(this, L"itemselect", static_cast<WPARAM>(index),
+                             static_cast<LPARAM>(previous));
+    return true;
+}
+
+void CComboUI::SyncItemSelection() {
+    for (int i = 0; i < GetCount(); ++i) {
+        if (auto* item = dynamic_cast<CListLabelElementUI*>(items_[static_cast<size_t>(i)]))
+            item->selected_ = i == curSel_;
+    }
+}
+
+void CComboUI::SetDrawSelText(bool draw) {
+    drawSelText_ = draw;
+    Invalidate();
+}
+
+bool CComboUI::GetDrawSelText() const {
+    return drawSelText_;
+}
+
+CStdString CComboUI::GetText() const {
+    if (const CControlUI* item = GetItemAt(curSel_))
+        return item->GetText();
+    return text_;
+}
+
+bool CComboUI::Add(CControlUI* control) {
+    if (!CContainerUI::Add(control))
+        return false;
+    auto* item = dynamic_cast<CListLabelElementUI*>(control);
+    if (item != nullptr && item->selected_) {
+        curSel_ = GetCount() - 1;  // from the skin: no notification while building
+        SyncItemSelection();
+    }
+    return true;
+}
+
+bool CComboUI::Remove(CControlUI* control) {
+    const int index = GetItemIndex(control);
+    if (index < 0)
+        return false;
+    if (index == curSel_)
+        curSel_ = -1;
+    else if (index < curSel_)
+        --curSel_;
+    return CContainerUI::Remove(control);
+}
+
+void CComboUI::RemoveAll() {
+    curSel_ = -1;
+    CContainerUI::RemoveAll();
+}
+
+void CComboUI::SetPos(RECT rc) {
+    CControlUI::SetPos(rc);
+}
+
+void CComboUI::PlaceIn(const RECT& parentArea) {
+    CControlUI::SetPos(PlacedRect(parentArea));
+}
+
+CControlUI* CComboUI::FindControlAt(POINT pt) {
+    return CControlUI::FindControlAt(pt);
+}
+
+void CComboUI::DoEvent(TEventUI& event) {
+    if (event.Type != UIEVENT_BUTTONUP || manager_ == nullptr ||
+        manager_->FindControl(event.ptMouse) != this || !detail::EnabledInTree(this))
+        return;
+    HWND hwnd = manager_->GetPaintWindow();
+    WindowBackend* backend = BackendIfStarted();
+    if (hwnd == nullptr || backend == nullptr)
+        return;
+    std::vector<std::wstring> texts;
+    for (CControlUI* item : items_)
+        texts.push_back(item->GetText().str());
+    const int chosen = backend->ChooseListItem(hwnd, pos_, texts, curSel_);
+    if (chosen >= 0)
+        SelectItem(chosen);
+}
+
+const ListItemLook& CComboUI::GetItemLook() const {
+    return itemLook_;
+}
+
+void CComboUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (name == nullptr || value == nullptr)
+        return;
+    if (!ApplyItemLook(itemLook_, name, value))
+        CContainerUI::SetAttribute(name, value);
+}
+
+} // namespace DuiLib

@@ -1,0 +1,363 @@
+#include "duilib/paint_manager.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+
+#include "backend.h"
+#include "control_tree.h"
+#include "duilib/ui_thread.h"
+#include "duilib/window.h"
+#include "system/ticks.h"
+#include "window_table.h"
+
+namespace DuiLib {
+
+struct CPaintManagerUI::State {
+    HWND hwnd = nullptr;
+    CControlUI* root = nullptr;
+    std::vector<CControlUI*> retiredRoots;  // replaced while their events may still run
+    std::vector<INotifyUI*> notifiers;
+    std::vector<IMessageFilterUI*> preFilters;
+    // Every control by name in registration (document) order; the first one is found.
+    std::unordered_map<std::wstring, std::vector<CControlUI*>> names;
+    SIZE initSize;
+    SIZE roundCorner;
+    RECT caption;
+    uint32_t bkColor = 0;
+    CControlUI* pushed = nullptr;
+    CControlUI* hot = nullptr;
+    POINT lastMouse;
+    bool windowInitSent = false;
+    bool tearingDown = false;
+    // Expires with the manager; posted work and notification loops check it.
+    std::shared_ptr<char> life = std::make_shared<char>();
+};
+
+namespace {
+
+RECT ClientRectOf(HWND hwnd) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    return rc;
+}
+
+template <typename T> bool AddUnique(std::vector<T*>& list, T* item) {
+    if (item == nullptr || std::find(list.begin(), list.end(), item) != list.end())
+        return false;
+    list.push_back(item);
+    return true;
+}
+
+template <typename T> bool RemoveItem(std::vector<T*>& list, T* item) {
+    const auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+
+template <typename T> bool Contains(const std::vector<T*>& list, T* item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+} // namespace
+
+CPaintManagerUI::CPaintManagerUI() : state_(std::make_unique<State>()) {}
+
+CPaintManagerUI::~CPaintManagerUI() {
+    state_->tearingDown = true;
+    state_->life.reset();
+    if (detail::WindowState* window = detail::FindWindow(state_->hwnd)) {
+        if (window->manager == this)
+            window->manager = nullptr;
+    }
+    delete state_->root;
+    state_->root = nullptr;
+    for (CControlUI* root : state_->retiredRoots)
+        delete root;
+}
+
+void CPaintManagerUI::Init(HWND hWnd) {
+    state_->hwnd = hWnd;
+    if (detail::WindowState* window = detail::FindWindow(hWnd))
+        window->manager = this;
+}
+
+HWND CPaintManagerUI::GetPaintWindow() const {
+    return state_->hwnd;
+}
+
+bool CPaintManagerUI::AttachDialog(CControlUI* root) {
+    if (root == nullptr)
+        return false;
+    if (state_->root != nullptr && state_->root != root) {
+        // The old tree may be the one whose event is running right now: free it later.
+        state_->retiredRoots.push_back(state_->root);
+        detail::ForEachControl(state_->root, [this](CControlUI* control) {
+            if (state_->pushed == control)
+                state_->pushed = nullptr;
+            if (state_->hot == control)
+                state_->hot = nullptr;
+        });
+    }
+    state_->names.clear();
+    state_->root = root;
+    state_->windowInitSent = false;
+    root->SetManager(this, nullptr);
+
+    HWND hwnd = state_->hwnd;
+    if (IsWindow(hwnd) && state_->initSize.cx > 0 && state_->initSize.cy > 0)
+        SetWindowPos(hwnd, nullptr, 0, 0, state_->initSize.cx, state_->initSize.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    root->PlaceIn(ClientRectOf(hwnd));
+    Invalidate(ClientRectOf(hwnd));
+
+    // "windowinit" comes on the next turn of the loop, once creation has finished.
+    std::weak_ptr<char> life = state_->life;
+    PostToUiThread([this, life] {
+        if (!life.expired())
+            SendWindowInit();
+    });
+    return true;
+}
+
+void CPaintManagerUI::SendWindowInit() {
+    if (state_->windowInitSent || state_->root == nullptr)
+        return;
+    const detail::WindowState* window = detail::FindWindow(state_->hwnd);
+    if (window == nullptr || window->destroying)
+        return;
+    state_->windowInitSent = true;
+    state_->root->SetPos(state_->root->PlacedRect(ClientRectOf(state_->hwnd)));
+    SendNotify(state_->root, L"windowinit");
+}
+
+CControlUI* CPaintManagerUI::GetRoot() const {
+    return state_->root;
+}
+
+bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
+    return AddUnique(state_->notifiers, notifier);
+}
+
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
+    return RemoveItem(state_->notifiers, notifier);
+}
+
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) {
+    return AddUnique(state_->preFilters, filter);
+}
+
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) {
+    return RemoveItem(state_->preFilters, filter);
+}
+
+CControlUI* CPaintManagerUI::FindControl(LPCTSTR name) const {
+    if (name == nullptr)
+        return nullptr;
+    const auto it = state_->names.find(name);
+    return it == state_->names.end() || it->second.empty() ? nullptr : it->second.front();
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
+    return state_->root != nullptr ? state_->root->FindControlAt(pt) : nullptr;
+}
+
+bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    const std::weak_ptr<char> life = state_->life;
+    const std::vector<IMessageFilterUI*> filters = state_->preFilters;
+    for (IMessageFilterUI* filter : filters) {
+        if (life.expired())
+            return false;
+        if (!Contains(state_->preFilters, filter))
+            continue;  // removed by an earlier filter
+        bool handled = false;
+        const LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
+        if (handled) {
+            lRes = result;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    lRes = 0;
+    const POINT pt{SignedLowWord(lParam), SignedHighWord(lParam)};
+    switch (uMsg) {
+    case WM_PAINT:
+        if (WindowBackend* backend = BackendIfStarted(); backend != nullptr && IsWindow(state_->hwnd))
+            backend->Paint(state_->hwnd, *this);
+        return true;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED && state_->root != nullptr)
+            state_->root->SetPos(state_->root->PlacedRect(ClientRectOf(state_->hwnd)));
+        return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        // A double-click is a second press: our controls give it no meaning of its own.
+        state_->lastMouse = pt;
+        state_->pushed = nullptr;
+        CControlUI* control = FindControl(pt);
+        if (control == nullptr || !detail::EnabledInTree(control))
+            return true;
+        state_->pushed = control;
+        TEventUI event;
+        event.Type = UIEVENT_BUTTONDOWN;
+        event.pSender = control;
+        event.dwTimestamp = platform::GetTickCount();
+        event.ptMouse = pt;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        control->Event(event);
+        return true;
+    }
+    case WM_LBUTTONUP: {
+        state_->lastMouse = pt;
+        CControlUI* control = state_->pushed;
+        state_->pushed = nullptr;
+        if (control == nullptr)
+            return true;
+        TEventUI event;
+        event.Type = UIEVENT_BUTTONUP;
+        event.pSender = control;
+        event.dwTimestamp = platform::GetTickCount();
+        event.ptMouse = pt;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        control->Event(event);
+        return true;
+    }
+    case WM_MOUSEMOVE: {
+        state_->lastMouse = pt;
+        CControlUI* control = FindControl(pt);
+        TEventUI event;
+        event.dwTimestamp = platform::GetTickCount();
+        event.ptMouse = pt;
+        event.wParam = wParam;
+        event.lParam = lParam;
+        if (control != state_->hot) {
+            if (CControlUI* old = state_->hot) {
+                state_->hot = nullptr;
+                event.Type = UIEVENT_MOUSELEAVE;
+                event.pSender = old;
+                old->Event(event);
+            }
+            state_->hot = control;
+            if (control != nullptr) {
+                event.Type = UIEVENT_MOUSEENTER;
+                event.pSender = control;
+                control->Event(event);
+            }
+        }
+        // While the button is held the pressed control keeps getting the moves.
+        CControlUI* target = state_->pushed != nullptr ? state_->pushed : state_->hot;
+        if (target != nullptr && detail::EnabledInTree(target)) {
+            event.Type = UIEVENT_MOUSEMOVE;
+            event.pSender = target;
+            target->Event(event);
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void CPaintManagerUI::SendNotify(CControlUI* sender, LPCTSTR type, WPARAM wParam,
+                                 LPARAM lParam) {
+    TNotifyUI msg;
+    msg.sType = type;
+    msg.pSender = sender;
+    msg.dwTimestamp = platform::GetTickCount();
+    msg.ptMouse = state_->lastMouse;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    // A notifier may remove notifiers, or close the window and so free this manager.
+    const std::weak_ptr<char> life = state_->life;
+    const std::vector<INotifyUI*> notifiers = state_->notifiers;
+    for (INotifyUI* notifier : notifiers) {
+        if (life.expired())
+            return;
+        if (Contains(state_->notifiers, notifier))
+            notifier->Notify(msg);
+    }
+}
+
+SIZE CPaintManagerUI::GetInitSize() const {
+    return state_->initSize;
+}
+
+void CPaintManagerUI::SetInitSize(int cx, int cy) {
+    state_->initSize = SIZE{cx, cy};
+    // Once a skin is attached the window follows at once; before that AttachDialog applies it.
+    if (state_->root != nullptr && IsWindow(state_->hwnd) && cx > 0 && cy > 0)
+        SetWindowPos(state_->hwnd, nullptr, 0, 0, cx, cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE CPaintManagerUI::GetRoundCorner() const {
+    return state_->roundCorner;
+}
+
+void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
+    state_->roundCorner = SIZE{cx, cy};
+}
+
+RECT CPaintManagerUI::GetCaptionRect() const {
+    return state_->caption;
+}
+
+void CPaintManagerUI::SetCaptionRect(const RECT& rc) {
+    state_->caption = rc;
+}
+
+uint32_t CPaintManagerUI::GetBkColor() const {
+    return state_->bkColor;
+}
+
+void CPaintManagerUI::SetBkColor(uint32_t color) {
+    state_->bkColor = color;
+}
+
+CControlUI* CPaintManagerUI::GetHotControl() const {
+    return state_->hot;
+}
+
+CControlUI* CPaintManagerUI::GetPushedControl() const {
+    return state_->pushed;
+}
+
+void CPaintManagerUI::Invalidate(const RECT& rc) {
+    WindowBackend* backend = BackendIfStarted();
+    if (backend != nullptr && !state_->tearingDown && IsWindow(state_->hwnd))
+        backend->Invalidate(state_->hwnd, rc);
+}
+
+void CPaintManagerUI::ReapObjects(CControlUI* control) {
+    if (state_->pushed == control)
+        state_->pushed = nullptr;
+    if (state_->hot == control)
+        state_->hot = nullptr;
+    if (!state_->tearingDown)
+        UnregisterName(control);
+}
+
+void CPaintManagerUI::RegisterName(CControlUI* control) {
+    const CStdString name = control->GetName();
+    if (name.IsEmpty())
+        return;
+    AddUnique(state_->names[name.str()], control);
+}
+
+void CPaintManagerUI::UnregisterName(CControlUI* control) {
+    const auto it = state_->names.find(control->GetName().str());
+    if (it == state_->names.end())
+        return;
+    RemoveItem(it->second, control);
+    if (it->second.empty())
+        state_->names.erase(it);
+}
+
+} // namespace DuiLib

@@ -1,0 +1,70 @@
+// The process-wide part of the paint manager: program directory, skin archive, message loop.
+#include <mutex>
+#include <string>
+
+#include "duilib/paint_manager.h"
+#include "message_loop.h"
+#include "system/path.h"
+
+namespace DuiLib {
+
+namespace {
+
+std::mutex pathsMutex;  // read by worker threads too
+std::wstring instancePath;
+std::wstring resourcePath;
+std::wstring resourceZip;
+
+std::wstring AsDirectory(LPCTSTR path) {
+    std::wstring directory = platform::NormaliseSeparators(path != nullptr ? path : L"");
+    if (!directory.empty() && directory.back() != L'/')
+        directory += L'/';
+    return directory;
+}
+
+} // namespace
+
+void CPaintManagerUI::SetInstance(LPCTSTR programDirectory) {
+    detail::MarkUiThread();
+    std::lock_guard lock(pathsMutex);
+    instancePath = AsDirectory(programDirectory);
+}
+
+CStdString CPaintManagerUI::GetInstancePath() {
+    {
+        std::lock_guard lock(pathsMutex);
+        if (!instancePath.empty())
+            return instancePath;
+    }
+    return platform::ExecutableDirectory();
+}
+
+void CPaintManagerUI::SetResourcePath(LPCTSTR path) {
+    std::lock_guard lock(pathsMutex);
+    resourcePath = AsDirectory(path);
+}
+
+CStdString CPaintManagerUI::GetResourcePath() {
+    {
+        std::lock_guard lock(pathsMutex);
+        if (!resourcePath.empty())
+            return resourcePath;
+    }
+    return GetInstancePath();
+}
+
+void CPaintManagerUI::SetResourceZip(LPCTSTR zipFile) {
+    std::lock_guard lock(pathsMutex);
+    resourceZip = zipFile != nullptr ? zipFile : L"";
+}
+
+CStdString CPaintManagerUI::GetResourceZip() {
+    std::lock_guard lock(pathsMutex);
+    return resourceZip;
+}
+
+int CPaintManagerUI::MessageLoop() {
+    return detail::RunMainLoop();
+}
+
+} // namespace DuiLib

@@ -1,0 +1,73 @@
+#include <algorithm>
+#include <string_view>
+
+#include "attribute_values.h"
+#include "duilib/controls.h"
+
+namespace DuiLib {
+
+LPCTSTR CProgressUI::GetClass() const {
+    return L"ProgressUI";
+}
+
+int CProgressUI::GetMinValue() const {
+    return min_;
+}
+
+void CProgressUI::SetMinValue(int value) {
+    min_ = value;
+    Invalidate();
+}
+
+int CProgressUI::GetMaxValue() const {
+    return max_;
+}
+
+void CProgressUI::SetMaxValue(int value) {
+    max_ = value;
+    Invalidate();
+}
+
+int CProgressUI::GetValue() const {
+    return value_;
+}
+
+void CProgressUI::SetValue(int value) {
+    // A range given upside down clamps to nothing sensible; keep min_ as the floor then.
+    value_ = std::max(min_, std::min(value, max_));
+    Invalidate();
+}
+
+uint32_t CProgressUI::GetForeColor() const {
+    return foreColor_;
+}
+
+CStdString CProgressUI::GetForeImage() const {
+    return foreImage_;
+}
+
+void CProgressUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (name == nullptr || value == nullptr)
+        return;
+    const std::wstring_view key(name);
+    if (key == L"min") {
+        if (const auto number = detail::ParseInt(value))
+            SetMinValue(*number);
+    } else if (key == L"max") {
+        if (const auto number = detail::ParseInt(value))
+            SetMaxValue(*number);
+    } else if (key == L"value") {
+        if (const auto number = detail::ParseInt(value))
+            SetValue(*number);
+    } else if (key == L"forecolor") {
+        if (const auto color = detail::ParseColor(value))
+            foreColor_ = *color;
+    } else if (key == L"foreimage") {
+        foreImage_ = value;
+        Invalidate();
+    } else {
+        CLabelUI::SetAttribute(name, value);
+    }
+}
+
+} // namespace DuiLib

@@ -1,0 +1,62 @@
+#include "duilib/ui_thread.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "message_loop.h"
+#include "message_queue.h"
+
+namespace DuiLib {
+
+namespace {
+
+std::once_flag uiThreadOnce;
+std::atomic<bool> uiThreadKnown{false};
+std::thread::id uiThreadId;  // written once, before uiThreadKnown is set
+
+} // namespace
+
+namespace detail {
+
+void MarkUiThread() {
+    std::call_once(uiThreadOnce, [] {
+        uiThreadId = std::this_thread::get_id();
+        uiThreadKnown.store(true);
+    });
+}
+
+bool IsUiThreadKnown() {
+    return uiThreadKnown.load();
+}
+
+} // namespace detail
+
+bool IsUiThread() {
+    return uiThreadKnown.load() && uiThreadId == std::this_thread::get_id();
+}
+
+void PostToUiThread(std::function<void()> fn) {
+    if (!fn)
+        return;
+    detail::QueuedItem item;
+    item.work = std::move(fn);
+    detail::Enqueue(std::move(item));
+}
+
+bool PostAndWait(std::function<void()> fn) {
+    if (HasMessageLoopEnded())
+        return false;
+    if (IsUiThread()) {
+        if (fn)
+            fn();
+        return true;
+    }
+    return detail::EnqueueAndWait(fn ? std::move(fn) : [] {});
+}
+
+bool HasMessageLoopEnded() {
+    return detail::IsQueueClosed();
+}
+
+} // namespace DuiLib

@@ -1,0 +1,221 @@
+#include "system/file_operations.h"
+
+#include <atomic>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Compares the entries themselves, not what links point to.
+bool SameEntry(const fs::path& a, const fs::path& b) {
+    struct stat first {};
+    struct stat second {};
+    return lstat(a.c_str(), &first) == 0 && lstat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// Copies one entry; directories recurse. Goes on after a failure so as much as possible
+// arrives, and reports whether everything did.
+bool CopyEntry(const fs::path& src, const fs::path& dst) {
+    std::error_code ec;
+    const fs::file_status source = fs::symlink_status(src, ec);
+    if (ec)
+        return false;
+    const fs::file_status target = fs::symlink_status(dst, ec);
+    const bool targetExists = !ec && fs::exists(target);
+    if (fs::is_directory(source)) {
+        if (targetExists && !fs::is_directory(target))
+            return false; // a file or a link where the directory goes: never write through it
+        // Plain permissions: a read-only source directory must not lock us out of its copy.
+        if (!targetExists && !fs::create_directory(dst, ec))
+            return false;
+        bool all = true;
+        fs::directory_iterator it(src, ec);
+        if (ec)
+            return false;
+        for (; it != fs::directory_iterator(); it.increment(ec)) {
+            all = CopyEntry(it->path(), dst / it->path().filename()) && all;
+        }
+        return all && !ec;
+    }
+    if (!fs::is_regular_file(source) && !fs::is_symlink(source))
+        return false; // devices, pipes and sockets are not part of an installation
+    if (targetExists) {
+        // The same file under two names: replacing dst would destroy src.
+        if (fs::is_directory(target) || SameEntry(src, dst))
+            return false;
+        // Remove a link first so the copy replaces it instead of writing to where it points.
+        if (fs::is_symlink(target) && !fs::remove(dst, ec))
+            return false;
+    }
+    if (fs::is_symlink(source)) {
+        if (targetExists && !fs::is_symlink(target) && !fs::remove(dst, ec))
+            return false;
+        fs::copy_symlink(src, dst, ec);
+        return !ec;
+    }
+    if (fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec))
+        return true;
+    // A read-only file in the way is replaced, as an installer expects.
+    if (!targetExists || !fs::remove(dst, ec))
+        return false;
+    return fs::copy_file(src, dst, ec);
+}
+
+// True when inner is outer or lies below it (after resolving what exists of both).
+bool IsWithin(const fs::path& inner, const fs::path& outer) {
+    std::error_code ec;
+    const fs::path a = fs::weakly_canonical(inner, ec);
+    if (ec)
+        return false;
+    const fs::path b = fs::weakly_canonical(outer, ec);
+    if (ec)
+        return false;
+    auto ai = a.begin();
+    for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
+        if (ai == a.end() || *ai != *bi)
+            return bi->empty() && std::next(bi) == b.end(); // b ends in "/"
+    }
+    return true;
+}
+
+// Deletes the entries of an open directory and closes it. Every step is relative to a
+// descriptor opened with O_NOFOLLOW, so a directory swapped for a link midway is not followed.
+bool DeleteContents(int dirFd) {
+    DIR* dir = fdopendir(dirFd);
+    if (dir == nullptr) {
+        close(dirFd);
+        return false;
+    }
+    bool all = true;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat info {};
+        if (fstatat(dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            all = false;
+            continue;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            const int child =
+                openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const bool emptied = child >= 0 && DeleteContents(child);
+            all = emptied && unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR) == 0 && all;
+        } else {
+            all = unlinkat(dirfd(dir), name.c_str(), 0) == 0 && all;
+        }
+    }
+    closedir(dir);
+    return all;
+}
+
+// "link/" would make lstat and O_NOFOLLOW look through the link, so trailing slashes go.
+fs::path WithoutTrailingSlashes(const fs::path& path) {
+    std::string text = path.native();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+std::string TemporarySiblingName(const fs::path& target) {
+    static std::atomic<unsigned> counter{0};
+    static thread_local std::mt19937 random{std::random_device{}()};
+    return "." + target.filename().native() + ".tmp-" + std::to_string(getpid()) + "-" +
+           std::to_string(counter++) + "-" + std::to_string(random() % 100000);
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool CopyTree(const fs::path& srcGiven, const fs::path& dstGiven) {
+    try {
+        const fs::path src = WithoutTrailingSlashes(srcGiven);
+        const fs::path dst = WithoutTrailingSlashes(dstGiven);
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(src, ec)))
+            return false;
+        // A tree copied into itself would grow without end.
+        if (fs::is_directory(fs::symlink_status(src, ec)) && IsWithin(dst, src))
+            return false;
+        if (dst.has_parent_path())
+            fs::create_directories(dst.parent_path(), ec);
+        return CopyEntry(src, dst);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool DeleteTree(const fs::path& given) {
+    const fs::path path = WithoutTrailingSlashes(given);
+    struct stat info {};
+    if (path.empty() || lstat(path.c_str(), &info) != 0)
+        return false;
+    if (!S_ISDIR(info.st_mode))
+        return unlink(path.c_str()) == 0;
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool emptied = DeleteContents(fd);
+    return rmdir(path.c_str()) == 0 && emptied;
+}
+
+bool ReplaceFileAtomically(const fs::path& target, const std::string& bytes) {
+    try {
+        if (target.filename().empty())
+            return false;
+        const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        fs::path temp;
+        int fd = -1;
+        for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+            temp = dir / TemporarySiblingName(target);
+            // 0666 so the new file gets the usual permissions after the umask.
+            fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST)
+                return false;
+        }
+        if (fd < 0)
+            return false;
+        struct stat old {};
+        bool ok = true;
+        if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+            ok = fchmod(fd, old.st_mode & 07777) == 0;
+        ok = ok && WriteAll(fd, bytes) && fsync(fd) == 0;
+        ok = close(fd) == 0 && ok;
+        if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
+            unlink(temp.c_str());
+            return false;
+        }
+        // Make the rename itself durable; the data is already safe, so failure is not fatal.
+        const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            fsync(dirFd);
+            close(dirFd);
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,67 @@
+#include "system/modules.h"
+
+#include "system/path.h"
+
+#include <dlfcn.h>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace platform {
+
+namespace {
+
+std::mutex directoryMutex;
+std::wstring moduleDirectory; // empty: the executable's directory
+
+std::wstring CurrentModuleDirectory() {
+    {
+        std::lock_guard lock(directoryMutex);
+        if (!moduleDirectory.empty())
+            return moduleDirectory;
+    }
+    return ExecutableDirectory();
+}
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+} // namespace
+
+void SetModuleDirectory(const std::wstring& directory) {
+    std::lock_guard lock(directoryMutex);
+    moduleDirectory = directory;
+    if (!moduleDirectory.empty() && moduleDirectory.back() != L'/')
+        moduleDirectory += L'/';
+}
+
+ModuleHandle LoadModule(const std::wstring& nameOrPath) {
+    const auto name = WideToUtf8(nameOrPath);
+    if (!name || name->empty() || name->find('\0') != std::string::npos)
+        return nullptr;
+    constexpr int kFlags = RTLD_NOW | RTLD_LOCAL;
+    if (name->find('/') != std::string::npos)
+        return dlopen(name->c_str(), kFlags);
+    // A copy in the program directory decides, even when it fails to load: falling back to a
+    // system module of the same name would run code the installation did not ship.
+    if (const auto dir = WideToUtf8(CurrentModuleDirectory())) {
+        const std::string local = *dir + *name;
+        if (IsFile(local))
+            return dlopen(local.c_str(), kFlags);
+    }
+    return dlopen(name->c_str(), kFlags);
+}
+
+void* FindModuleSymbol(ModuleHandle module, const char* name) {
+    if (module == nullptr || name == nullptr)
+        return nullptr;
+    return dlsym(module, name);
+}
+
+void FreeModule(ModuleHandle module) {
+    if (module != nullptr)
+        dlclose(module);
+}
+
+} // namespace platform

@@ -1,0 +1,98 @@
+#include "system/processes.h"
+
+#include "system/path.h"
+
+#include <cerrno>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <string_view>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::optional<pid_t> ParsePid(const char* name) {
+    pid_t pid = 0;
+    if (*name == '\0')
+        return std::nullopt;
+    for (const char* c = name; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9' || pid > (INT_MAX - 9) / 10)
+            return std::nullopt;
+        pid = pid * 10 + (*c - '0');
+    }
+    return pid;
+}
+
+std::string BaseName(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// The executable's file name; empty when the link cannot be read (another user's process).
+std::string NameFromExe(const std::string& procDir) {
+    char target[PATH_MAX];
+    const ssize_t length = readlink((procDir + "/exe").c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof target)
+        return {};
+    std::string_view path(target, static_cast<size_t>(length));
+    // A program replaced on disk while it runs still goes by its name.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (path.ends_with(kDeleted))
+        path.remove_suffix(kDeleted.size());
+    return BaseName(path);
+}
+
+// argv[0]'s base name, for processes whose executable link we may not read.
+std::string NameFromCommandLine(const std::string& procDir) {
+    const int fd = open((procDir + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    char buffer[PATH_MAX];
+    const ssize_t length = read(fd, buffer, sizeof buffer);
+    close(fd);
+    if (length <= 0)
+        return {};
+    const std::string_view text(buffer, static_cast<size_t>(length));
+    return BaseName(text.substr(0, text.find('\0')));
+}
+
+} // namespace
+
+std::optional<std::vector<ProcessEntry>> SnapshotProcesses() {
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr)
+        return std::nullopt;
+    std::vector<ProcessEntry> entries;
+    while (const dirent* entry = readdir(proc)) {
+        const auto pid = ParsePid(entry->d_name);
+        if (!pid)
+            continue;
+        const std::string procDir = std::string("/proc/") + entry->d_name;
+        std::string name = NameFromExe(procDir);
+        if (name.empty())
+            name = NameFromCommandLine(procDir);
+        // Kernel threads and processes that ended meanwhile keep an empty name.
+        auto wide = Utf8ToWide(name);
+        entries.push_back({*pid, wide ? std::move(*wide) : std::wstring()});
+    }
+    closedir(proc);
+    return entries;
+}
+
+bool EndProcess(pid_t pid) {
+    // 0 and negative pids address process groups; never let a stray value reach kill().
+    if (pid <= 0 || pid == getpid())
+        return false;
+    return kill(pid, SIGKILL) == 0;
+}
+
+bool CanSignalProcess(pid_t pid) {
+    if (pid <= 0)
+        return false;
+    return kill(pid, 0) == 0;
+}
+
+} // namespace platform

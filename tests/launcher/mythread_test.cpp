@@ -1,0 +1,67 @@
+// Worker threads: the function runs with its argument, the object frees itself, and shut-down
+// waits for workers that watch the stop flag.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <wx/init.h>
+
+#include "launcher/mythread.h"
+
+namespace {
+
+struct Job {
+    std::atomic<bool> ran{false};
+    std::thread::id thread;
+};
+
+void RecordRun(void* param) {
+    auto* job = static_cast<Job*>(param);
+    job->thread = std::this_thread::get_id();
+    job->ran = true;
+}
+
+void RunUntilStopped(void* param) {
+    auto* started = static_cast<std::atomic<bool>*>(param);
+    *started = true;
+    while (!WorkersShouldStop())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+} // namespace
+
+TEST(MyThread, RunsTheFunctionOnItsOwnThreadAndFreesItself) {
+    wxInitializer wx;
+    Job job;
+    auto* thread = new MyThread(&job, RecordRun);
+    ASSERT_EQ(thread->Create(0), wxTHREAD_NO_ERROR);
+    ASSERT_EQ(thread->Run(), wxTHREAD_NO_ERROR);
+    EXPECT_TRUE(StopWorkersAndWait(5000));
+    EXPECT_TRUE(job.ran);
+    EXPECT_NE(job.thread, std::this_thread::get_id());
+    EXPECT_EQ(RunningWorkers(), 0);
+}
+
+TEST(MyThread, ShutDownWaitsForAWorkerThatWatchesTheStopFlag) {
+    wxInitializer wx;
+    std::atomic<bool> started{false};
+    auto* thread = new MyThread(&started, RunUntilStopped);
+    ASSERT_EQ(thread->Create(0), wxTHREAD_NO_ERROR);
+    ASSERT_EQ(thread->Run(), wxTHREAD_NO_ERROR);
+    while (!started)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(RunningWorkers(), 1);
+    EXPECT_TRUE(StopWorkersAndWait(5000));
+    EXPECT_EQ(RunningWorkers(), 0);
+}
+
+TEST(MyThread, AnObjectThatNeverRanIsDeletedByItsCreator) {
+    wxInitializer wx;
+    Job job;
+    auto* thread = new MyThread(&job, RecordRun);
+    EXPECT_EQ(RunningWorkers(), 1);
+    delete thread;
+    EXPECT_EQ(RunningWorkers(), 0);
+    EXPECT_FALSE(job.ran);
+}
