@@ -14,6 +14,19 @@ std::mutex workersMutex;
 std::condition_variable workersGone;
 int workersAlive = 0;
 std::atomic<bool> stopRequested{false};
+
+void WorkerGone() {
+    std::lock_guard<std::mutex> lock(workersMutex);
+    --workersAlive;
+    workersGone.notify_all();
+}
+
+// Destroyed when the system thread ends, after the library's own clean-up of the thread: only
+// then may shut-down go on and tear the library down.
+struct WorkerExitNotice {
+    ~WorkerExitNotice() { WorkerGone(); }
+};
+
 } // namespace
 
 MyThread::MyThread(void* param, ThreadFunction fun)
@@ -26,12 +39,13 @@ MyThread::MyThread(void* param, ThreadFunction fun)
 
 // Runs on the worker itself after OnExit (detached), or on the creator when Create/Run failed.
 MyThread::~MyThread() {
-    std::lock_guard<std::mutex> lock(workersMutex);
-    --workersAlive;
-    workersGone.notify_all();
+    if (!entered)
+        WorkerGone();
 }
 
 wxThread::ExitCode MyThread::Entry() {
+    entered = true;
+    thread_local WorkerExitNotice exitNotice;
     // Its own signal stack, so even a stack overflow here reaches the crash filter.
     PrepareCrashStack();
     if (fun)

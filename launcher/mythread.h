@@ -18,11 +18,12 @@ protected:
 private:
     void* param;
     ThreadFunction fun;
+    bool entered = false;
 };
 
 // Polled by worker loops: true once shut-down has begun.
 bool WorkersShouldStop();
-// Sets the stop flag and waits up to timeoutMs for every MyThread object to be gone; false
+// Sets the stop flag and waits up to timeoutMs for every worker's system thread to end; false
 // when some were still running.
 bool StopWorkersAndWait(unsigned timeoutMs);
 // Number of MyThread objects alive.

@@ -80,17 +80,23 @@ ZipFileTime DosTimeToFileTime(uint32_t dosDateTime) {
         minute > 59 || second > 59)
         return 0;
 
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    // The fields read as UTC, less the zone's offset at that moment. mktime would do the same
+    // but looks at the time zone file again on every call.
+    const time_t asUtc = timegm(&fields);
     std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1; // let the time zone rules decide whether daylight saving applies
-    const time_t utc = mktime(&local);
-    if (utc == static_cast<time_t>(-1))
+    if (asUtc == static_cast<time_t>(-1) || localtime_r(&asUtc, &local) == nullptr)
         return 0;
+    time_t utc = asUtc - local.tm_gmtoff;
+    // Near a daylight-saving change the offset at the result may differ from the first guess.
+    if (localtime_r(&utc, &local) != nullptr)
+        utc = asUtc - local.tm_gmtoff;
     return UnixSecondsToFileTime(utc);
 }
 

@@ -21,7 +21,7 @@ uint32_t ZipUnixMode(uint32_t externalAttributes, uint16_t versionMadeBy);
 mode_t ZipFileMode(const ZipEntry& entry);
 
 // A DOS date (high 16 bits) and time (low 16 bits) in local time, as a UTC file time;
-// 0 when the fields do not form a calendar time.
+// 0 when the fields do not form a calendar time. Uses the time zone tzset() last read.
 ZipFileTime DosTimeToFileTime(uint32_t dosDateTime);
 
 // Applies the first "UT" (extended timestamp) block of a local extra field: each time its flags

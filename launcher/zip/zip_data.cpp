@@ -3,29 +3,12 @@
 #include "launcher/zip/zip_entry.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace {
 
 // Larger chunks than minizip's 16 KiB: each one costs a read or a write system call.
 constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kOutputChunk = 64 * 1024;
-
-// Reads exactly `size` bytes at `offset`; false on an error or a short file.
-bool ReadExactly(int fd, unsigned char* out, size_t size, uint64_t offset) {
-    while (size > 0) {
-        const ssize_t got = pread(fd, out, size, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        out += got;
-        size -= static_cast<size_t>(got);
-        offset += static_cast<uint64_t>(got);
-    }
-    return true;
-}
 
 uint32_t Crc(uint32_t crc, const unsigned char* data, size_t size) {
     return static_cast<uint32_t>(crc32_z(crc, data, size));
@@ -41,20 +24,21 @@ ZipDataCopier::~ZipDataCopier() {
         inflateEnd(&stream_);
 }
 
-uint32_t ZipDataCopier::Copy(int archiveFd, uint64_t archiveSize, const ZipDataFacts& facts,
-                             ZipOutputFile& out) {
+uint32_t ZipDataCopier::Copy(ZipSourceFile& archive, uint64_t archiveSize,
+                             const ZipDataFacts& facts, ZipOutputFile& out) {
     if (facts.dataOffset > archiveSize || facts.packedSize > archiveSize - facts.dataOffset)
         return ZipErrData;
-    return facts.method == kZipMethodStored ? CopyStored(archiveFd, facts, out)
-                                            : CopyDeflated(archiveFd, facts, out);
+    return facts.method == kZipMethodStored ? CopyStored(archive, facts, out)
+                                            : CopyDeflated(archive, facts, out);
 }
 
-uint32_t ZipDataCopier::CopyStored(int archiveFd, const ZipDataFacts& facts, ZipOutputFile& out) {
+uint32_t ZipDataCopier::CopyStored(ZipSourceFile& archive, const ZipDataFacts& facts,
+                                   ZipOutputFile& out) {
     uint32_t crc = Crc(0, nullptr, 0);
     for (uint64_t done = 0; done < facts.packedSize;) {
         const size_t n =
             static_cast<size_t>(std::min<uint64_t>(kReadChunk, facts.packedSize - done));
-        if (!ReadExactly(archiveFd, readBuffer_.get(), n, facts.dataOffset + done))
+        if (!ReadZipSource(archive, readBuffer_.get(), n, facts.dataOffset + done))
             return ZipErrData;
         if (!out.Write(readBuffer_.get(), n))
             return ZipErrWrite;
@@ -64,7 +48,8 @@ uint32_t ZipDataCopier::CopyStored(int archiveFd, const ZipDataFacts& facts, Zip
     return facts.packedSize == facts.size && crc == facts.crc ? ZipOk : ZipErrData;
 }
 
-uint32_t ZipDataCopier::CopyDeflated(int archiveFd, const ZipDataFacts& facts, ZipOutputFile& out) {
+uint32_t ZipDataCopier::CopyDeflated(ZipSourceFile& archive, const ZipDataFacts& facts,
+                                     ZipOutputFile& out) {
     if (!streamReady_) {
         if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK)
             return ZipErrData;
@@ -78,7 +63,7 @@ uint32_t ZipDataCopier::CopyDeflated(int archiveFd, const ZipDataFacts& facts, Z
     for (uint64_t done = 0; done < facts.packedSize && !ended;) {
         const size_t n =
             static_cast<size_t>(std::min<uint64_t>(kReadChunk, facts.packedSize - done));
-        if (!ReadExactly(archiveFd, readBuffer_.get(), n, facts.dataOffset + done))
+        if (!ReadZipSource(archive, readBuffer_.get(), n, facts.dataOffset + done))
             return ZipErrData;
         done += n;
         if (const uint32_t code = Inflate(n, facts, out, produced, crc, ended))

@@ -1,9 +1,10 @@
 #pragma once
 // Copies one entry's data from the archive file to its output file. minizip has already checked
-// the entry's headers and located its data; the data itself is read here with pread and
-// inflated here, so each byte is copied once, its CRC computed once, and the deflate stream's
-// own end can be checked against the declared size.
+// the entry's headers and located its data; the data itself is read and inflated here, so each byte
+// is copied once, its CRC computed once, and the deflate stream's own end can be checked against
+// the declared size.
 #include "launcher/zip/zip_output.h"
+#include "launcher/zip/zip_source.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,16 +31,16 @@ public:
     ZipDataCopier(const ZipDataCopier&) = delete;
     ZipDataCopier& operator=(const ZipDataCopier&) = delete;
 
-    // Writes the entry's data, read from the archive descriptor `archiveFd`, to `out`.
+    // Writes the entry's data, read from `archive`, to `out`.
     // ZipOk only when the packed bytes lie within the file, exactly `facts.size` bytes came out,
     // a deflate stream ended there and the CRC matches; else ZipErrData, or ZipErrWrite.
     // Only stored and deflated entries may be passed.
-    uint32_t Copy(int archiveFd, uint64_t archiveSize, const ZipDataFacts& facts,
+    uint32_t Copy(ZipSourceFile& archive, uint64_t archiveSize, const ZipDataFacts& facts,
                   ZipOutputFile& out);
 
 private:
-    uint32_t CopyStored(int archiveFd, const ZipDataFacts& facts, ZipOutputFile& out);
-    uint32_t CopyDeflated(int archiveFd, const ZipDataFacts& facts, ZipOutputFile& out);
+    uint32_t CopyStored(ZipSourceFile& archive, const ZipDataFacts& facts, ZipOutputFile& out);
+    uint32_t CopyDeflated(ZipSourceFile& archive, const ZipDataFacts& facts, ZipOutputFile& out);
     uint32_t Inflate(size_t available, const ZipDataFacts& facts, ZipOutputFile& out,
                      uint64_t& produced, uint32_t& crc, bool& ended);
 

@@ -59,7 +59,8 @@ uint32_t ExtractZipEntry(ZipReader* reader, int32_t index, const std::wstring& t
     if (!reader->copier)
         reader->copier = std::make_unique<ZipDataCopier>();
 
-    const uint32_t code = reader->copier->Copy(reader->archiveFd, reader->archiveSize, facts, out);
+    const uint32_t code =
+        reader->copier->Copy(*reader->archiveFile, reader->archiveSize, facts, out);
     if (code != ZipOk)
         return code;
     // Linux keeps no creation time; last access and last write are set.

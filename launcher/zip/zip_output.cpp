@@ -12,6 +12,35 @@ namespace {
 
 std::atomic<unsigned> TempCounter{0};
 
+std::string NextTempName() {
+    static const std::string prefix = ".unzip-" + std::to_string(getpid()) + "-";
+    return prefix + std::to_string(TempCounter.fetch_add(1)) + ".part";
+}
+
+// An unnamed file gets its name with linkat(AT_EMPTY_PATH) where the kernel lets this process
+// do that, else through its /proc link; without /proc unnamed files are not used at all.
+enum class LinkWay { Unknown, EmptyPath, Proc };
+std::atomic<LinkWay> HowToLink{LinkWay::Unknown};
+
+bool CanNameUnnamedFiles() {
+    static const bool available = access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
+bool LinkUnnamed(int fd, int dirFd, const std::string& name) {
+    if (HowToLink != LinkWay::Proc) {
+        if (linkat(fd, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0) {
+            HowToLink = LinkWay::EmptyPath;
+            return true;
+        }
+        if (HowToLink == LinkWay::EmptyPath || (errno != EPERM && errno != ENOENT))
+            return false;
+        HowToLink = LinkWay::Proc; // needs a privilege this process lacks
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 } // namespace
 
 ZipOutputFile::~ZipOutputFile() {
@@ -30,14 +59,39 @@ void ZipOutputFile::Discard() {
 bool ZipOutputFile::Create(int dirFd, mode_t mode) {
     Discard();
     dirFd_ = dirFd;
+    unnamed_ = false;
+    if (CanNameUnnamedFiles()) {
+        fd_ = openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd_ >= 0) {
+            unnamed_ = true;
+            return true;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return false;
+    }
+    return CreateNamed(mode);
+}
+
+bool ZipOutputFile::CreateNamed(mode_t mode) {
     // O_EXCL: never reuse a name that exists, whatever it is (an entry may be named like ours).
     for (int attempt = 0; attempt < 100; ++attempt) {
-        static const std::string prefix = ".unzip-" + std::to_string(getpid()) + "-";
-        std::string name = prefix + std::to_string(TempCounter.fetch_add(1)) + ".part";
-        const int fd =
-            openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0) {
-            fd_ = fd;
+        std::string name = NextTempName();
+        fd_ = openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     mode);
+        if (fd_ >= 0) {
+            tempName_ = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+bool ZipOutputFile::LinkTemporaryName() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = NextTempName();
+        if (LinkUnnamed(fd_, dirFd_, name)) {
             tempName_ = std::move(name);
             return true;
         }
@@ -64,13 +118,28 @@ uint32_t ZipOutputFile::Commit(const std::string& name, const timespec times[2])
     // Times that cannot be set are not worth losing the data for.
     if (times[0].tv_nsec != UTIME_OMIT || times[1].tv_nsec != UTIME_OMIT)
         futimens(fd_, times);
+    if (unnamed_) {
+        if (LinkUnnamed(fd_, dirFd_, name)) {
+            const int closed = close(fd_);
+            fd_ = -1;
+            if (closed != 0) {
+                unlinkat(dirFd_, name.c_str(), 0);
+                return ZipErrWrite;
+            }
+            return ZipOk;
+        }
+        // Something has the name already: link under a temporary name and rename over it.
+        if (errno != EEXIST || !LinkTemporaryName()) {
+            Discard();
+            return ZipErrOpen;
+        }
+    }
     const int closed = close(fd_);
     fd_ = -1;
     if (closed != 0) {
         Discard();
         return ZipErrWrite;
     }
-    // rename replaces a read-only file or a symbolic link itself, never what a link points to.
     if (renameat(dirFd_, tempName_.c_str(), dirFd_, name.c_str()) != 0) {
         Discard();
         return ZipErrOpen;

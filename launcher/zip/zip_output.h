@@ -1,6 +1,8 @@
 #pragma once
-// A file written under a temporary name beside its target and renamed into place only when
-// complete, so a failed entry leaves neither a partial file nor a damaged older one.
+// A file that gets its name only when it is complete, so a failed entry leaves neither a
+// partial file nor a damaged older one. It is written as an unnamed file (O_TMPFILE) and
+// linked under its name at the end; where the file system has no unnamed files, it is written
+// under a temporary name beside the target and renamed.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -10,21 +12,25 @@
 class ZipOutputFile {
 public:
     ZipOutputFile() = default;
-    ~ZipOutputFile(); // removes a file that was not committed
+    ~ZipOutputFile(); // a file that was not committed disappears
     ZipOutputFile(const ZipOutputFile&) = delete;
     ZipOutputFile& operator=(const ZipOutputFile&) = delete;
 
-    // Creates the temporary file in the directory `dirFd` with permission bits `mode`.
+    // Creates the file in the directory `dirFd` with permission bits `mode`.
     bool Create(int dirFd, mode_t mode);
     bool Write(const unsigned char* data, size_t size);
-    // Sets last access and last write (times[0], times[1]), closes the file and renames it over
-    // `name` in the same directory. Returns a result code; on failure nothing is left behind.
+    // Sets last access and last write (times[0], times[1]) and gives the file `name` in its
+    // directory, replacing what has that name (a read-only file or a symbolic link itself,
+    // never what a link points to). Returns a result code; on failure nothing is left behind.
     uint32_t Commit(const std::string& name, const timespec times[2]);
 
 private:
+    bool CreateNamed(mode_t mode);
+    bool LinkTemporaryName();
     void Discard();
 
     int dirFd_ = -1;
     int fd_ = -1;
-    std::string tempName_;
+    bool unnamed_ = false;
+    std::string tempName_; // set while the file has a temporary name
 };

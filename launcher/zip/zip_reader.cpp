@@ -6,17 +6,12 @@
 #include "launcher/zip/zip_source.h"
 #include "system/path.h"
 
+#include <ctime>
 #include <filesystem>
 
 std::atomic<uint32_t> ZipLastError{ZipOk};
 
 namespace {
-
-std::wstring WithTrailingSlash(std::wstring dir) {
-    if (dir.empty() || dir.back() != L'/')
-        dir += L'/';
-    return dir;
-}
 
 // Runs minizip's check of the local header against the central record (done when the entry
 // is opened), notes where the entry's data starts and reads the local extra field, which
@@ -82,16 +77,15 @@ ZipHandle* OpenZipFile(const std::wstring& path) {
         ZipLastError = ZipErrOpen;
         return nullptr;
     }
+    tzset(); // entry times are local times: take the zone as it is now
     auto* reader = new ZipReader;
     reader->archive = source.archive;
-    reader->archiveFd = source.fd;
+    reader->archiveFile = source.file;
     reader->archiveSize = source.size;
     reader->entryCount = source.entryCount;
     std::error_code error;
     const auto cwd = std::filesystem::current_path(error);
-    const auto wideCwd = error ? std::nullopt : platform::FromPath(cwd);
-    reader->baseDir = WithTrailingSlash(wideCwd.value_or(L"."));
-    reader->directories.SetBase(platform::ToPath(reader->baseDir).value_or("."));
+    reader->directories.SetBase(error ? std::filesystem::path(".") : cwd);
 
     ZipLastError = ZipOk;
     return new ZipHandle{ZipHandleReading, reader};
@@ -106,10 +100,8 @@ uint32_t SetZipBaseDir(ZipHandle* handle, const std::wstring& dir) {
         code = ZipErrNotReading;
     else if (!(path = platform::ToPath(dir)))
         code = ZipErrOpen;
-    if (code == ZipOk) {
-        handle->reader->baseDir = WithTrailingSlash(dir);
+    if (code == ZipOk)
         handle->reader->directories.SetBase(std::move(*path));
-    }
     ZipLastError = code;
     return code;
 }

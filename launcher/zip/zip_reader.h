@@ -22,7 +22,8 @@ struct ZipHandle {
 ZipHandle* OpenZipFile(const std::wstring& path);
 
 // Entries are written below `dir`, created when the first entry needs it. Result also stored
-// in ZipLastError: ZipErrBadArgument for a null handle, ZipErrNotReading for another kind.
+// in ZipLastError: ZipErrBadArgument for a null handle or an empty `dir`, ZipErrNotReading for
+// another kind of handle, ZipErrOpen for text that cannot name a path.
 uint32_t SetZipBaseDir(ZipHandle* handle, const std::wstring& dir);
 
 // Fills `entry` with entry `index`'s record, or with the count form for index -1 (`number` =

@@ -3,6 +3,7 @@
 #include "launcher/zip/zip_data.h"
 #include "launcher/zip/zip_directories.h"
 #include "launcher/zip/zip_entry.h"
+#include "launcher/zip/zip_source.h"
 
 #include <climits>
 #include <cstdint>
@@ -12,15 +13,14 @@
 #include <vector>
 
 struct ZipReader {
-    unzFile archive = nullptr; // nullptr for an archive without entries
-    int archiveFd = -1;        // owned by `archive`
+    unzFile archive = nullptr;            // nullptr for an archive without entries
+    ZipSourceFile* archiveFile = nullptr; // owned by `archive`
     uint64_t archiveSize = 0;
     int32_t entryCount = 0;
     // The one record built last, and what extraction needs of its data.
     ZipEntry cachedEntry;
     int32_t cachedIndex = -1;
     ZipDataFacts cachedFacts;
-    std::wstring baseDir; // always ends in "/"
 
     // Where minizip's walk stands (-1: unknown, restart from the first entry) and the first
     // entry the walk could not reach; later entries fail at once instead of re-walking.
@@ -36,5 +36,6 @@ struct ZipReader {
 
     // Allocated at the first extraction and kept until the reader is freed.
     std::unique_ptr<ZipDataCopier> copier;
+    // The base directory entries are written below, and the way into it.
     ZipDirectories directories;
 };

@@ -27,7 +27,9 @@ struct Window {
     bool Holds(uint64_t pos) const { return pos >= start && pos < start + length; }
 };
 
-struct SourceFile {
+} // namespace
+
+struct ZipSourceFile {
     int fd = -1;
     uint64_t fileSize = 0;
     uint64_t position = 0;
@@ -36,8 +38,10 @@ struct SourceFile {
     bool failed = false;
 };
 
+namespace {
+
 // Reads up to `size` bytes at `offset`; fewer only at the end of the file or on an error.
-size_t ReadAt(SourceFile& source, unsigned char* out, size_t size, uint64_t offset) {
+size_t ReadAt(ZipSourceFile& source, unsigned char* out, size_t size, uint64_t offset) {
     size_t done = 0;
     while (done < size) {
         const ssize_t got =
@@ -59,7 +63,7 @@ voidpf ZCALLBACK OpenSource(voidpf, const void* source, int) {
 }
 
 uLong ZCALLBACK ReadSource(voidpf, voidpf stream, void* buffer, uLong size) {
-    auto& source = *static_cast<SourceFile*>(stream);
+    auto& source = *static_cast<ZipSourceFile*>(stream);
     auto* out = static_cast<unsigned char*>(buffer);
     size_t done = 0;
     while (done < size) {
@@ -99,11 +103,11 @@ uLong ZCALLBACK WriteSource(voidpf, voidpf, const void*, uLong) {
 }
 
 ZPOS64_T ZCALLBACK TellSource(voidpf, voidpf stream) {
-    return static_cast<SourceFile*>(stream)->position;
+    return static_cast<ZipSourceFile*>(stream)->position;
 }
 
 long ZCALLBACK SeekSource(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-    auto& source = *static_cast<SourceFile*>(stream);
+    auto& source = *static_cast<ZipSourceFile*>(stream);
     switch (origin) {
     case ZLIB_FILEFUNC_SEEK_SET:
         source.position = offset;
@@ -120,14 +124,14 @@ long ZCALLBACK SeekSource(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
 }
 
 int ZCALLBACK CloseSource(voidpf, voidpf stream) {
-    auto* source = static_cast<SourceFile*>(stream);
+    auto* source = static_cast<ZipSourceFile*>(stream);
     const int result = close(source->fd);
     delete source;
     return result;
 }
 
 int ZCALLBACK SourceError(voidpf, voidpf stream) {
-    return static_cast<SourceFile*>(stream)->failed ? 1 : 0;
+    return static_cast<ZipSourceFile*>(stream)->failed ? 1 : 0;
 }
 
 // minizip takes an end record at offset 0 for "not found", so an archive without entries,
@@ -160,7 +164,7 @@ ZipSource OpenZipSource(const std::filesystem::path& path) {
         close(fd);
         return {.opened = true, .archive = nullptr};
     }
-    auto* source = new SourceFile;
+    auto* source = new ZipSourceFile;
     source->fd = fd;
     source->fileSize = static_cast<uint64_t>(info.st_size);
 
@@ -187,7 +191,17 @@ ZipSource OpenZipSource(const std::filesystem::path& path) {
     }
     return {.opened = true,
             .archive = archive,
-            .fd = fd,
+            .file = source,
             .size = static_cast<uint64_t>(info.st_size),
             .entryCount = static_cast<int32_t>(global.number_entry)};
+}
+
+bool ReadZipSource(ZipSourceFile& file, unsigned char* out, size_t size, uint64_t offset) {
+    for (const Window& window : file.windows) {
+        if (window.Holds(offset) && size <= window.start + window.length - offset) {
+            std::memcpy(out, window.bytes.get() + (offset - window.start), size);
+            return true;
+        }
+    }
+    return ReadAt(file, out, size, offset) == size;
 }

@@ -9,6 +9,8 @@
 
 #include "launcher/mythread.h"
 
+// wxInitialize without wxUninitialize, as the launcher does: a detached thread still finishing
+// inside the library after its object is gone must not meet a torn-down library.
 namespace {
 
 struct Job {
@@ -32,7 +34,7 @@ void RunUntilStopped(void* param) {
 } // namespace
 
 TEST(MyThread, RunsTheFunctionOnItsOwnThreadAndFreesItself) {
-    wxInitializer wx;
+    wxInitialize();
     Job job;
     auto* thread = new MyThread(&job, RecordRun);
     ASSERT_EQ(thread->Create(0), wxTHREAD_NO_ERROR);
@@ -44,7 +46,7 @@ TEST(MyThread, RunsTheFunctionOnItsOwnThreadAndFreesItself) {
 }
 
 TEST(MyThread, ShutDownWaitsForAWorkerThatWatchesTheStopFlag) {
-    wxInitializer wx;
+    wxInitialize();
     std::atomic<bool> started{false};
     auto* thread = new MyThread(&started, RunUntilStopped);
     ASSERT_EQ(thread->Create(0), wxTHREAD_NO_ERROR);
@@ -57,7 +59,7 @@ TEST(MyThread, ShutDownWaitsForAWorkerThatWatchesTheStopFlag) {
 }
 
 TEST(MyThread, AnObjectThatNeverRanIsDeletedByItsCreator) {
-    wxInitializer wx;
+    wxInitialize();
     Job job;
     auto* thread = new MyThread(&job, RecordRun);
     EXPECT_EQ(RunningWorkers(), 1);

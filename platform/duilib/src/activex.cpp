@@ -25,6 +25,7 @@ LPCTSTR CActiveXUI::GetClass() const {
 IWebBrowser* CActiveXUI::GetControl() {
     if (browser_ != nullptr)
         return browser_;
+    // A web view lives inside a native window, so the browser waits for the control's window.
     HWND hwnd = manager_ != nullptr ? manager_->GetPaintWindow() : nullptr;
     WindowBackend* backend = BackendIfStarted();
     if (hwnd == nullptr || backend == nullptr || !IsWindow(hwnd))
@@ -39,6 +40,7 @@ IWebBrowser* CActiveXUI::GetControl() {
 }
 
 void CActiveXUI::SetPos(RECT rc) {
+    // The browser is a native child over the control: it follows every move.
     CControlUI::SetPos(rc);
     if (browser_ != nullptr)
         AsEmbedded(browser_)->SetBounds(rc);

@@ -23,7 +23,7 @@ std::optional<int> ParseInt(std::wstring_view text) {
         negative = text.front() == L'-';
         text.remove_prefix(1);
     }
-    if (text.empty() || text.size() > 9)  // nine digits cannot overflow an int
+    if (text.empty() || text.size() > 9) // nine digits cannot overflow an int
         return std::nullopt;
     int value = 0;
     for (wchar_t c : text) {

@@ -40,6 +40,7 @@ bool DisplayRegistered() {
     return static_cast<bool>(displayFactory);
 }
 
+// A display that cannot be had is never fatal: the launcher still runs, headless.
 std::unique_ptr<WindowBackend> Choose() {
     const char* forced = std::getenv("LAUNCHER_BACKEND");
     const std::string_view choice = forced != nullptr ? forced : "";

@@ -16,7 +16,7 @@ void CButtonUI::DoEvent(TEventUI& event) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_MOUSEENTER:
     case UIEVENT_MOUSELEAVE:
-        Invalidate();  // pushed and hot looks
+        Invalidate(); // pushed and hot looks
         break;
     case UIEVENT_BUTTONUP:
         // The paint manager hands button-up only to the control that got the button-down; a

@@ -48,6 +48,7 @@ void SetColor(uint32_t& target, LPCTSTR value) {
 CControlUI::CControlUI() : life_(std::make_shared<char>()) {}
 
 CControlUI::~CControlUI() {
+    // The manager forgets the control: no name lookup, capture or hover can reach it any more.
     if (manager_ != nullptr)
         manager_->ReapObjects(this);
 }
@@ -57,6 +58,7 @@ CStdString CControlUI::GetName() const {
 }
 
 void CControlUI::SetName(LPCTSTR name) {
+    // The manager's name map must never hold a stale name.
     if (manager_ != nullptr)
         manager_->UnregisterName(this);
     name_ = name;
@@ -90,6 +92,7 @@ const RECT& CControlUI::GetPos() const {
 }
 
 void CControlUI::SetPos(RECT rc) {
+    // Both the place left and the place taken need repainting.
     Invalidate();
     pos_ = rc;
     Invalidate();
@@ -261,6 +264,7 @@ void CControlUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
 }
 
 CControlUI* CControlUI::FindControlAt(POINT pt) {
+    // Hidden controls are not hit; disabled ones are, so hit tests still see their class.
     if (!visible_)
         return nullptr;
     return CDuiRect(pos_).Contains(pt) ? this : nullptr;

@@ -95,6 +95,7 @@ CControlUI* CDialogBuilder::Create(LPCTSTR skinFile, LPCTSTR /*type*/,
                                    CControlUI* parent) {
     if (skinFile == nullptr)
         return nullptr;
+    // Skins come only from the archive: a loose file beside it is never read.
     std::string bytes;
     if (!detail::ReadArchiveEntry(detail::SkinArchivePath(), skinFile, bytes))
         return nullptr;

@@ -79,6 +79,8 @@ bool Click(HWND hwnd, LPCTSTR controlName) {
     const POINT pt{(pos.left + pos.right) / 2, (pos.top + pos.bottom) / 2};
     MoveCursorTo(*state, pt);
 
+    // As on a desktop: the first click on an inactive window activates it, and the window may
+    // react to that (the launcher closes its drop-down there).
     if (detail::ActiveWindow() != hwnd) {
         SendMessage(hwnd, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(hwnd),
                     MakePointParam(static_cast<int>(HTCLIENT), static_cast<int>(WM_LBUTTONDOWN)));

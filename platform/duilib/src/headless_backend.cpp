@@ -54,7 +54,7 @@ public:
     void SetVisible(bool) override {}
 
 private:
-    HeadlessBackend& backend_;  // backends live as long as the process
+    HeadlessBackend& backend_; // backends live as long as the process
     HWND hwnd_;
 };
 
@@ -68,6 +68,7 @@ void HeadlessBackend::Start() {
     InstallTerminationHandlers();
 }
 
+// The flag outlives a wake-up that comes before the wait (see message_queue.cpp).
 void HeadlessBackend::WaitForWork(std::chrono::milliseconds timeout) {
     std::unique_lock lock(wakeMutex_);
     wakeCv_.wait_for(lock, timeout, [this] { return woken_; });
@@ -92,7 +93,7 @@ int HeadlessBackend::MessageBox(HWND owner, const std::wstring& text, const std:
 }
 
 std::unique_ptr<EmbeddedBrowser> HeadlessBackend::CreateBrowser(HWND hwnd) {
-    browsers[hwnd];  // a browser that never navigates is still on record
+    browsers[hwnd]; // a browser that never navigates is still on record
     return std::make_unique<HeadlessBrowser>(*this, hwnd);
 }
 

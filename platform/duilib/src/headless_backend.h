@@ -42,7 +42,7 @@ public:
                    UINT type) override;
     std::unique_ptr<EmbeddedBrowser> CreateBrowser(HWND hwnd) override;
     int ChooseListItem(HWND, const RECT&, const std::vector<std::wstring>&, int) override {
-        return -1;  // no drop-down without a display; tests select items directly
+        return -1; // no drop-down without a display; tests select items directly
     }
     SIZE ScreenSize() override;
     RECT WorkArea(HWND hwnd) override;

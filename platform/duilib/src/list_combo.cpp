@@ -96,6 +96,7 @@ int CListUI::GetCurSel() const {
 bool CListUI::SelectItem(int index) {
     if (index < -1 || index >= GetCount())
         return false;
+    // The items' flags are set directly: going through Select would come back here.
     curSel_ = index;
     for (int i = 0; i < GetCount(); ++i) {
         if (auto* item = dynamic_cast<CListLabelElementUI*>(items_[static_cast<size_t>(i)])) {
@@ -147,6 +148,7 @@ void CListUI::PlaceIn(const RECT& parentArea) {
     StackItems();
 }
 
+// Every item gets a row, hidden ones too, so an item's row does not depend on the others'.
 void CListUI::StackItems() {
     int top = pos_.top;
     for (CControlUI* item : items_) {
@@ -220,7 +222,7 @@ bool CComboUI::Add(CControlUI* control) {
         return false;
     auto* item = dynamic_cast<CListLabelElementUI*>(control);
     if (item != nullptr && item->selected_) {
-        curSel_ = GetCount() - 1;  // from the skin: no notification while building
+        curSel_ = GetCount() - 1; // from the skin: no notification while building
         SyncItemSelection();
     }
     return true;
@@ -254,6 +256,7 @@ CControlUI* CComboUI::FindControlAt(POINT pt) {
     return CControlUI::FindControlAt(pt);
 }
 
+// The choice is the backend's drop-down; the combo only learns the index picked.
 void CComboUI::DoEvent(TEventUI& event) {
     if (event.Type != UIEVENT_BUTTONUP || manager_ == nullptr ||
         manager_->FindControl(event.ptMouse) != this || !detail::EnabledInTree(this))

@@ -28,6 +28,7 @@ pugi::xml_attribute AttributeAt(pugi::xml_node node, int index) {
     return {};
 }
 
+// pugixml's conversion is lenient: a stray invalid byte costs one character, not the value.
 CStdString Wide(const char* utf8) {
     return CStdString(pugi::as_wide(utf8));
 }
@@ -147,6 +148,7 @@ bool CMarkup::Load(LPCTSTR xml) {
 }
 
 bool CMarkup::LoadFromMem(const char* data, size_t size, int encoding) {
+    // Nodes of an earlier document die with it; a failed load must not look like success.
     Release();
     auto document = std::make_unique<Document>();
     const pugi::xml_parse_result result =
@@ -166,6 +168,7 @@ bool CMarkup::LoadFromFile(LPCTSTR fileName, int encoding, LPCTSTR directory) {
         lastError_ = "no file name";
         return false;
     }
+    // Callers pass the program directory with or without its final separator.
     std::wstring full = directory != nullptr ? directory : L"";
     if (!full.empty() && full.back() != L'/')
         full += L'/';

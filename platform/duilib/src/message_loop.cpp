@@ -18,7 +18,7 @@ namespace {
 // Long enough to cost nothing, short enough to notice a termination signal promptly.
 constexpr std::chrono::milliseconds kWaitSlice{50};
 
-int runningLoops = 0;  // the main loop and modal loops currently on the stack
+int runningLoops = 0; // the main loop and modal loops currently on the stack
 
 struct LoopScope {
     LoopScope() { ++runningLoops; }
@@ -86,7 +86,7 @@ int RunMainLoop() {
     MarkUiThread();
     if (HasMessageLoopEnded())
         return 0;
-    Backend();  // the backend must exist before the first wait
+    Backend(); // the backend must exist before the first wait
     std::optional<int> exitCode;
     {
         LoopScope scope;

@@ -12,10 +12,12 @@ namespace DuiLib::detail {
 namespace {
 
 std::mutex queueMutex;
-std::condition_variable doneCv;  // EnqueueAndWait's waiters
+std::condition_variable doneCv; // EnqueueAndWait's waiters
 std::deque<QueuedItem> items;
 bool closed = false;
 
+// Called after the push: a wake-up is remembered by the backend until its next wait, so one
+// that comes between the UI thread's empty check and its wait is not lost.
 void WakeUiThread() {
     if (WindowBackend* backend = BackendIfStarted())
         backend->Wake();
@@ -72,6 +74,7 @@ bool EnqueueAndWait(std::function<void()> fn) {
     };
     if (!Push(std::move(item), false))
         return false;
+    // Closing the queue drops the item; then nothing will ever run it.
     std::unique_lock lock(queueMutex);
     doneCv.wait(lock, [&] { return *done || closed; });
     return *done;

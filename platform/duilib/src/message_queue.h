@@ -14,7 +14,7 @@ struct QueuedItem {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
-    std::function<void()> work;  // set for posted work instead of a message
+    std::function<void()> work; // set for posted work instead of a message
 };
 
 // False, dropping the item, once the queue is closed.

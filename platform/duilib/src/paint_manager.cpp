@@ -16,7 +16,7 @@ namespace DuiLib {
 struct CPaintManagerUI::State {
     HWND hwnd = nullptr;
     CControlUI* root = nullptr;
-    std::vector<CControlUI*> retiredRoots;  // replaced while their events may still run
+    std::vector<CControlUI*> retiredRoots; // replaced while their events may still run
     std::vector<INotifyUI*> notifiers;
     std::vector<IMessageFilterUI*> preFilters;
     // Every control by name in registration (document) order; the first one is found.
@@ -165,13 +165,14 @@ CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
 }
 
 bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    // As with notifiers: a filter may remove filters or free the window.
     const std::weak_ptr<char> life = state_->life;
     const std::vector<IMessageFilterUI*> filters = state_->preFilters;
     for (IMessageFilterUI* filter : filters) {
         if (life.expired())
             return false;
         if (!Contains(state_->preFilters, filter))
-            continue;  // removed by an earlier filter
+            continue; // removed by an earlier filter
         bool handled = false;
         const LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
         if (handled) {
@@ -187,10 +188,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     const POINT pt{SignedLowWord(lParam), SignedHighWord(lParam)};
     switch (uMsg) {
     case WM_PAINT:
-        if (WindowBackend* backend = BackendIfStarted(); backend != nullptr && IsWindow(state_->hwnd))
+        if (WindowBackend* backend = BackendIfStarted();
+            backend != nullptr && IsWindow(state_->hwnd))
             backend->Paint(state_->hwnd, *this);
         return true;
     case WM_SIZE:
+        // A minimised window reports 0 by 0; the layout keeps the size it will come back to.
         if (wParam != SIZE_MINIMIZED && state_->root != nullptr)
             state_->root->SetPos(state_->root->PlacedRect(ClientRectOf(state_->hwnd)));
         return true;
@@ -214,6 +217,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_LBUTTONUP: {
+        // Only the control that took the press hears the release; it decides on the click.
         state_->lastMouse = pt;
         CControlUI* control = state_->pushed;
         state_->pushed = nullptr;
@@ -265,8 +269,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     }
 }
 
-void CPaintManagerUI::SendNotify(CControlUI* sender, LPCTSTR type, WPARAM wParam,
-                                 LPARAM lParam) {
+void CPaintManagerUI::SendNotify(CControlUI* sender, LPCTSTR type, WPARAM wParam, LPARAM lParam) {
     TNotifyUI msg;
     msg.sType = type;
     msg.pSender = sender;
@@ -335,6 +338,7 @@ void CPaintManagerUI::Invalidate(const RECT& rc) {
         backend->Invalidate(state_->hwnd, rc);
 }
 
+// While the manager tears its tree down the name map goes as a whole.
 void CPaintManagerUI::ReapObjects(CControlUI* control) {
     if (state_->pushed == control)
         state_->pushed = nullptr;

@@ -10,7 +10,7 @@ namespace DuiLib {
 
 namespace {
 
-std::mutex pathsMutex;  // read by worker threads too
+std::mutex pathsMutex; // read by worker threads too
 std::wstring instancePath;
 std::wstring resourcePath;
 std::wstring resourceZip;

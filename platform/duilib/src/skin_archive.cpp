@@ -25,8 +25,8 @@ struct Entry {
 struct Directory {
     uintmax_t fileSize = 0;
     std::filesystem::file_time_type modified;
-    std::map<std::string, Entry> entries;  // by exact name
-    std::map<std::string, std::string> folded;  // lower-case name -> exact name
+    std::map<std::string, Entry> entries;      // by exact name
+    std::map<std::string, std::string> folded; // lower-case name -> exact name
 };
 
 std::mutex archiveMutex;
@@ -72,11 +72,11 @@ std::optional<Directory> ReadDirectory(const std::filesystem::path& path) {
          status = unzGoToNextFile(zip.get())) {
         unz_file_info64 info{};
         char name[1024];
-        if (unzGetCurrentFileInfo64(zip.get(), &info, name, sizeof(name), nullptr, 0, nullptr,
-                                    0) != UNZ_OK)
+        if (unzGetCurrentFileInfo64(zip.get(), &info, name, sizeof(name), nullptr, 0, nullptr, 0) !=
+            UNZ_OK)
             return std::nullopt;
         if (info.size_filename >= sizeof(name))
-            continue;  // a name this long is no skin file of ours
+            continue; // a name this long is no skin file of ours
         Entry entry;
         entry.size = info.uncompressed_size;
         if (unzGetFilePos64(zip.get(), &entry.position) != UNZ_OK)
@@ -111,6 +111,7 @@ const Directory* DirectoryOf(const std::filesystem::path& path) {
     return &(directories[path] = std::move(*directory));
 }
 
+// Skin names come from code written for a case-insensitive file system ("TopSKin.xml").
 const Entry* FindEntry(const Directory& directory, const std::wstring& entryName) {
     const std::optional<std::string> utf8 = platform::WideToUtf8(entryName);
     if (!utf8)
@@ -136,9 +137,9 @@ bool ReadEntry(const std::filesystem::path& path, const Entry& entry, std::strin
     size_t done = 0;
     bool ok = true;
     while (done < data.size()) {
-        const int read = unzReadCurrentFile(zip.get(), data.data() + done,
-                                            static_cast<unsigned>(std::min<size_t>(
-                                                data.size() - done, 1u << 20)));
+        const int read = unzReadCurrentFile(
+            zip.get(), data.data() + done,
+            static_cast<unsigned>(std::min<size_t>(data.size() - done, 1u << 20)));
         if (read <= 0) {
             ok = false;
             break;

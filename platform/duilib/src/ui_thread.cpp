@@ -13,12 +13,13 @@ namespace {
 
 std::once_flag uiThreadOnce;
 std::atomic<bool> uiThreadKnown{false};
-std::thread::id uiThreadId;  // written once, before uiThreadKnown is set
+std::thread::id uiThreadId; // written once, before uiThreadKnown is set
 
 } // namespace
 
 namespace detail {
 
+// Several entry points may come first (SetInstance, InitBackend, Create): the first one wins.
 void MarkUiThread() {
     std::call_once(uiThreadOnce, [] {
         uiThreadId = std::this_thread::get_id();
@@ -52,6 +53,7 @@ bool PostAndWait(std::function<void()> fn) {
             fn();
         return true;
     }
+    // Waiting on the UI thread itself would never end, hence the direct call above.
     return detail::EnqueueAndWait(fn ? std::move(fn) : [] {});
 }
 

@@ -30,14 +30,14 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, UINT dwStyle, UINT dw
     detail::MarkUiThread();
     Backend();
     if (IsWindow(m_hWnd))
-        return nullptr;  // one native window per object
+        return nullptr; // one native window per object
 
     const HWND owner = IsWindow(hwndParent) ? hwndParent : nullptr;
     detail::WindowState& state = detail::AddWindow(this, owner);
     const LPCTSTR className = GetWindowClassName();
     state.className = className != nullptr ? className : L"";
     state.title = pstrName != nullptr ? pstrName : L"";
-    state.style = dwStyle & ~WS_VISIBLE;  // shown once WM_CREATE succeeded
+    state.style = dwStyle & ~WS_VISIBLE; // shown once WM_CREATE succeeded
     state.exStyle = dwExStyle;
     const int left = x == CW_USEDEFAULT ? 0 : x;
     const int top = y == CW_USEDEFAULT ? 0 : y;
@@ -65,8 +65,8 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, UINT dwStyle, UINT dw
     after = detail::FindWindow(hwnd);
     if (after != nullptr && !after->sizeSent)
         DuiLib::SendMessage(hwnd, WM_SIZE, SIZE_RESTORED,
-                    MakePointParam(after->rect.right - after->rect.left,
-                                   after->rect.bottom - after->rect.top));
+                            MakePointParam(after->rect.right - after->rect.left,
+                                           after->rect.bottom - after->rect.top));
     if ((dwStyle & WS_VISIBLE) != 0)
         detail::ApplyShow(hwnd, true, true);
     return IsWindow(hwnd) ? hwnd : nullptr;
@@ -171,7 +171,7 @@ LRESULT CWindowWnd::Dispatch(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         result = HandleMessage(uMsg, wParam, lParam);
     if (uMsg == WM_NCDESTROY) {
         m_hWnd = nullptr;
-        OnFinalMessage(hwnd);  // may free this object
+        OnFinalMessage(hwnd); // may free this object
     }
     return result;
 }

@@ -108,8 +108,7 @@ bool GetClientRect(HWND hWnd, RECT* rect) {
     return true;
 }
 
-bool SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int x, int y, int cx, int cy,
-                  UINT flags) {
+bool SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int x, int y, int cx, int cy, UINT flags) {
     const detail::WindowState* state = detail::FindWindow(hWnd);
     if (state == nullptr)
         return false;

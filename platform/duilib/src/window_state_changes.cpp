@@ -25,8 +25,8 @@ RECT ZoomedRect(HWND hwnd) {
     info.ptMaxSize = POINT{work.right - work.left, work.bottom - work.top};
     info.ptMaxTrackSize = info.ptMaxSize;
     SendMessage(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    return RECT{info.ptMaxPosition.x, info.ptMaxPosition.y,
-                info.ptMaxPosition.x + info.ptMaxSize.x, info.ptMaxPosition.y + info.ptMaxSize.y};
+    return RECT{info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxPosition.x + info.ptMaxSize.x,
+                info.ptMaxPosition.y + info.ptMaxSize.y};
 }
 
 } // namespace

@@ -54,6 +54,7 @@ bool WindowExists(HWND hwnd) {
 }
 
 void RemoveWindow(HWND hwnd) {
+    // The record is freed after the lock is released; the lock guards only the map.
     std::unique_ptr<WindowState> removed;
     {
         std::lock_guard lock(tableMutex);

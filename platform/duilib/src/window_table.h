@@ -16,13 +16,13 @@ namespace detail {
 
 struct WindowState {
     HWND hwnd = nullptr;
-    CWindowWnd* object = nullptr;  // null once the object let go of its window
+    CWindowWnd* object = nullptr; // null once the object let go of its window
     HWND owner = nullptr;
     std::wstring className;
     std::wstring title;
-    UINT style = 0;  // WS_VISIBLE mirrors `visible`
+    UINT style = 0; // WS_VISIBLE mirrors `visible`
     UINT exStyle = 0;
-    RECT rect;  // screen coordinates; the client area is the whole window
+    RECT rect; // screen coordinates; the client area is the whole window
     RECT restoreRect;
     bool visible = false;
     bool enabled = true;

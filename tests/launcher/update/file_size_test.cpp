@@ -9,7 +9,7 @@
 #include "launcher/globals.h"
 #include "launcher/launcher.h"
 #include "launcher/log.h"
-#include "tests/support/program_dir.h"
+#include "tests/support/frame_with_log.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -19,21 +19,9 @@ using testing_support::WriteFile;
 
 namespace {
 
-class FileSize : public ::testing::Test {
+class FileSize : public testing_support::FrameWithLog {
 protected:
-    void SetUp() override {
-        testing_support::UseProgramDirectory(game, false);
-        TheLauncherFrame = &frame;
-        frame.SetLogFile();
-        ASSERT_TRUE(IsLogOpen());
-    }
-    void TearDown() override {
-        ReleaseLogTarget(frame);
-        TheLauncherFrame = nullptr;
-    }
-
     uint32_t Size(const fs::path& path) { return frame.GetFileSize(wxString(path.wstring())); }
-    std::string Log() const { return ReadFile(game / "run.log"); }
 
     // A sparse file of the given length: no disk space needed.
     static void Sparse(const fs::path& path, off_t length) {
@@ -43,9 +31,7 @@ protected:
         close(fd);
     }
 
-    TempDir game;
     TempDir files;
-    LauncherFrameWnd frame;
 };
 
 TEST_F(FileSize, RegularFilesGiveTheirSize) {

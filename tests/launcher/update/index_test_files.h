@@ -87,7 +87,7 @@ inline void WriteAt(std::string& file, size_t at, const std::string& bytes) {
     file.replace(at, bytes.size(), bytes);
 }
 
-// The specified login.dat merge, a field at a time, every package entry compared with the
+// The login.dat merge done the plain way, a field at a time, every package entry compared with the
 // installed entry as loaded. Valid only for inputs whose offsets lie inside their files.
 inline void ReferenceLoginMerge(std::string& data, std::string& index, const std::string& package,
                                 const std::vector<PatchIndexEntry>& patches) {
@@ -118,7 +118,7 @@ inline void ReferenceLoginMerge(std::string& data, std::string& index, const std
     }
 }
 
-// The specified in-place merge into an existing index.
+// The in-place merge into an existing index, done the plain way.
 inline void ReferenceInPlaceMerge(std::string& index, const std::vector<PatchIndexEntry>& patches) {
     const size_t count = InstalledEntries(index).size();
     for (const PatchIndexEntry& p : patches) {

@@ -11,7 +11,7 @@
 #include "launcher/log.h"
 #include "launcher/update/merge.h"
 #include "tests/launcher/update/index_test_files.h"
-#include "tests/support/program_dir.h"
+#include "tests/support/frame_with_log.h"
 #include "tests/support/temp_dir.h"
 
 using namespace index_test;
@@ -21,19 +21,8 @@ using testing_support::WriteFile;
 
 namespace {
 
-class LoginMerge : public ::testing::Test {
+class LoginMerge : public testing_support::FrameWithLog {
 protected:
-    void SetUp() override {
-        testing_support::UseProgramDirectory(programDir, false);
-        TheLauncherFrame = &frame;
-        frame.SetLogFile();
-        ASSERT_TRUE(IsLogOpen());
-    }
-    void TearDown() override {
-        ReleaseLogTarget(frame);
-        TheLauncherFrame = nullptr;
-    }
-
     wxString Source() const { return wxString((pkg / "login.dat.i").wstring()); }
     wxString Destination() const { return wxString((install / "login.dat.i").wstring()); }
     bool Merge() { return frame.MergeDataFiles(Source(), Destination()); }
@@ -49,7 +38,6 @@ protected:
     std::string Data() const { return ReadFile(install / "login.dat"); }
     std::string Index() const { return ReadFile(install / "login.dat.i"); }
     std::vector<IndexEntry> Entries() const { return InstalledEntries(Index()); }
-    std::string Log() const { return ReadFile(programDir / "run.log"); }
 
     // True when run.log holds exactly one error record whose text after "file(line):" is text.
     bool LoggedOnce(const std::string& text) const {
@@ -69,10 +57,8 @@ protected:
                log.substr(close + 2) == text + "\n";
     }
 
-    TempDir programDir;
     TempDir pkg;
     TempDir install;
-    LauncherFrameWnd frame;
 };
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "launcher/update/progress_observer.h"
 #include "launcher/zip/unzip_package.h"
 #include "launcher/zip/zip_entry.h"
 #include "tests/support/temp_dir.h"
@@ -29,9 +30,15 @@ std::string MixedBytes(size_t size, unsigned seed) {
 
 class UnzipPackageTest : public testing::Test {
 protected:
+    void SetUp() override {
+        SetProgressObserver([this](float percent) { progress_.push_back(percent); });
+    }
+    void TearDown() override { SetProgressObserver({}); }
+
     std::wstring Package() const { return (dir_ / "patch").wstring(); }
 
     TempDir dir_;
+    std::vector<float> progress_;
 };
 
 TEST_F(UnzipPackageTest, UnpacksEveryEntryBelowThePackageDirectory) {
@@ -48,7 +55,9 @@ TEST_F(UnzipPackageTest, UnpacksEveryEntryBelowThePackageDirectory) {
                 {.name = "/x/b.txt", .data = "b"},
                 {.name = "a\\..\\b/../c.txt", .data = "c"},
                 {.name = "x/y/../z.txt", .data = "z"},
-                {.name = "donn\xc3\xa9es\\\xe6\x96\x87.txt", .data = "utf8"},
+                {.name = "donn\xc3\xa9"
+                         "es\\\xe6\x96\x87.txt",
+                 .data = "utf8"},
             });
     ZipLastError = ZipErrData;
     ASSERT_TRUE(UnzipPackage(Package(), false));
@@ -56,10 +65,13 @@ TEST_F(UnzipPackageTest, UnpacksEveryEntryBelowThePackageDirectory) {
 
     const fs::path out = dir_ / "patch";
     EXPECT_EQ(ListTree(out),
-              (std::vector<std::string>{"c.txt", "data", "data/maps", "data/maps/big.dat",
-                                        "data/maps/stored.dat", "docs", "donn\xc3\xa9es",
-                                        "donn\xc3\xa9es/\xe6\x96\x87.txt", "empty.txt", "x",
-                                        "x/a.txt", "x/b.txt", "z.txt", "zel.exe"}));
+              (std::vector<std::string>{
+                  "c.txt", "data", "data/maps", "data/maps/big.dat", "data/maps/stored.dat", "docs",
+                  "donn\xc3\xa9"
+                  "es",
+                  "donn\xc3\xa9"
+                  "es/\xe6\x96\x87.txt",
+                  "empty.txt", "x", "x/a.txt", "x/b.txt", "z.txt", "zel.exe"}));
     EXPECT_TRUE(ReadFile(out / "data/maps/big.dat") == big);
     EXPECT_TRUE(ReadFile(out / "data/maps/stored.dat") == storedBig);
     EXPECT_EQ(ReadFile(out / "zel.exe"), "binary");
@@ -82,6 +94,7 @@ TEST_F(UnzipPackageTest, EmptyArchiveCreatesNothing) {
     MakeZip(dir_ / "patch.upd", {});
     EXPECT_TRUE(UnzipPackage(Package(), false));
     EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"patch.upd"});
+    EXPECT_TRUE(progress_.empty());
 }
 
 TEST_F(UnzipPackageTest, ArchiveThatCannotBeOpenedFails) {
@@ -104,6 +117,10 @@ TEST_F(UnzipPackageTest, FailedEntriesFailThePackageWithTheFirstCode) {
                                  {.name = "last.txt", .data = "3"}});
     EXPECT_FALSE(UnzipPackage(Package(), false));
     EXPECT_EQ(ZipLastError.load(), ZipErrEncrypted);
+    // Every entry reports progress, failed ones too.
+    ASSERT_EQ(progress_.size(), 6u);
+    for (size_t i = 0; i < progress_.size(); ++i)
+        EXPECT_FLOAT_EQ(progress_[i], static_cast<float>(i + 1) * 100 / 6);
     // The good entries are there for inspection; nothing failed left a file or a temporary.
     EXPECT_EQ(ListTree(dir_ / "patch"),
               (std::vector<std::string>{"first.txt", "last.txt", "middle.txt"}));

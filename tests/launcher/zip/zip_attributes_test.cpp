@@ -122,6 +122,17 @@ TEST_F(ZipAttributesTest, DosTimeIsLocalTimeAppliedAsLastWriteAndAccess) {
     records = Unpack({{.name = "a.txt", .data = "x"}});
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].writeTime, FromUnix(expected + 5 * 3600));
+
+    // The offset is the one in force at the entry's time, not today's.
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    std::filesystem::remove_all(dir_ / "out");
+    records =
+        Unpack({{.name = "winter", .data = "x", .dosTime = DosDateTime(2021, 1, 10, 12, 0, 0)},
+                {.name = "summer", .data = "x", .dosTime = DosDateTime(2021, 7, 10, 12, 0, 0)}});
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].writeTime, FromUnix(1610276400)); // 11:00 UTC
+    EXPECT_EQ(records[1].writeTime, FromUnix(1625911200)); // 10:00 UTC
 }
 
 TEST_F(ZipAttributesTest, ExtendedTimestampBlockOverridesAnnouncedTimes) {

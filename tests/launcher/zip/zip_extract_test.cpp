@@ -1,3 +1,4 @@
+#include "launcher/zip/zip_directories.h"
 #include "launcher/zip/zip_extract.h"
 #include "launcher/zip/zip_reader.h"
 #include "tests/support/temp_dir.h"
@@ -194,6 +195,18 @@ TEST_F(ZipExtractTest, ReadOnlyFileIsReplacedAndDirectoryInTheWayIsKept) {
     EXPECT_EQ(Extract(root, root / "a.zip", 1), ZipErrOpen);
     EXPECT_EQ(ListTree(root / "pkg"),
               (std::vector<std::string>{"ro.txt", "taken", "taken/child.txt"}));
+}
+
+TEST_F(ZipExtractTest, CreateDirectoryPathStaysBelowItsBase) {
+    const fs::path root = NewCase();
+    fs::create_directory_symlink(root, root / "pkg/up");
+    const std::wstring base = (root / "pkg/new base").wstring();
+    EXPECT_TRUE(CreateDirectoryPath(base, L"a\\b/c"));
+    EXPECT_TRUE(fs::is_directory(root / "pkg/new base/a/b/c"));
+    EXPECT_FALSE(CreateDirectoryPath(base, L"../escape"));
+    EXPECT_FALSE(CreateDirectoryPath((root / "pkg").wstring(), L"up/escape"));
+    EXPECT_FALSE(fs::exists(root / "escape"));
+    EXPECT_FALSE(fs::exists(root / "pkg/escape"));
 }
 
 } // namespace

@@ -20,7 +20,7 @@ ChildProcess::ChildProcess(const std::function<int(int readyFd)>& body) {
         dup2(errors[1], STDERR_FILENO);
         const int code = body(ready[1]);
         std::fflush(stderr);
-        _exit(code);  // no test framework teardown in the child
+        _exit(code); // no test framework teardown in the child
     }
     close(ready[1]);
     close(errors[1]);

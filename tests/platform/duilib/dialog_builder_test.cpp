@@ -85,7 +85,7 @@ TEST(DialogBuilderTest, BuildsControlsByElementWithTheirAttributes) {
     EXPECT_EQ(ok->GetText().str(), L"OK");
     EXPECT_EQ(ok->GetToolTip().str(), L"Confirm");
     EXPECT_EQ(ok->GetLook().textColor, 0xFFEEDDCCu);
-    EXPECT_EQ(ok->GetLook().hotBkColor, 0xFF102030u);  // six digits are opaque
+    EXPECT_EQ(ok->GetLook().hotBkColor, 0xFF102030u); // six digits are opaque
     EXPECT_EQ(ok->GetLook().borderSize, 2);
     EXPECT_EQ(ok->GetLook().fontSize, 14);
     EXPECT_TRUE(ok->GetLook().bold);
@@ -134,7 +134,7 @@ TEST(DialogBuilderTest, LaysControlsOutRelativeToTheirParents) {
     // Hit tests find the innermost visible control.
     EXPECT_EQ(manager.FindControl(POINT{20, 30}), ok);
     EXPECT_EQ(manager.FindControl(POINT{12, 200})->GetName().str(), L"Panel");
-    EXPECT_EQ(manager.FindControl(POINT{5, 5})->GetName().str(), L"Root");  // IE is hidden
+    EXPECT_EQ(manager.FindControl(POINT{5, 5})->GetName().str(), L"Root"); // IE is hidden
     EXPECT_EQ(manager.FindControl(POINT{230, 260})->GetName().str(), L"Choice");
     EXPECT_EQ(manager.FindControl(POINT{500, 500}), nullptr);
 }
@@ -209,7 +209,7 @@ TEST(DialogBuilderTest, CorruptEntryGivesNoRoot) {
     testing_support::ZipMakerEntry entry;
     entry.name = "a.xml";
     entry.data = "<Window><Button name='x'/></Window>";
-    entry.declaredCrc = 0x12345678;  // the data no longer matches its checksum
+    entry.declaredCrc = 0x12345678; // the data no longer matches its checksum
     testing_support::MakeZip(dir / "bt.dat", {entry});
     InitBackend();
     CPaintManagerUI::SetResourcePath(dir.wide().c_str());
@@ -227,11 +227,18 @@ TEST(DialogBuilderTest, ShippedSkinsBuildWithTheBoundControls) {
 
     const std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>>
         skins{
-            {L"launcherSkin", {{L"EnterGameBtn", L"ButtonUI"}, {L"GameSetBtn", L"ButtonUI"},
-                               {L"CloseBtn", L"ButtonUI"}, {L"MinBtn", L"ButtonUI"},
-                               {L"LogoCtrl", L""}}},
-            {L"server", {{L"ProgressCtrl", L"ProgressUI"}, {L"ServerBtn", L"OptionUI"},
-                         {L"ProgressTxt", L""}, {L"CurVersionTxt", L""}, {L"ProgressImg", L""}}},
+            {L"launcherSkin",
+             {{L"EnterGameBtn", L"ButtonUI"},
+              {L"GameSetBtn", L"ButtonUI"},
+              {L"CloseBtn", L"ButtonUI"},
+              {L"MinBtn", L"ButtonUI"},
+              {L"LogoCtrl", L""}}},
+            {L"server",
+             {{L"ProgressCtrl", L"ProgressUI"},
+              {L"ServerBtn", L"OptionUI"},
+              {L"ProgressTxt", L""},
+              {L"CurVersionTxt", L""},
+              {L"ProgressImg", L""}}},
             {L"news", {{L"IE", L"ActiveXUI"}}},
             {L"news2", {{L"IE", L"ActiveXUI"}}},
             {L"top", {{L"IE", L"ActiveXUI"}}},
@@ -240,7 +247,8 @@ TEST(DialogBuilderTest, ShippedSkinsBuildWithTheBoundControls) {
         for (const wchar_t* suffix : {L".xml", L"_720.xml", L"_600.xml"}) {
             const std::wstring file = base + suffix;
             CPaintManagerUI manager;
-            ASSERT_NE(Build(manager, file.c_str()), nullptr) << std::string(file.begin(), file.end());
+            ASSERT_NE(Build(manager, file.c_str()), nullptr)
+                << std::string(file.begin(), file.end());
             EXPECT_GT(manager.GetInitSize().cx, 0);
             for (const auto& [name, cls] : controls) {
                 const CControlUI* control = manager.FindControl(name.c_str());

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "backend.h"  // the seam a display backend implements
+#include "backend.h" // the seam a display backend implements
 #include "duilib/duilib.h"
 #include "duilib/headless.h"
 #include "system/display.h"
@@ -48,8 +48,8 @@ TEST(HeadlessBackendTest, ChosenUnlessADisplayBackendIsRegisteredAndUsable) {
     std::string errors;
     EXPECT_EQ(ChooseInChild("headless", ":0", true, &errors), 0);
     EXPECT_EQ(errors, "");
-    EXPECT_EQ(ChooseInChild(nullptr, nullptr, true, &errors), 0);  // no display to open
-    EXPECT_EQ(ChooseInChild(nullptr, ":0", false, &errors), 0);    // nothing registered
+    EXPECT_EQ(ChooseInChild(nullptr, nullptr, true, &errors), 0); // no display to open
+    EXPECT_EQ(ChooseInChild(nullptr, ":0", false, &errors), 0);   // nothing registered
     EXPECT_EQ(errors, "");
     // Asked for a display that cannot be had: headless, with a note.
     EXPECT_EQ(ChooseInChild("display", nullptr, false, &errors), 0);
@@ -126,9 +126,9 @@ TEST(HeadlessBackendTest, BrowserNavigationsAreRecordedPerWindow) {
         host->GetControl()->Navigate(L"http://127.0.0.1/again.html");
         EXPECT_TRUE(Headless::IsBrowserSilent(hwnd));
     }
-    EXPECT_EQ(Headless::Navigations(hwnd),
-              (std::vector<std::wstring>{L"http://127.0.0.1/left.html",
-                                         L"http://127.0.0.1/again.html"}));
+    EXPECT_EQ(
+        Headless::Navigations(hwnd),
+        (std::vector<std::wstring>{L"http://127.0.0.1/left.html", L"http://127.0.0.1/again.html"}));
 
     // A control that has no window yet has no browser either.
     CPaintManagerUI loose;
@@ -148,8 +148,7 @@ TEST(HeadlessBackendTest, ClickActivatesFirstAndMovesTheCursor) {
 
     first.messages.clear();
     ASSERT_TRUE(Headless::Click(first.GetHWND(), L"Ok"));
-    EXPECT_EQ(first.messages,
-              (std::vector<UINT>{WM_MOUSEACTIVATE, WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    EXPECT_EQ(first.messages, (std::vector<UINT>{WM_MOUSEACTIVATE, WM_LBUTTONDOWN, WM_LBUTTONUP}));
     EXPECT_EQ(Headless::ActiveWindow(), first.GetHWND());
     POINT cursor;
     ASSERT_TRUE(GetCursorPos(&cursor));
@@ -157,7 +156,7 @@ TEST(HeadlessBackendTest, ClickActivatesFirstAndMovesTheCursor) {
     EXPECT_EQ(cursor.y, 220);
 
     first.messages.clear();
-    Headless::Click(first.GetHWND(), L"Ok");  // already active
+    Headless::Click(first.GetHWND(), L"Ok"); // already active
     EXPECT_EQ(first.messages, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
     EXPECT_EQ(first.CountOf(L"click"), 2);
 
@@ -165,7 +164,7 @@ TEST(HeadlessBackendTest, ClickActivatesFirstAndMovesTheCursor) {
     EXPECT_FALSE(Headless::Click(first.GetHWND(), L"Missing"));
     EnableWindow(first.GetHWND(), false);
     EXPECT_FALSE(Headless::Click(first.GetHWND(), L"Ok"));
-    EXPECT_TRUE(EnableWindow(first.GetHWND(), true));  // it was disabled
+    EXPECT_TRUE(EnableWindow(first.GetHWND(), true)); // it was disabled
     second.ShowWindow(false);
     EXPECT_FALSE(Headless::Click(second.GetHWND(), L"Ok"));
     EXPECT_EQ(first.CountOf(L"click"), 2);

@@ -37,9 +37,10 @@ TEST(MarkupTest, AttributesComeInDocumentOrderAndRepeatedOnesAreKept) {
 
 TEST(MarkupTest, WalksElementsOnlyAndDecodesUtf8) {
     // Comments and text between elements are not nodes of the walk.
-    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                            "<ServerList><!-- c --><Area name=\"\xE7\x94\xB5\xE4\xBF\xA1\">text"
-                            "<Server address=\"1.2.3.4\"/></Area> <Area name=\"two\"/></ServerList>";
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<ServerList><!-- c --><Area name=\"\xE7\x94\xB5\xE4\xBF\xA1\">text"
+        "<Server address=\"1.2.3.4\"/></Area> <Area name=\"two\"/></ServerList>";
     CMarkup markup;
     ASSERT_TRUE(markup.LoadFromMem(xml.data(), xml.size(), 0));
     const CMarkupNode root = markup.GetRoot();

@@ -149,7 +149,7 @@ TEST_F(MessageLoopTest, PostAndWaitAndSendMessageFromAWorkerAnswer) {
 
 TEST_F(MessageLoopTest, PostAndWaitGivesUpOnceTheLoopHasEnded) {
     int ran = 0;
-    EXPECT_TRUE(PostAndWait([&] { ++ran; }));  // UI thread, loop not ended: at once
+    EXPECT_TRUE(PostAndWait([&] { ++ran; })); // UI thread, loop not ended: at once
     EXPECT_EQ(ran, 1);
     PostQuitMessage(0);
     EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0);
@@ -169,7 +169,7 @@ TEST_F(MessageLoopTest, PostAndWaitIsReleasedWhenTheLoopEndsWhileItWaits) {
     std::thread worker;
     PostToUiThread([&] {
         worker = std::thread([&] {
-            PostQuitMessage(0);  // queued ahead of the work below
+            PostQuitMessage(0); // queued ahead of the work below
             result = PostAndWait([&] { ran = true; });
         });
         // Hold the UI thread until both items are queued, so the worker is surely waiting.
@@ -190,7 +190,7 @@ TEST_F(MessageLoopTest, PumpTakingQuitEndsTheLoop) {
     EXPECT_FALSE(Headless::PumpMessages());
     EXPECT_EQ(ran, 1);
     EXPECT_TRUE(HasMessageLoopEnded());
-    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0);  // ended for good: returns at once
+    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0); // ended for good: returns at once
 }
 
 } // namespace

@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         ASSERT_NE(window.CreateAt(nullptr, 100, 100, 0, 0), nullptr);
         hwnd = window.GetHWND();
-        Headless::PumpMessages();  // windowinit
+        Headless::PumpMessages(); // windowinit
     }
     CControlUI* Find(const wchar_t* name) { return window.manager.FindControl(name); }
     POINT CentreOf(const wchar_t* name) {
@@ -49,7 +49,7 @@ protected:
 TEST_F(PaintManagerTest, WindowInitArrivesOnceOnTheNextTurnOfTheLoop) {
     TestWindow second("second", L"test.xml");
     ASSERT_NE(second.CreateAt(nullptr, 0, 0, 0, 0), nullptr);
-    EXPECT_EQ(second.CountOf(L"windowinit"), 0);  // not inside Create
+    EXPECT_EQ(second.CountOf(L"windowinit"), 0); // not inside Create
     EXPECT_TRUE(Headless::PumpMessages());
     EXPECT_EQ(second.SendersOf(L"windowinit"), std::vector<std::wstring>{L"Root"});
     second.ResizeClient(320, 240);
@@ -77,7 +77,7 @@ TEST_F(PaintManagerTest, ClickComesOnButtonUpOverTheControlThatGotTheDown) {
 
 TEST_F(PaintManagerTest, DisabledOrHiddenControlsGetNoClick) {
     EXPECT_TRUE(Headless::Click(hwnd, L"Off"));
-    Find(L"Box")->SetEnabled(false);  // a disabled container disables what it holds
+    Find(L"Box")->SetEnabled(false); // a disabled container disables what it holds
     EXPECT_TRUE(Headless::Click(hwnd, L"Inner"));
     Find(L"Box")->SetEnabled(true);
     Find(L"Box")->SetVisible(false);
@@ -152,7 +152,7 @@ TEST_F(PaintManagerTest, ListItemDelegatesRunFirstAndCanStopTheItemClick) {
 
     DelegateLog::letThrough = false;
     Headless::Click(hwnd, L"second");
-    ASSERT_EQ(DelegateLog::events.size(), 2u);  // button down, then button up
+    ASSERT_EQ(DelegateLog::events.size(), 2u); // button down, then button up
     EXPECT_EQ(DelegateLog::events[0].first, UIEVENT_BUTTONDOWN);
     EXPECT_EQ(DelegateLog::events[0].second, items[1]);
     EXPECT_EQ(list->GetCurSel(), -1);
@@ -182,7 +182,7 @@ TEST_F(PaintManagerTest, ComboSelectionSendsItemSelectFromTheCombo) {
     EXPECT_EQ(combo->GetCurSel(), -1);
     EXPECT_TRUE(combo->SelectItem(1));
     EXPECT_EQ(combo->GetText().str(), L"y");
-    EXPECT_TRUE(combo->SelectItem(1));  // unchanged: no second notification
+    EXPECT_TRUE(combo->SelectItem(1)); // unchanged: no second notification
     EXPECT_FALSE(combo->SelectItem(2));
     EXPECT_FALSE(combo->SelectItem(-1));
     EXPECT_EQ(window.SendersOf(L"itemselect"), std::vector<std::wstring>{L"Combo"});
@@ -266,7 +266,7 @@ TEST(PaintManagerLifetimeTest, NotifierMayDestroyTheWindowDuringAClick) {
             DestroyWindow(hwnd);
     };
     Headless::PumpMessages();
-    EXPECT_EQ(later.count, 1);  // windowinit
+    EXPECT_EQ(later.count, 1); // windowinit
     EXPECT_TRUE(Headless::Click(hwnd, L"Toggle"));
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(later.count, 1);

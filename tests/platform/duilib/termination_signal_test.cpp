@@ -38,7 +38,7 @@ TEST(TerminationSignalTest, SigtermClosesTheMainWindowAndTheLoopEnds) {
         TestWindow main("main");
         duilib_test::QuitOnClose(main);
         main.CreateAt(nullptr, 0, 0, 100, 100);
-        TestWindow popup("popup");  // owned windows are not the one that gets closed
+        TestWindow popup("popup"); // owned windows are not the one that gets closed
         popup.CreateAt(main.GetHWND(), 0, 0, 10, 10);
         ReportReadyFromTheLoop(readyFd);
         const int code = CPaintManagerUI::MessageLoop();

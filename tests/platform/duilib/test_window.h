@@ -37,7 +37,7 @@ public:
 
     // Creates a window at (x, y) of size (cx, cy), owned by owner.
     DuiLib::HWND CreateAt(DuiLib::HWND owner, int x, int y, int cx, int cy,
-                  DuiLib::UINT style = DuiLib::WS_POPUP | DuiLib::WS_VISIBLE);
+                          DuiLib::UINT style = DuiLib::WS_POPUP | DuiLib::WS_VISIBLE);
     // How many notifications of this type arrived, and from which senders (by name).
     int CountOf(const std::wstring& type) const;
     std::vector<std::wstring> SendersOf(const std::wstring& type) const;
@@ -46,7 +46,7 @@ public:
     std::string tag;
     std::wstring skin;
     std::vector<DuiLib::UINT> messages;
-    std::vector<std::pair<std::wstring, std::wstring>> notifications;  // type, sender name
+    std::vector<std::pair<std::wstring, std::wstring>> notifications; // type, sender name
     // Runs before the window's own handling; true means handled with the given result.
     std::function<bool(DuiLib::UINT, DuiLib::WPARAM, DuiLib::LPARAM, DuiLib::LRESULT&)> onMessage;
     std::function<void(DuiLib::TNotifyUI&)> onNotify;

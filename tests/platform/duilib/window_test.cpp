@@ -98,7 +98,7 @@ TEST_F(WindowTest, MovesAndSizesAreReportedAsThePlatformWould) {
     EXPECT_EQ(SignedHighWord(placement[0].second), 30);
 
     placement.clear();
-    SetWindowPos(hwnd, nullptr, -20, 30, -1, -1, SWP_NOSIZE);  // no change, no message
+    SetWindowPos(hwnd, nullptr, -20, 30, -1, -1, SWP_NOSIZE); // no change, no message
     window.ResizeClient(320, -1);
     const std::vector<std::pair<UINT, LPARAM>> resized{{WM_SIZE, MakePointParam(320, 200)}};
     EXPECT_EQ(placement, resized);
@@ -114,7 +114,7 @@ TEST_F(WindowTest, MovesAndSizesAreReportedAsThePlatformWould) {
 TEST_F(WindowTest, CenterWindowUsesTheOwnerElseTheScreen) {
     TestWindow main("main", L"small.xml");
     ASSERT_NE(main.CreateAt(nullptr, 0, 0, 0, 0), nullptr);
-    main.CenterWindow();  // 1024 x 768 by default
+    main.CenterWindow(); // 1024 x 768 by default
     EXPECT_EQ(Edges(WindowRect(main.GetHWND())), (std::vector<int>{362, 284, 662, 484}));
 
     TestWindow popup("popup");
@@ -164,7 +164,7 @@ TEST_F(WindowTest, DestroyingAWindowDestroysItsOwnedPopupsFirstAndFreesEachOnce)
     const HWND mainHwnd = main->CreateAt(nullptr, 0, 0, 0, 0);
     const HWND popupHwnd = popup->CreateAt(mainHwnd, 0, 0, 10, 10);
     nested->CreateAt(popupHwnd, 0, 0, 10, 10);
-    PostMessage(popupHwnd, WM_USER, 0, 0);  // lands after the window is gone
+    PostMessage(popupHwnd, WM_USER, 0, 0); // lands after the window is gone
 
     EXPECT_TRUE(DestroyWindow(mainHwnd));
     const std::vector<std::string> expected{
@@ -197,8 +197,7 @@ TEST_F(WindowTest, FreeingTheObjectFirstTakesItsWindowAlongQuietly) {
     EXPECT_FALSE(IsWindow(popupHwnd));
     // The popup went the normal way; the freed object heard nothing more.
     const std::vector<std::string> expected{"main:deleted", "popup:WM_DESTROY",
-                                            "popup:WM_NCDESTROY", "popup:final",
-                                            "popup:deleted"};
+                                            "popup:WM_NCDESTROY", "popup:final", "popup:deleted"};
     EXPECT_EQ(Journal(), expected);
 }
 
@@ -211,7 +210,7 @@ TEST_F(WindowTest, CloseIsPostedAndFailedCreationLeavesNoWindow) {
     EXPECT_FALSE(IsWindow(hwnd));
 
     Journal().clear();
-    TestWindow broken("broken", L"no-such-skin.xml");  // WM_CREATE answers -1
+    TestWindow broken("broken", L"no-such-skin.xml"); // WM_CREATE answers -1
     EXPECT_EQ(broken.CreateAt(nullptr, 0, 0, 0, 0), nullptr);
     EXPECT_TRUE(Headless::Windows().empty());
     EXPECT_EQ(Journal(), (std::vector<std::string>{"broken:WM_DESTROY", "broken:WM_NCDESTROY",

@@ -7,9 +7,9 @@ namespace DuiLib {
 
 class IWebBrowser {
 public:
-    virtual void put_Silent(bool silent) = 0;  // no dialogs of the page's own
+    virtual void put_Silent(bool silent) = 0; // no dialogs of the page's own
     virtual bool Navigate(LPCTSTR url) = 0;
-    virtual void Release() = 0;  // the caller's reference; the control keeps the browser
+    virtual void Release() = 0; // the caller's reference; the control keeps the browser
 
 protected:
     virtual ~IWebBrowser() = default;

@@ -28,7 +28,7 @@ public:
 
     virtual CStdString GetName() const;
     virtual void SetName(LPCTSTR name);
-    virtual LPCTSTR GetClass() const;  // "ControlUI"
+    virtual LPCTSTR GetClass() const; // "ControlUI"
 
     virtual CStdString GetText() const;
     virtual void SetText(LPCTSTR text);
@@ -70,9 +70,9 @@ public:
     // Skin attributes ("pos", "text", "bkcolor", ...); unknown names are ignored.
     virtual void SetAttribute(LPCTSTR name, LPCTSTR value);
 
-    virtual CControlUI* FindControlAt(POINT pt);  // the innermost visible control at pt, or null
-    virtual void DoEvent(TEventUI& event);        // the control's own reaction to an event
-    void Event(TEventUI& event);                  // OnEvent delegates first, then DoEvent
+    virtual CControlUI* FindControlAt(POINT pt); // the innermost visible control at pt, or null
+    virtual void DoEvent(TEventUI& event);       // the control's own reaction to an event
+    void Event(TEventUI& event);                 // OnEvent delegates first, then DoEvent
 
     CPaintManagerUI* GetManager() const;
     virtual void SetManager(CPaintManagerUI* manager, CControlUI* parent);
@@ -112,13 +112,13 @@ private:
 class CContainerUI : public CControlUI {
 public:
     ~CContainerUI() override;
-    LPCTSTR GetClass() const override;  // "ContainerUI"
+    LPCTSTR GetClass() const override; // "ContainerUI"
     virtual int GetCount() const;
     virtual CControlUI* GetItemAt(int index) const;
-    int GetItemIndex(CControlUI* control) const;  // -1 when it is not an item
-    virtual bool Add(CControlUI* control);  // false: not added, the caller still owns it
-    virtual bool Remove(CControlUI* control);  // frees the item
-    virtual void RemoveAll();  // frees the items
+    int GetItemIndex(CControlUI* control) const; // -1 when it is not an item
+    virtual bool Add(CControlUI* control);       // false: not added, the caller still owns it
+    virtual bool Remove(CControlUI* control);    // frees the item
+    virtual void RemoveAll();                    // frees the items
     void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
     void SetPos(RECT rc) override;
     void PlaceIn(const RECT& parentArea) override;
@@ -130,28 +130,28 @@ protected:
 
 class CVerticalLayoutUI : public CContainerUI {
 public:
-    LPCTSTR GetClass() const override;  // "VerticalLayoutUI"
+    LPCTSTR GetClass() const override; // "VerticalLayoutUI"
 };
 
 class CHorizontalLayoutUI : public CContainerUI {
 public:
-    LPCTSTR GetClass() const override;  // "HorizontalLayoutUI"
+    LPCTSTR GetClass() const override; // "HorizontalLayoutUI"
 };
 
 class CLabelUI : public CControlUI {
 public:
-    LPCTSTR GetClass() const override;  // "LabelUI"
+    LPCTSTR GetClass() const override; // "LabelUI"
 };
 
 class CTextUI : public CLabelUI {
 public:
-    LPCTSTR GetClass() const override;  // "TextUI"
+    LPCTSTR GetClass() const override; // "TextUI"
 };
 
 // Sends "click" on button-up over the control that got the button-down.
 class CButtonUI : public CLabelUI {
 public:
-    LPCTSTR GetClass() const override;  // "ButtonUI"
+    LPCTSTR GetClass() const override; // "ButtonUI"
     void DoEvent(TEventUI& event) override;
     // Sends "click" when the button is enabled and visible; true when it did.
     virtual bool Activate();
@@ -160,7 +160,7 @@ public:
 // A button with a selected state; options of one group select one another out.
 class COptionUI : public CButtonUI {
 public:
-    LPCTSTR GetClass() const override;  // "OptionUI"
+    LPCTSTR GetClass() const override; // "OptionUI"
     // During "click" this still reports the state from before the click.
     virtual bool IsSelected() const;
     virtual void Selected(bool selected);
@@ -178,13 +178,13 @@ protected:
 
 class CProgressUI : public CLabelUI {
 public:
-    LPCTSTR GetClass() const override;  // "ProgressUI"
+    LPCTSTR GetClass() const override; // "ProgressUI"
     int GetMinValue() const;
     void SetMinValue(int value);
     int GetMaxValue() const;
     void SetMaxValue(int value);
     int GetValue() const;
-    void SetValue(int value);  // kept within [min, max]
+    void SetValue(int value); // kept within [min, max]
     uint32_t GetForeColor() const;
     CStdString GetForeImage() const;
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
@@ -201,7 +201,7 @@ protected:
 // "itemclick" when they let it through.
 class CListLabelElementUI : public CLabelUI {
 public:
-    LPCTSTR GetClass() const override;  // "ListLabelElementUI"
+    LPCTSTR GetClass() const override; // "ListLabelElementUI"
     bool IsSelected() const;
     // Inside a list or combo this selects through the owner, so one item is selected at most.
     void Select(bool selected = true);
@@ -217,9 +217,9 @@ protected:
 // Items are stacked top-down, one row of the item height each.
 class CListUI : public CContainerUI {
 public:
-    LPCTSTR GetClass() const override;  // "ListUI"
+    LPCTSTR GetClass() const override; // "ListUI"
     int GetCurSel() const;
-    bool SelectItem(int index);  // -1 clears the selection; no notification
+    bool SelectItem(int index); // -1 clears the selection; no notification
     bool Add(CControlUI* control) override;
     bool Remove(CControlUI* control) override;
     void RemoveAll() override;
@@ -238,12 +238,12 @@ protected:
 // Items live in the drop-down, not in the combo's rectangle: hit tests stop at the combo.
 class CComboUI : public CContainerUI {
 public:
-    LPCTSTR GetClass() const override;  // "ComboUI"
+    LPCTSTR GetClass() const override; // "ComboUI"
     int GetCurSel() const;
-    bool SelectItem(int index);  // sends "itemselect" when the selection changes
+    bool SelectItem(int index); // sends "itemselect" when the selection changes
     void SetDrawSelText(bool draw);
     bool GetDrawSelText() const;
-    CStdString GetText() const override;  // the selected item's text
+    CStdString GetText() const override; // the selected item's text
     bool Add(CControlUI* control) override;
     bool Remove(CControlUI* control) override;
     void RemoveAll() override;
@@ -267,7 +267,7 @@ protected:
 class CActiveXUI : public CControlUI {
 public:
     ~CActiveXUI() override;
-    LPCTSTR GetClass() const override;  // "ActiveXUI"
+    LPCTSTR GetClass() const override; // "ActiveXUI"
     // Made on first use once the control's window exists; the control keeps it until it is
     // destroyed, whatever callers do with Release.
     IWebBrowser* GetControl();

@@ -24,7 +24,7 @@ struct WindowRecord {
     std::wstring className;
     std::wstring title;
     UINT style = 0;
-    RECT rect;  // screen coordinates
+    RECT rect; // screen coordinates
     bool visible = false;
     bool enabled = true;
     bool modal = false;

@@ -18,7 +18,7 @@ struct ControlLook {
     uint32_t disabledTextColor = 0;
     uint32_t borderColor = 0;
     int borderSize = 0;
-    int fontSize = 0;  // 0 = the backend's default size
+    int fontSize = 0; // 0 = the backend's default size
     bool bold = false;
     HorizontalAlign hAlign = HorizontalAlign::Left;
     VerticalAlign vAlign = VerticalAlign::Center;

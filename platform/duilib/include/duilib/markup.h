@@ -14,17 +14,17 @@ public:
     CMarkupNode() = default;
     bool IsValid() const;
     CMarkupNode GetParent() const;
-    CMarkupNode GetSibling() const;  // the next element sibling
-    CMarkupNode GetChild() const;    // the first element child
+    CMarkupNode GetSibling() const; // the next element sibling
+    CMarkupNode GetChild() const;   // the first element child
     CMarkupNode GetChild(LPCTSTR name) const;
     CStdString GetName() const;
-    CStdString GetValue() const;  // the element's text
+    CStdString GetValue() const; // the element's text
     bool HasAttributes() const;
     bool HasAttribute(LPCTSTR name) const;
     int GetAttributeCount() const;
     CStdString GetAttributeName(int index) const;
     CStdString GetAttributeValue(int index) const;
-    CStdString GetAttributeValue(LPCTSTR name) const;  // "" when absent
+    CStdString GetAttributeValue(LPCTSTR name) const; // "" when absent
 
 private:
     friend class CMarkup;

@@ -12,7 +12,7 @@
 namespace DuiLib {
 
 typedef struct tagTNotifyUI {
-    CStdString sType;  // "windowinit", "click", "itemclick", "itemselect", ...
+    CStdString sType; // "windowinit", "click", "itemclick", "itemselect", ...
     CControlUI* pSender = nullptr;
     uint32_t dwTimestamp = 0;
     POINT ptMouse;
@@ -86,11 +86,11 @@ public:
     // Window attributes from the skin.
     SIZE GetInitSize() const;
     void SetInitSize(int cx, int cy);
-    SIZE GetRoundCorner() const;  // (0, 0) = square
+    SIZE GetRoundCorner() const; // (0, 0) = square
     void SetRoundCorner(int cx, int cy);
-    RECT GetCaptionRect() const;  // left/right insets, top/bottom of the band
+    RECT GetCaptionRect() const; // left/right insets, top/bottom of the band
     void SetCaptionRect(const RECT& rc);
-    uint32_t GetBkColor() const;  // 0xAARRGGBB, 0 = not set
+    uint32_t GetBkColor() const; // 0xAARRGGBB, 0 = not set
     void SetBkColor(uint32_t color);
 
     // For painting: the control under the mouse, and the one holding the left button.

@@ -5,7 +5,7 @@
 
 namespace DuiLib {
 
-struct NativeWindow;            // a backend's window record; opaque to users
+struct NativeWindow; // a backend's window record; opaque to users
 using HWND = NativeWindow*;
 using UINT = uint32_t;
 using WPARAM = uintptr_t;

@@ -60,8 +60,8 @@ LRESULT SendMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 // Any thread. True until the window's destruction is complete (also during WM_DESTROY).
 bool IsWindow(HWND hWnd);
 bool DestroyWindow(HWND hWnd);
-bool GetWindowRect(HWND hWnd, RECT* rect);  // screen coordinates
-bool GetClientRect(HWND hWnd, RECT* rect);  // (0, 0, width, height)
+bool GetWindowRect(HWND hWnd, RECT* rect); // screen coordinates
+bool GetClientRect(HWND hWnd, RECT* rect); // (0, 0, width, height)
 bool SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int x, int y, int cx, int cy, UINT flags);
 UINT GetWindowStyle(HWND hWnd);
 void SetWindowStyle(HWND hWnd, UINT style);
@@ -72,7 +72,7 @@ bool IsWindowVisible(HWND hWnd);
 bool EnableWindow(HWND hWnd, bool enable);
 bool IsWindowEnabled(HWND hWnd);
 bool ScreenToClient(HWND hWnd, POINT* pt);
-bool GetCursorPos(POINT* pt);  // screen coordinates
+bool GetCursorPos(POINT* pt); // screen coordinates
 // The window's shape: a rounded rectangle (rect in window coordinates); corner (0, 0) = square.
 void SetWindowRoundRegion(HWND hWnd, const RECT& rect, SIZE corner);
 // The work area of the monitor the window is on, else of the primary monitor.
