@@ -17,8 +17,8 @@ constexpr int DepthChangeAttempts = 3;
 // Moves a child window to its offset from the frame's top-left corner.
 void PlaceChild(CWindowWnd* child, const RECT& frame, const LayoutOffset& offset, UINT flags) {
     if (child != nullptr)
-        SetWindowPos(child->GetHWND(), nullptr, frame.left + offset.x, frame.top + offset.y, -1,
-                     -1, flags);
+        SetWindowPos(child->GetHWND(), nullptr, frame.left + offset.x, frame.top + offset.y, -1, -1,
+                     flags);
 }
 
 void ShowZoomButtons(CPaintManagerUI& manager, bool zoomed) {

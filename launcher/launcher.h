@@ -59,26 +59,26 @@ public:
     static void LinkUpdate(void* param);
 
     DuiLib::CPaintManagerUI PaintManager;
-    DuiLib::CStdString ServerListFileName;                // shared
-    wxString InstancePath;                                // shared, read only after Init
-    std::atomic<bool> UpdateNeeded{false};                // shared
-    std::atomic<uint32_t> InstallTotal{0};                // shared
-    std::atomic<uint32_t> InstallDone{0};                 // shared
-    std::atomic<wxLog*> LogTarget{nullptr};               // shared, owned
-    std::atomic<bool> SelfUpdatePending{false};           // shared
-    wxString SelfUpdaterPath;                             // shared
-    wxString SelfUpdateSourceDir;                         // shared
-    std::atomic<bool> UpdateConnected{false};             // shared
-    std::atomic<bool> WindowPrepared{false};              // shared
-    std::atomic<bool> LoadServerListRequest{false};       // shared
-    std::atomic<uint32_t> PrepareTick{0};                 // shared
+    DuiLib::CStdString ServerListFileName;          // shared
+    wxString InstancePath;                          // shared, read only after Init
+    std::atomic<bool> UpdateNeeded{false};          // shared
+    std::atomic<uint32_t> InstallTotal{0};          // shared
+    std::atomic<uint32_t> InstallDone{0};           // shared
+    std::atomic<wxLog*> LogTarget{nullptr};         // shared, owned
+    std::atomic<bool> SelfUpdatePending{false};     // shared
+    wxString SelfUpdaterPath;                       // shared
+    wxString SelfUpdateSourceDir;                   // shared
+    std::atomic<bool> UpdateConnected{false};       // shared
+    std::atomic<bool> WindowPrepared{false};        // shared
+    std::atomic<bool> LoadServerListRequest{false}; // shared
+    std::atomic<uint32_t> PrepareTick{0};           // shared
     int ScreenSizeMode = 0;
-    std::atomic<UIUpdateWnd*> UpdateWnd{nullptr};         // shared, owned
-    LayoutOffset LayoutTable[5];                          // shared (drop-down y on workers)
+    std::atomic<UIUpdateWnd*> UpdateWnd{nullptr}; // shared, owned
+    LayoutOffset LayoutTable[5];                  // shared (drop-down y on workers)
     DuiLib::CControlUI* GameSetBtn = nullptr;
-    UIServerListWnd* ServerListWnd = nullptr;             // shared, owned
+    UIServerListWnd* ServerListWnd = nullptr; // shared, owned
     DuiLib::CControlUI* RegisterBtn = nullptr;
-    DuiLib::CControlUI* EnterGameBtn = nullptr;           // shared
+    DuiLib::CControlUI* EnterGameBtn = nullptr; // shared
     wxString Top600Url, Left600Url, Right600Url, TopUrl, RightUrl, LeftUrl, WebsiteUrl;
     wxString RegisterUrl;
     DuiLib::CControlUI* LogoCtrl = nullptr;
@@ -88,12 +88,12 @@ public:
     DuiLib::CControlUI* RechargeBtn = nullptr;
     DuiLib::CControlUI* ForumBtn = nullptr;
     DuiLib::CControlUI* CustServiceBtn = nullptr;
-    UINewsWnd* NewsWnd = nullptr;                         // owned
-    UINews2Wnd* News2Wnd = nullptr;                       // owned
-    UITopWnd* TopWnd = nullptr;                           // owned
-    std::atomic<LivePatchModule*> PatchModule{nullptr};   // shared
-    wxString ServerListUrl1, ServerListUrl2;              // shared, read only after Init
-    wxString UpdateVersionUrl1, UpdateVersionUrl2, CDNUpdateVersionUrl;  // shared, read only
+    UINewsWnd* NewsWnd = nullptr;                       // owned
+    UINews2Wnd* News2Wnd = nullptr;                     // owned
+    UITopWnd* TopWnd = nullptr;                         // owned
+    std::atomic<LivePatchModule*> PatchModule{nullptr}; // shared
+    wxString ServerListUrl1, ServerListUrl2;            // shared, read only after Init
+    wxString UpdateVersionUrl1, UpdateVersionUrl2, CDNUpdateVersionUrl; // shared, read only
     wxString WeiServer, WeiServer2;
     wxString RechargeUrl, BBSUrl;
     wxString Web404Url;

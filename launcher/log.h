@@ -23,9 +23,9 @@ void LogRecord(wxLogLevel level, const char* file, int line, const char* functio
                    wxString::Format(format, wxString::FromUTF8(file), line, args...));
 }
 
-#define LOG_ERROR(format, ...)                                                                 \
+#define LOG_ERROR(format, ...)                                                                     \
     LogRecord(wxLOG_Error, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
-#define LOG_MESSAGE(format, ...)                                                               \
+#define LOG_MESSAGE(format, ...)                                                                   \
     LogRecord(wxLOG_Message, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
 
 class LauncherFrameWnd;

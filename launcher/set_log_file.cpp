@@ -9,9 +9,8 @@
 void LauncherFrameWnd::SetLogFile() {
     if (LogTarget.load() != nullptr)
         return;
-    const auto path =
-        platform::ToPath(std::wstring(DuiLib::CPaintManagerUI::GetInstancePath().GetData()) +
-                         L"run.log");
+    const auto path = platform::ToPath(
+        std::wstring(DuiLib::CPaintManagerUI::GetInstancePath().GetData()) + L"run.log");
     if (!path)
         return;
     // "e": the game client and other programs started later must not inherit the log.

@@ -26,16 +26,16 @@ constexpr unsigned WorkerStopTimeoutMs = 1500;
 bool CreateMainWindow(LauncherFrameWnd& frame) {
     const WebIniSetting setting = ReadWebIniSetting();
     const wxString title = setting.present ? setting.title : wxString(DefaultAppTitle);
-    const HWND hwnd = frame.Create(nullptr, title.wc_str(), WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0,
-                                   0, 0, MainWindowWidth, MainWindowHeight);
+    const HWND hwnd = frame.Create(nullptr, title.wc_str(), WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0,
+                                   0, MainWindowWidth, MainWindowHeight);
     if (setting.present)
         DeleteWebIniCopy();
     if (hwnd == nullptr || frame.PaintManager.GetRoot() == nullptr)
         return false;
     if (setting.present && frame.LogoCtrl != nullptr) {
         frame.LogoCtrl->SetBkImage(setting.logo.wc_str());
-        frame.LogoCtrl->SetPos({LogoLeft, LogoTop, LogoLeft + setting.logoWidth,
-                                LogoTop + setting.logoHeight});
+        frame.LogoCtrl->SetPos(
+            {LogoLeft, LogoTop, LogoLeft + setting.logoWidth, LogoTop + setting.logoHeight});
     }
     return true;
 }

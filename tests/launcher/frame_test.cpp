@@ -30,9 +30,9 @@ protected:
         UseProgramDirectory(dir);
         frame = new LauncherFrameWnd();
         TheLauncherFrame = frame;
-        ASSERT_NE(frame->Create(nullptr, L"title", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 800,
-                                572),
-                  nullptr);
+        ASSERT_NE(
+            frame->Create(nullptr, L"title", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 572),
+            nullptr);
         hwnd = frame->GetHWND();
     }
     void TearDown() override {
