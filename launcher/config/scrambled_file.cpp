@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "duilib/paint_manager.h"
+#include "system/file_io.h"
 #include "system/path.h"
 
 namespace {
@@ -31,19 +32,6 @@ ssize_t ReadBlock(int fd, uint8_t* buffer, size_t size) {
         n = read(fd, buffer, size);
     } while (n < 0 && errno == EINTR);
     return n;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Opens the scrambled file. Read and write access are both asked for, as the format's readers
@@ -81,7 +69,7 @@ bool DecodeStream(int in, int out, const std::array<uint8_t, kKeyBytes>& key, si
                 output[used++] = '\r';
             output[used++] = plain;
         }
-        if (!WriteAll(out, output.data(), used))
+        if (!platform::WriteAll(out, output.data(), used))
             return false;
     }
 }

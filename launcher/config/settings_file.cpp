@@ -8,6 +8,7 @@
 
 #include <wx/mstream.h>
 
+#include "system/file_io.h"
 #include "system/file_operations.h"
 #include "system/path.h"
 
@@ -45,16 +46,12 @@ SettingsFileStatus ReadSettingsBytes(const wxString& path, std::string& bytes) {
         close(fd);
         return SettingsFileStatus::Unreadable;
     }
-    bytes.clear();
-    bytes.reserve(static_cast<size_t>(info.st_size));
-    char chunk[16384];
-    ssize_t n = 0;
-    while ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0)
-            bytes.append(chunk, static_cast<size_t>(n));
-    }
+    std::optional<std::string> read = platform::ReadToEnd(fd);
     close(fd);
-    return n == 0 ? SettingsFileStatus::Ok : SettingsFileStatus::Unreadable;
+    if (!read)
+        return SettingsFileStatus::Unreadable;
+    bytes = std::move(*read);
+    return SettingsFileStatus::Ok;
 }
 
 SettingsDocument::SettingsDocument(const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "launcher/log.h"
+#include "system/file_io.h"
 #include "system/file_operations.h"
 #include "system/path.h"
 
@@ -26,14 +27,8 @@ bool CopyBytes(int in, int out) {
             continue;
         if (got <= 0)
             return got == 0;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = write(out, buffer.data() + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0)
-                return false;
-            done += put;
-        }
+        if (!platform::WriteAll(out, buffer.data(), static_cast<size_t>(got)))
+            return false;
     }
 }
 

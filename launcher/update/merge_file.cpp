@@ -7,6 +7,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "system/file_io.h"
 #include "system/path.h"
 
 MergeFile::~MergeFile() {
@@ -43,33 +44,11 @@ std::optional<uint64_t> MergeFile::Length() const {
 }
 
 bool MergeFile::ReadAt(void* buffer, size_t size, uint64_t position) const {
-    auto* out = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t got = pread(fd_, out, size, static_cast<off_t>(position));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        out += got;
-        size -= static_cast<size_t>(got);
-        position += static_cast<uint64_t>(got);
-    }
-    return true;
+    return platform::ReadExactlyAt(fd_, buffer, size, position);
 }
 
 bool MergeFile::WriteAt(const void* data, size_t size, uint64_t position) {
-    const auto* in = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t put = pwrite(fd_, in, size, static_cast<off_t>(position));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        in += put;
-        size -= static_cast<size_t>(put);
-        position += static_cast<uint64_t>(put);
-    }
-    return true;
+    return platform::WriteAllAt(fd_, data, size, position);
 }
 
 bool IsRegularFile(const wxString& path) {

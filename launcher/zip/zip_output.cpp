@@ -1,4 +1,5 @@
 #include "launcher/zip/zip_output.h"
+#include "system/file_io.h"
 
 #include "launcher/zip/zip_entry.h"
 
@@ -102,16 +103,7 @@ bool ZipOutputFile::LinkTemporaryName() {
 }
 
 bool ZipOutputFile::Write(const unsigned char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd_, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
+    return platform::WriteAll(fd_, data, size);
 }
 
 uint32_t ZipOutputFile::Commit(const std::string& name, const timespec times[2]) {

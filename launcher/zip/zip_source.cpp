@@ -1,4 +1,5 @@
 #include "launcher/zip/zip_source.h"
+#include "system/file_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,19 +43,10 @@ namespace {
 
 // Reads up to `size` bytes at `offset`; fewer only at the end of the file or on an error.
 size_t ReadAt(ZipSourceFile& source, unsigned char* out, size_t size, uint64_t offset) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got =
-            pread(source.fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            source.failed = true;
-        if (got <= 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    return done;
+    const std::optional<size_t> got = platform::ReadAt(source.fd, out, size, offset);
+    if (!got)
+        source.failed = true;
+    return got.value_or(0);
 }
 
 voidpf ZCALLBACK OpenSource(voidpf, const void* source, int) {

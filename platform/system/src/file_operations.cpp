@@ -1,4 +1,5 @@
 #include "system/file_operations.h"
+#include "system/file_io.h"
 
 #include <atomic>
 #include <cerrno>
@@ -133,19 +134,6 @@ std::string TemporarySiblingName(const fs::path& target) {
            std::to_string(counter++) + "-" + std::to_string(random() % 100000);
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 bool CopyTree(const fs::path& srcGiven, const fs::path& dstGiven) {
@@ -200,7 +188,7 @@ bool ReplaceFileAtomically(const fs::path& target, const std::string& bytes) {
         bool ok = true;
         if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
             ok = fchmod(fd, old.st_mode & 07777) == 0;
-        ok = ok && WriteAll(fd, bytes) && fsync(fd) == 0;
+        ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
         ok = close(fd) == 0 && ok;
         if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
             unlink(temp.c_str());

@@ -1,4 +1,5 @@
 #include "system/profile.h"
+#include "system/file_io.h"
 
 #include "case_fold.h"
 #include "profile_document.h"
@@ -26,15 +27,12 @@ ReadResult ReadBytes(const std::wstring& file, std::string& bytes) {
     const int fd = open(path->c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    bytes.clear();
-    char chunk[8192];
-    ssize_t n = 0;
-    while ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0)
-            bytes.append(chunk, static_cast<size_t>(n));
-    }
+    std::optional<std::string> read = ReadToEnd(fd);
     close(fd);
-    return n == 0 ? ReadResult::Ok : ReadResult::Failed;
+    if (!read)
+        return ReadResult::Failed;
+    bytes = std::move(*read);
+    return ReadResult::Ok;
 }
 
 std::optional<detail::ProfileDocument> LoadDocument(const std::wstring& file) {

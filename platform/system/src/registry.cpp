@@ -1,4 +1,5 @@
 #include "system/registry.h"
+#include "system/file_io.h"
 
 #include "case_fold.h"
 #include "system/file_operations.h"
@@ -191,16 +192,11 @@ std::optional<Store> LoadStore() {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? std::optional<Store>(Store{}) : std::nullopt;
-    std::string bytes;
-    char chunk[8192];
-    ssize_t n = 0;
-    while ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0)
-            bytes.append(chunk, static_cast<size_t>(n));
-    }
+    const std::optional<std::string> read = ReadToEnd(fd);
     close(fd);
-    if (n < 0)
+    if (!read)
         return std::nullopt;
+    const std::string& bytes = *read;
     Store store;
     for (size_t start = 0; start < bytes.size();) {
         size_t end = bytes.find('\n', start);

@@ -1,0 +1,20 @@
+#pragma once
+// Whole reads and writes on file descriptors: retried when interrupted, and false unless every
+// byte moved.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+bool WriteAll(int fd, const void* data, size_t size);
+bool WriteAllAt(int fd, const void* data, size_t size, uint64_t offset);
+// False on an error or when the file ends before size bytes.
+bool ReadExactlyAt(int fd, void* data, size_t size, uint64_t offset);
+// Up to size bytes at offset: fewer only at the end of the file; nullopt on an error.
+std::optional<size_t> ReadAt(int fd, void* data, size_t size, uint64_t offset);
+// Everything from the current position to the end; nullopt on an error.
+std::optional<std::string> ReadToEnd(int fd);
+
+} // namespace platform
