@@ -1,3 +1,4 @@
+#include "launcher/log.h"
 #include "launcher/update/index_file.h"
 #include "launcher/update/index_image.h"
 #include "launcher/update/merge.h"
@@ -27,9 +28,7 @@ bool InstallFromPackage(const wxString& source, const wxString& destination) {
     return image.WriteTo(index);
 }
 
-} // namespace
-
-bool MergeDataFilesInPlace(const wxString& source, const wxString& destination) {
+bool MergeIndexInPlace(const wxString& source, const wxString& destination) {
     if (!IsRegularFile(destination))
         return InstallFromPackage(source, destination);
     if (!IsRegularFile(source))
@@ -51,4 +50,15 @@ bool MergeDataFilesInPlace(const wxString& source, const wxString& destination) 
             image.Set(patch.slot, NotHeld(patch.entry));
     }
     return image.WriteTo(index);
+}
+
+} // namespace
+
+// A refused or failed increment stops the install; the record says which index it was.
+bool MergeDataFilesInPlace(const wxString& source, const wxString& destination) {
+    const bool merged = MergeIndexInPlace(source, destination);
+    if (!merged)
+        LOG_ERROR(L"%s(%d): merging %s into %s failed: an index could not be read or written! ",
+                  source, destination);
+    return merged;
 }
