@@ -15,6 +15,7 @@
 #include "launcher/winmain.h"
 #include "tests/e2e/launcher_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -147,10 +148,12 @@ TEST(LauncherExecutable, EndsWithZeroOnSigtermAndSigint) {
 }
 
 TEST(LauncherExecutable, MissingOrBrokenSkinArchiveEndsCleanlyWithReason) {
-    for (const char* archive : {"", "not a zip", "PK\x03\x04truncated"}) {
+    for (const char* archive : {"", "not a zip", "PK\x03\x04truncated", "no main skin"}) {
         TempDir dir;
         InstallLauncher(dir.path(), false);
-        if (*archive != '\0')
+        if (std::string(archive) == "no main skin")
+            MakeZip(dir / "bt.dat", {{.name = "server.xml", .data = "<Window size=\"10,10\"/>"}});
+        else if (*archive != '\0')
             WriteFile(dir / "bt.dat", archive);
         LauncherProcess launcher(dir.path());
         EXPECT_EQ(launcher.WaitForExit(10000), 0);
