@@ -1,47 +1,26 @@
 #include "tests/support/zip_maker.h"
 
 #include <algorithm>
-#include <gtest/gtest.h>
-#include <minizip/zip.h>
 #include <zlib.h>
+
+#include "tests/support/temp_dir.h"
 
 namespace testing_support {
 
 namespace {
 
-void PutU16(std::string& out, uint16_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>(value >> 8);
+void Put(std::string& out, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>(value >> (8 * i) & 0xFF);
 }
 
-void PutU32(std::string& out, uint32_t value) {
-    PutU16(out, static_cast<uint16_t>(value & 0xFFFF));
-    PutU16(out, static_cast<uint16_t>(value >> 16));
-}
-
-void AddEntry(zipFile zip, const ZipMakerEntry& entry) {
-    zip_fileinfo info{};
-    info.dosDate = entry.dosTime;
-    info.external_fa = entry.externalAttributes;
-    const bool raw = entry.declaredSize || entry.declaredCrc;
-    const std::string stored = raw && entry.deflate ? Deflate(entry.data) : entry.data;
-    const int method = entry.deflate ? Z_DEFLATED : 0;
-    const uLong crc = Crc32(entry.data);
-    const int opened = zipOpenNewFileInZip4_64(
-        zip, entry.name.c_str(), &info, entry.localExtra.data(),
-        static_cast<uInt>(entry.localExtra.size()), nullptr, 0, nullptr, method,
-        Z_DEFAULT_COMPRESSION, raw ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, entry.password, crc,
-        static_cast<uLong>(entry.host) << 8 | 20, 0, 0);
-    ASSERT_EQ(opened, ZIP_OK) << entry.name;
-    if (!stored.empty()) {
-        ASSERT_EQ(zipWriteInFileInZip(zip, stored.data(), static_cast<unsigned>(stored.size())),
-                  ZIP_OK);
-    }
-    const int closed =
-        raw ? zipCloseFileInZipRaw64(zip, entry.declaredSize.value_or(entry.data.size()),
-                                     entry.declaredCrc.value_or(crc))
-            : zipCloseFileInZip(zip);
-    ASSERT_EQ(closed, ZIP_OK);
+// Raw deflate, as a zip entry stores it: zlib's stream without its header and checksum.
+std::string Deflate(const std::string& bytes) {
+    uLongf size = compressBound(bytes.size());
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+              reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), Z_DEFAULT_COMPRESSION);
+    return out.substr(2, size - 6);
 }
 
 } // namespace
@@ -52,17 +31,13 @@ uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int sec
     return date << 16 | time;
 }
 
-std::string ExtraBlock(const char (&tag)[3], const std::string& data) {
-    std::string block{tag[0], tag[1]};
-    PutU16(block, static_cast<uint16_t>(data.size()));
-    return block + data;
-}
-
 std::string TimestampBlock(uint8_t flags, std::initializer_list<int32_t> times) {
-    std::string data(1, static_cast<char>(flags));
+    std::string block = "UT";
+    Put(block, 1 + 4 * times.size(), 2);
+    block += static_cast<char>(flags);
     for (int32_t time : times)
-        PutU32(data, static_cast<uint32_t>(time));
-    return ExtraBlock("UT", data);
+        Put(block, static_cast<uint32_t>(time), 4);
+    return block;
 }
 
 uint32_t Crc32(const std::string& bytes) {
@@ -71,90 +46,52 @@ uint32_t Crc32(const std::string& bytes) {
                                        static_cast<uInt>(bytes.size())));
 }
 
-std::string Deflate(const std::string& bytes) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, bytes.size()), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
+std::string ZipBytes(const std::vector<ZipMakerEntry>& entries,
+                     std::optional<uint16_t> declaredCount) {
+    std::string out;
+    std::string central;
+    for (const ZipMakerEntry& e : entries) {
+        const std::string stored = e.deflate ? Deflate(e.data) : e.data;
+        // What both headers say, from the flags to the name's length.
+        std::string shared;
+        Put(shared, e.encrypted ? 1 : 0, 2);
+        Put(shared, e.deflate ? Z_DEFLATED : 0, 2);
+        Put(shared, e.dosTime, 4);
+        Put(shared, e.declaredCrc.value_or(Crc32(e.data)), 4);
+        Put(shared, stored.size(), 4);
+        Put(shared, e.declaredSize.value_or(e.data.size()), 4);
+        Put(shared, e.name.size(), 2);
+
+        Put(central, 0x02014b50, 4);
+        Put(central, uint32_t{e.host} << 8 | 20, 2); // made by
+        Put(central, 20, 2);                         // needed to extract
+        central += shared;
+        Put(central, 0, 8); // extra and comment lengths, disk, internal attributes
+        Put(central, e.externalAttributes, 4);
+        Put(central, out.size(), 4);
+        central += e.name;
+
+        Put(out, 0x04034b50, 4);
+        Put(out, 20, 2);
+        out += shared;
+        Put(out, e.localExtra.size(), 2);
+        out += e.name + e.localExtra + stored;
+    }
+    const uint16_t count = declaredCount.value_or(static_cast<uint16_t>(entries.size()));
+    const size_t centralOffset = out.size();
+    out += central;
+    Put(out, 0x06054b50, 4);
+    Put(out, 0, 4);     // disk numbers
+    Put(out, count, 2); // on this disk
+    Put(out, count, 2); // in all
+    Put(out, central.size(), 4);
+    Put(out, centralOffset, 4);
+    Put(out, 0, 2); // comment length
     return out;
 }
 
 void MakeZip(const std::filesystem::path& archive, const std::vector<ZipMakerEntry>& entries) {
-    if (archive.has_parent_path())
-        std::filesystem::create_directories(archive.parent_path());
-    zipFile zip = zipOpen64(archive.c_str(), APPEND_STATUS_CREATE);
-    ASSERT_NE(zip, nullptr) << archive;
-    for (const ZipMakerEntry& entry : entries) {
-        AddEntry(zip, entry);
-        if (testing::Test::HasFatalFailure())
-            break;
-    }
-    ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
-}
-
-RawZipEntry StoredRawEntry(std::string name, std::string data) {
-    RawZipEntry entry;
-    entry.name = std::move(name);
-    entry.crc = Crc32(data);
-    entry.packedSize = entry.size = static_cast<uint32_t>(data.size());
-    entry.data = std::move(data);
-    return entry;
-}
-
-std::string RawZipBytes(const std::vector<RawZipEntry>& entries,
-                        std::optional<uint16_t> declaredCount) {
-    std::string out;
-    std::string central;
-    for (const RawZipEntry& e : entries) {
-        const auto offset = static_cast<uint32_t>(out.size());
-        PutU32(out, 0x04034b50);
-        PutU16(out, 20);
-        PutU16(out, e.flags);
-        PutU16(out, e.method);
-        PutU32(out, e.dosTime);
-        PutU32(out, e.crc);
-        PutU32(out, e.packedSize);
-        PutU32(out, e.size);
-        PutU16(out, static_cast<uint16_t>(e.name.size()));
-        PutU16(out, static_cast<uint16_t>(e.localExtra.size()));
-        out += e.name + e.localExtra + e.data;
-
-        PutU32(central, 0x02014b50);
-        PutU16(central, e.versionMadeBy);
-        PutU16(central, 20);
-        PutU16(central, e.flags);
-        PutU16(central, e.method);
-        PutU32(central, e.dosTime);
-        PutU32(central, e.crc);
-        PutU32(central, e.packedSize);
-        PutU32(central, e.size);
-        PutU16(central, static_cast<uint16_t>(e.name.size()));
-        PutU16(central, 0); // extra
-        PutU16(central, 0); // comment
-        PutU16(central, 0); // disk
-        PutU16(central, 0); // internal attributes
-        PutU32(central, e.externalAttributes);
-        PutU32(central, offset);
-        central += e.name;
-    }
-    const auto centralOffset = static_cast<uint32_t>(out.size());
-    out += central;
-    const uint16_t count = declaredCount.value_or(static_cast<uint16_t>(entries.size()));
-    PutU32(out, 0x06054b50);
-    PutU16(out, 0);
-    PutU16(out, 0);
-    PutU16(out, count);
-    PutU16(out, count);
-    PutU32(out, static_cast<uint32_t>(central.size()));
-    PutU32(out, centralOffset);
-    PutU16(out, 0);
-    return out;
+    WriteFile(archive, ZipBytes(entries));
 }
 
 std::vector<std::string> ListTree(const std::filesystem::path& root) {

@@ -1,16 +1,14 @@
 // Installs the crash filter the way the launcher's start-up does, then crashes the way its first
 // argument says. The crash-filter tests run copies of it in temporary program directories.
-//   crash_helper <how> [loud] [unregistered] [dump-path=<path>]
+//   crash_helper <how> [<dump path>]
 // Exit code 3 means the crash did not happen.
 #include <barrier>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 
 #include "launcher/globals.h"
 #include "launcher/minidumper.h"
@@ -26,22 +24,6 @@ CRASH_FUNCTION void CrashByNullWrite() {
 
 CRASH_FUNCTION void CrashByAbort() {
     std::abort();
-}
-
-CRASH_FUNCTION int CrashByDivision() {
-    volatile int zero = 0;
-    const int result = 7 / zero;
-    // Some architectures' division does not trap; the signal is still the one to handle.
-    raise(SIGFPE);
-    return result;
-}
-
-CRASH_FUNCTION int CrashByBusError() {
-    // A mapping past the end of its (empty) file: touching it raises SIGBUS.
-    const int file = memfd_create("crash_helper", MFD_CLOEXEC);
-    const long page = sysconf(_SC_PAGESIZE);
-    auto* mapped = static_cast<volatile char*>(mmap(nullptr, page, PROT_READ, MAP_SHARED, file, 0));
-    return mapped == MAP_FAILED ? 0 : mapped[0];
 }
 
 CRASH_FUNCTION void CrashByIllegalInstruction() {
@@ -64,33 +46,30 @@ CRASH_FUNCTION int CrashByRecursion(int depth) {
     return CrashByRecursion(depth + 1) + frame[0];
 }
 
-namespace {
+int main(int argc, char** argv) {
+    // A crash the filter lets through must not leave a core file behind.
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
 
-void OnWorker(void (*crash)()) {
-    std::thread worker(crash);
-    worker.join();
-}
+    static MiniDumper dumper;
+    dumper.silent = 1;
+    if (argc > 2)
+        std::strncpy(dumper.dumpPath, argv[2], sizeof dumper.dumpPath - 1);
+    if (argc < 2 || !InstallCrashFilter())
+        return 2;
+    RegisteredDumper = &dumper;
 
-bool Crash(const std::string& how) {
+    const std::string how = argv[1];
     if (how == "null-write")
         CrashByNullWrite();
     else if (how == "worker-null-write")
-        OnWorker(CrashByNullWrite);
+        std::thread(CrashByNullWrite).join();
     else if (how == "abort")
         CrashByAbort();
-    else if (how == "divide-by-zero")
-        CrashByDivision();
-    else if (how == "bus")
-        CrashByBusError();
     else if (how == "illegal")
         CrashByIllegalInstruction();
-    else if (how == "stack-overflow")
+    else if (how == "stack-overflow") // the filter runs on the alternate signal stack
         CrashByRecursion(0);
-    else if (how == "worker-stack-overflow")
-        OnWorker([] {
-            PrepareCrashStack();
-            CrashByRecursion(0);
-        });
     else if (how == "two-threads") {
         // Both threads fault as close together as a barrier allows.
         std::barrier start(2);
@@ -101,35 +80,6 @@ bool Crash(const std::string& how) {
         std::thread first(crash), second(crash);
         first.join();
         second.join();
-    } else
-        return false;
-    return true;
-}
-
-} // namespace
-
-int main(int argc, char** argv) {
-    // A crash the filter lets through must not leave a core file behind.
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
-
-    static MiniDumper dumper;
-    bool registered = true;
-    dumper.silent = 1;
-    for (int i = 2; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "loud")
-            dumper.silent = 0;
-        else if (option == "unregistered")
-            registered = false;
-        else if (option.starts_with("dump-path="))
-            std::strncpy(dumper.dumpPath, argv[i] + 10, sizeof dumper.dumpPath - 1);
     }
-    if (!InstallCrashFilter())
-        return 2;
-    if (registered)
-        RegisteredDumper = &dumper;
-    if (argc < 2 || !Crash(argv[1]))
-        return 2;
     return 3;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Index files as the game and the package producer write them, built byte by byte with an
-// encoder of the tests' own, plus a step-by-step reference of the two merges (one small write
-// per field) that the coalesced merges must match byte for byte.
+// encoder of the tests' own, and the login.dat merge done the plain way (one small write per
+// field) that the real merge must match byte for byte.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,13 +15,6 @@ inline void Put(std::string& out, uint64_t value, int bytes) {
         out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-inline uint32_t Get(const std::string& in, size_t at, int bytes) {
-    uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = value << 8 | static_cast<uint8_t>(in.at(at + i));
-    return value;
-}
-
 // A header no reader may interpret: every byte differs from its neighbours.
 inline std::string Header() {
     std::string header;
@@ -30,6 +23,7 @@ inline std::string Header() {
     return header;
 }
 
+// The 20 bytes of an entry, little-endian, in field order.
 inline std::string EntryBytes(const IndexEntry& e) {
     std::string out;
     Put(out, e.offset, 4);
@@ -48,6 +42,7 @@ inline std::string InstalledIndex(const std::vector<IndexEntry>& entries) {
     return out;
 }
 
+// Package entries are 24 bytes: the entry, then the slot it replaces.
 inline std::string PackageIndex(const std::vector<PatchIndexEntry>& entries) {
     std::string out = Header();
     for (const PatchIndexEntry& p : entries) {
@@ -57,77 +52,40 @@ inline std::string PackageIndex(const std::vector<PatchIndexEntry>& entries) {
     return out;
 }
 
-// The whole 20-byte entries of an installed index file's bytes.
-inline std::vector<IndexEntry> InstalledEntries(const std::string& file) {
-    std::vector<IndexEntry> entries;
-    for (size_t at = 136; at + 20 <= file.size(); at += 20)
-        entries.push_back(IndexEntry{Get(file, at, 4), Get(file, at + 4, 4),
-                                     static_cast<uint16_t>(Get(file, at + 8, 2)),
-                                     static_cast<uint16_t>(Get(file, at + 10, 2)),
-                                     Get(file, at + 12, 4), Get(file, at + 16, 4)});
-    return entries;
-}
-
+// An entry whose four attribute fields all differ, derived from `tag`.
 inline IndexEntry Entry(uint32_t offset, uint32_t size, uint32_t tag = 0) {
-    return IndexEntry{offset,
-                      size,
-                      static_cast<uint16_t>(tag + 1),
-                      static_cast<uint16_t>(tag + 2),
-                      tag * 1000 + 3,
-                      tag * 1000 + 4};
+    const auto small = static_cast<uint16_t>(tag);
+    return IndexEntry(offset, size, small + 1, small + 2, tag * 1000 + 3, tag * 1000 + 4);
 }
 
 inline PatchIndexEntry Patch(uint32_t slot, uint32_t offset, uint32_t size, uint32_t tag = 0) {
     return PatchIndexEntry{Entry(offset, size, tag), slot};
 }
 
-inline void WriteAt(std::string& file, size_t at, const std::string& bytes) {
-    if (file.size() < at + bytes.size())
-        file.resize(at + bytes.size());
-    file.replace(at, bytes.size(), bytes);
-}
-
-// The login.dat merge done the plain way, a field at a time, every package entry compared with the
-// installed entry as loaded. Valid only for inputs whose offsets lie inside their files.
-inline void ReferenceLoginMerge(std::string& data, std::string& index, const std::string& package,
+// The login.dat merge done the plain way, a field at a time, every package entry compared with
+// the installed entry as loaded. Valid only for distinct slots and offsets inside their files.
+inline void ReferenceLoginMerge(std::string& data, std::string& index,
+                                const std::vector<IndexEntry>& installed,
+                                const std::string& package,
                                 const std::vector<PatchIndexEntry>& patches) {
-    const std::vector<IndexEntry> loaded = InstalledEntries(index);
-    const auto fields = [&](size_t at, const IndexEntry& e) {
-        WriteAt(index, at + 4, EntryBytes(e).substr(4));
-    };
     for (const PatchIndexEntry& p : patches) {
         const std::string block = package.substr(p.entry.offset, p.entry.size);
-        if (p.slot >= loaded.size()) {
+        if (p.slot >= installed.size()) {
             IndexEntry added = p.entry;
             added.offset = static_cast<uint32_t>(data.size());
             data += block;
             index += EntryBytes(added);
             continue;
         }
-        const IndexEntry& old = loaded[p.slot];
+        const IndexEntry& old = installed[p.slot];
         const size_t at = 136 + size_t{p.slot} * 20;
         if (p.entry.size > old.size) {
-            std::string offset;
-            Put(offset, data.size(), 4);
+            index.replace(at, 4, EntryBytes(Entry(static_cast<uint32_t>(data.size()), 0)), 0, 4);
             data += block;
-            WriteAt(index, at, offset);
         } else {
-            WriteAt(data, old.offset, block);
+            data.replace(old.offset, block.size(), block);
         }
-        fields(at, p.entry);
-    }
-}
-
-// The in-place merge into an existing index, done the plain way.
-inline void ReferenceInPlaceMerge(std::string& index, const std::vector<PatchIndexEntry>& patches) {
-    const size_t count = InstalledEntries(index).size();
-    for (const PatchIndexEntry& p : patches) {
-        IndexEntry marked = p.entry;
-        marked.offset = kBlockNotHeld;
-        if (p.slot >= count)
-            index += EntryBytes(marked);
-        else
-            WriteAt(index, 136 + size_t{p.slot} * 20, EntryBytes(marked));
+        index.replace(at + 4, 16, EntryBytes(p.entry), 4, 16);
     }
 }
 

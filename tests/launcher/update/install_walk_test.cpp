@@ -1,6 +1,5 @@
 // The install walk over a real unpacked package and a real installation: which rule each entry
 // meets, what reaches the installation, the progress it reports, and packages it refuses.
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <spawn.h>
@@ -9,125 +8,88 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/globals.h"
-#include "launcher/launcher.h"
-#include "launcher/log.h"
 #include "launcher/update/progress_observer.h"
 #include "tests/launcher/update/index_test_files.h"
-#include "tests/support/program_dir.h"
+#include "tests/support/frame_with_log.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_maker.h"
 
 extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace index_test;
+using testing_support::ListTree;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
+using Paths = std::vector<std::string>;
 
 namespace {
 
-class InstallWalk : public ::testing::Test {
+class InstallWalk : public testing_support::FrameWithLog {
 protected:
     void SetUp() override {
-        testing_support::UseProgramDirectory(game, false);
+        FrameWithLog::SetUp();
         frame.InstancePath = game.wide();
-        TheLauncherFrame = &frame;
-        frame.SetLogFile();
         SetProgressObserver([this](float percent) { progress.push_back(percent); });
         fs::create_directories(package);
     }
     void TearDown() override {
         SetProgressObserver({});
-        ReleaseLogTarget(frame);
-        TheLauncherFrame = nullptr;
+        FrameWithLog::TearDown();
     }
 
     bool Install(bool isTre = false) {
         const wxString root(package.wstring());
         return frame.FileTranvers(root, root, isTre);
     }
-    std::string Log() const { return ReadFile(game / "run.log"); }
 
-    // Every path below dir, relative to it; run.log is the test's own.
-    static std::vector<std::string> Tree(const fs::path& dir) {
-        std::vector<std::string> paths;
-        for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-            const std::string relative = fs::relative(entry.path(), dir).string();
-            if (relative != "run.log")
-                paths.push_back(relative);
-        }
-        std::sort(paths.begin(), paths.end());
-        return paths;
-    }
-
-    TempDir game;
+    const TempDir& game = programDir; // holding the test's run.log
     TempDir downloads;
     const fs::path package = downloads / "patch";
-    LauncherFrameWnd frame;
     std::vector<float> progress;
 };
 
-TEST_F(InstallWalk, EmptyPackageChangesNothingAndMissingPackageFails) {
-    WriteFile(game / "zel.exe", "client");
-    EXPECT_TRUE(Install());
-    EXPECT_EQ(Tree(game.path()), std::vector<std::string>{"zel.exe"});
-
-    const wxString missing((downloads / "absent").wstring());
-    EXPECT_FALSE(frame.FileTranvers(missing, missing, false));
-}
-
-TEST_F(InstallWalk, ReplacesInstalledFilesAndEntersInstalledDirectories) {
-    WriteFile(game / "data/map.bin", "old map");
-    WriteFile(game / "data/keep.bin", "kept");
-    WriteFile(package / "data/map.bin", "new map");
+TEST_F(InstallWalk, UpdPackageMeetsEachRuleByItsWholeFileName) {
+    WriteFile(game / "maps/map.bin", "old map");
+    WriteFile(game / "maps/keep.bin", "kept");
+    WriteFile(game / "old.txt", "stale");
+    WriteFile(game / "sub/old.txt", "beside the list");
+    WriteFile(game / "Data/Misc.I", InstalledIndex({Entry(0, 4, 1)}));
+    WriteFile(package / "maps/map.bin", "new map");
     WriteFile(package / "zel.exe", "new client");
     fs::permissions(package / "zel.exe", fs::perms(0755));
-
-    ASSERT_TRUE(Install());
-    EXPECT_EQ(ReadFile(game / "data/map.bin"), "new map");
-    EXPECT_EQ(ReadFile(game / "data/keep.bin"), "kept");
-    EXPECT_EQ(ReadFile(game / "zel.exe"), "new client");
-    EXPECT_EQ(fs::status(game / "zel.exe").permissions() & fs::perms::owner_exec,
-              fs::perms::owner_exec);
-    // Files arrive through renamed temporaries; none may stay behind.
-    EXPECT_EQ(Tree(game.path()),
-              (std::vector<std::string>{"data", "data/keep.bin", "data/map.bin", "zel.exe"}));
-}
-
-TEST_F(InstallWalk, RunningProgramIsReplacedNotRewritten) {
-    // Writing into a running executable fails on this platform; a renamed new file does not.
-    fs::copy_file("/bin/sleep", game / "zel.exe");
-    fs::permissions(game / "zel.exe", fs::perms(0755));
-    std::string program = (game / "zel.exe").string();
-    std::string seconds = "1000";
-    char* argv[] = {program.data(), seconds.data(), nullptr};
-    pid_t running = 0;
-    ASSERT_EQ(posix_spawn(&running, program.c_str(), nullptr, nullptr, argv, environ), 0);
-    WriteFile(package / "zel.exe", "new client");
-
-    const bool installed = Install();
-    kill(running, SIGKILL);
-    waitpid(running, nullptr, 0);
-    ASSERT_TRUE(installed);
-    EXPECT_EQ(ReadFile(game / "zel.exe"), "new client");
-}
-
-TEST_F(InstallWalk, IndexIncrementsOfAnUpdPackageAreMergedByTheirRealNames) {
     // Mixed case: the rules see "misc.i" and "login.dat.i", the merges get the real names.
-    WriteFile(game / "Data/Misc.I", InstalledIndex({Entry(0, 4, 1)}));
     WriteFile(package / "Data/Misc.I", PackageIndex({Patch(0, 0, 7, 2)}));
     WriteFile(package / "Data/Login.DAT", "BLOCK");
     WriteFile(package / "Data/Login.DAT.i", PackageIndex({Patch(0, 0, 5, 3)}));
+    WriteFile(package / "login.dat", "never copied");
+    WriteFile(package / "mylogin.dat", "ordinary");
+    WriteFile(package / "xdel.lst", "sub/old.txt");
+    WriteFile(package / "sub/Del.LST", "old.txt"); // names paths in the program directory
+    uint32_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(package))
+        total += entry.is_regular_file() ? static_cast<uint32_t>(entry.file_size()) : 0;
+    frame.InstallTotal = total;
 
     ASSERT_TRUE(Install());
-    const std::vector<IndexEntry> misc = InstalledEntries(ReadFile(game / "Data/Misc.I"));
-    ASSERT_EQ(misc.size(), 1u);
-    EXPECT_EQ(misc[0].offset, kBlockNotHeld);
-    EXPECT_EQ(misc[0].size, 7u);
+    EXPECT_EQ(ReadFile(game / "maps/map.bin"), "new map");
+    EXPECT_EQ(ReadFile(game / "zel.exe"), "new client");
+    EXPECT_EQ(fs::status(game / "zel.exe").permissions() & fs::perms::owner_exec,
+              fs::perms::owner_exec);
+    EXPECT_EQ(ReadFile(game / "Data/Misc.I"), InstalledIndex({Entry(kBlockNotHeld, 7, 2)}));
     // A first installation of the login archive takes the package's data and index as they are.
     EXPECT_EQ(ReadFile(game / "Data/Login.DAT"), "BLOCK");
     EXPECT_EQ(ReadFile(game / "Data/Login.DAT.i"), ReadFile(package / "Data/Login.DAT.i"));
+    EXPECT_EQ(ReadFile(game / "mylogin.dat"), "ordinary");
+    EXPECT_EQ(ReadFile(game / "xdel.lst"), "sub/old.txt");
+    // Every file is counted, login.dat and the delete list too; no temporary stays behind.
+    EXPECT_EQ(frame.InstallDone.load(), total);
+    EXPECT_EQ(progress.back(), 100.0f);
+    EXPECT_EQ(ListTree(game.path()),
+              (Paths{"Data", "Data/Login.DAT", "Data/Login.DAT.i", "Data/Misc.I", "maps",
+                     "maps/keep.bin", "maps/map.bin", "mylogin.dat", "run.log", "sub",
+                     "sub/old.txt", "xdel.lst", "zel.exe"}));
 }
 
 TEST_F(InstallWalk, TrePackageCopiesIndexFilesButNeverTheLoginData) {
@@ -142,32 +104,27 @@ TEST_F(InstallWalk, TrePackageCopiesIndexFilesButNeverTheLoginData) {
     EXPECT_FALSE(fs::exists(game / "Data/login.dat"));
 }
 
-TEST_F(InstallWalk, OnlyWholeFileNamesMeetTheLoginAndDeleteListRules) {
-    WriteFile(game / "victim.txt", "installed");
-    WriteFile(package / "login.dat", "never copied");
-    WriteFile(package / "mylogin.dat", "ordinary");
-    WriteFile(package / "xdel.lst", "victim.txt");
+TEST_F(InstallWalk, RunningProgramIsReplacedNotRewritten) {
+    // Writing into a running executable fails on this platform; a renamed new file does not.
+    fs::copy_file("/bin/sleep", game / "zel.exe");
+    std::string program = (game / "zel.exe").string();
+    std::string seconds = "1000";
+    char* argv[] = {program.data(), seconds.data(), nullptr};
+    pid_t running = 0;
+    ASSERT_EQ(posix_spawn(&running, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    WriteFile(package / "zel.exe", "new client");
 
-    ASSERT_TRUE(Install());
-    EXPECT_FALSE(fs::exists(game / "login.dat"));
-    EXPECT_EQ(ReadFile(game / "mylogin.dat"), "ordinary");
-    EXPECT_EQ(ReadFile(game / "xdel.lst"), "victim.txt");
-    EXPECT_EQ(ReadFile(game / "victim.txt"), "installed");
-}
-
-TEST_F(InstallWalk, DeleteListNamesPathsInTheProgramDirectoryAndIsNotInstalled) {
-    WriteFile(game / "old.txt", "stale");
-    WriteFile(game / "sub/old.txt", "beside the list");
-    WriteFile(package / "sub/Del.LST", "old.txt");
-
-    ASSERT_TRUE(Install());
-    EXPECT_FALSE(fs::exists(game / "old.txt"));
-    EXPECT_TRUE(fs::exists(game / "sub/old.txt"));
-    EXPECT_FALSE(fs::exists(game / "sub/Del.LST"));
+    const bool installed = Install();
+    kill(running, SIGKILL);
+    waitpid(running, nullptr, 0);
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(ReadFile(game / "zel.exe"), "new client");
 }
 
 TEST_F(InstallWalk, DirectoryAbsentFromTheInstallationIsCopiedWholeAndCountedByItsBytes) {
     WriteFile(game / "victim.txt", "installed");
+    WriteFile(game / "saves/slot1", "progress");
+    fs::create_directories(package / "saves"); // empty: must not empty the installed one
     WriteFile(package / "newdir/misc.i", "0123456789");
     WriteFile(package / "newdir/del.lst", "victim.txt");
     WriteFile(package / "newdir/login.dat", "12345");
@@ -176,24 +133,17 @@ TEST_F(InstallWalk, DirectoryAbsentFromTheInstallationIsCopiedWholeAndCountedByI
     frame.InstallTotal = 28;
 
     ASSERT_TRUE(Install());
-    EXPECT_EQ(ReadFile(game / "newdir/misc.i"), "0123456789");
-    EXPECT_EQ(ReadFile(game / "newdir/del.lst"), "victim.txt");
-    EXPECT_EQ(ReadFile(game / "newdir/login.dat"), "12345");
-    EXPECT_EQ(ReadFile(game / "newdir/deeper/readme.txt"), "abc");
+    // No rule applies inside: the index, the delete list and login.dat are plain files there.
+    for (const char* file : {"misc.i", "del.lst", "login.dat", "deeper/readme.txt"})
+        EXPECT_EQ(ReadFile(game / "newdir" / file), ReadFile(package / "newdir" / file)) << file;
     EXPECT_TRUE(fs::is_directory(game / "newdir/empty"));
     EXPECT_EQ(ReadFile(game / "victim.txt"), "installed");
-    EXPECT_EQ(frame.InstallDone.load(), 28u);
-    EXPECT_EQ(progress, std::vector<float>{100.0f});
-    EXPECT_EQ(Log().find("pathList.xml"), std::string::npos) << Log();
-    EXPECT_EQ(Tree(game.path()).size(), 8u); // no temporary directory left beside it
-}
-
-TEST_F(InstallWalk, EmptyPackageDirectoryIsCopiedOntoItsInstalledCounterpart) {
-    WriteFile(game / "saves/slot1", "progress");
-    fs::create_directories(package / "saves");
-
-    ASSERT_TRUE(Install());
     EXPECT_EQ(ReadFile(game / "saves/slot1"), "progress");
+    EXPECT_EQ(frame.InstallDone.load(), 28u);
+    EXPECT_EQ(ListTree(game / "newdir").size(), 6u); // no temporary directory left
+
+    const wxString missing((downloads / "absent").wstring());
+    EXPECT_FALSE(frame.FileTranvers(missing, missing, false));
 }
 
 TEST_F(InstallWalk, FailedCopyOfALoadedModuleIsPassedOverAnyOtherEndsTheWalk) {
@@ -210,21 +160,19 @@ TEST_F(InstallWalk, FailedCopyOfALoadedModuleIsPassedOverAnyOtherEndsTheWalk) {
     WriteFile(game / "maps/world.bin/held", "");
     WriteFile(package / "maps/world.bin", "world");
     EXPECT_FALSE(Install());
-    EXPECT_TRUE(fs::is_directory(game / "maps/world.bin"));
-    EXPECT_EQ(Tree(game / "maps"), (std::vector<std::string>{"world.bin", "world.bin/held"}));
+    EXPECT_EQ(ListTree(game / "maps"), (Paths{"world.bin", "world.bin/held"}));
 }
 
-TEST_F(InstallWalk, ProgressFollowsTheBytesOfEachFile) {
+TEST_F(InstallWalk, ProgressFollowsTheBytesOfEachFileAndAZeroTotalShowsCompletion) {
     frame.InstallTotal = 1000;
     WriteFile(package / "a.bin", std::string(250, 'a'));
     WriteFile(package / "b.bin", std::string(250, 'b'));
     ASSERT_TRUE(Install());
     EXPECT_EQ(progress, (std::vector<float>{25.0f, 50.0f}));
-    EXPECT_EQ(frame.InstallDone.load(), 500u);
-}
 
-TEST_F(InstallWalk, PackageOfEmptyFilesShowsCompletion) {
+    progress.clear();
     frame.InstallTotal = 0;
+    fs::remove_all(package);
     WriteFile(package / "a.txt", "");
     ASSERT_TRUE(Install());
     EXPECT_EQ(progress, std::vector<float>{100.0f});

@@ -1,3 +1,5 @@
+// Unpacking a whole downloaded package: every entry below the package directory, progress per
+// entry, and a package that fails as a whole when any entry fails.
 #include "launcher/update/progress_observer.h"
 #include "launcher/zip/unzip_package.h"
 #include "launcher/zip/zip_entry.h"
@@ -11,20 +13,14 @@ namespace {
 
 using namespace testing_support;
 namespace fs = std::filesystem;
+using Paths = std::vector<std::string>;
 
-// Bytes that compress partly, like game data: runs of text between random stretches.
-std::string MixedBytes(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string out;
-    out.reserve(size);
-    while (out.size() < size) {
-        if (random() % 2 == 0)
-            out += "texture block " + std::to_string(random() % 100) + "; ";
-        else
-            for (int i = 0; i < 64; ++i)
-                out += static_cast<char>(random());
-    }
-    out.resize(size);
+// Bytes that compress partly, like game data: text alternating with random stretches.
+std::string MixedBytes(size_t size) {
+    std::mt19937 random(1);
+    std::string out(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        out[i] = i / 4096 % 2 == 0 ? static_cast<char>('a' + i % 13) : static_cast<char>(random());
     return out;
 }
 
@@ -42,43 +38,27 @@ protected:
 };
 
 TEST_F(UnzipPackageTest, UnpacksEveryEntryBelowThePackageDirectory) {
-    const std::string big = MixedBytes(3 * 1024 * 1024 + 17, 1);
-    const std::string storedBig = MixedBytes(200 * 1024 + 3, 2);
-    MakeZip(dir_ / "patch.upd",
-            {
-                {.name = "zel.exe", .data = "binary"},
-                {.name = "data\\maps\\big.dat", .data = big},
-                {.name = "data/maps/stored.dat", .data = storedBig, .deflate = false},
-                {.name = "empty.txt", .data = ""},
-                {.name = "docs/", .data = "", .externalAttributes = 0x10},
-                {.name = "C:\\x\\a.txt", .data = "a"},
-                {.name = "/x/b.txt", .data = "b"},
-                {.name = "a\\..\\b/../c.txt", .data = "c"},
-                {.name = "x/y/../z.txt", .data = "z"},
-                {.name = "donn\xc3\xa9"
-                         "es\\\xe6\x96\x87.txt",
-                 .data = "utf8"},
-            });
+    // Large enough to pass every read and write buffer several times.
+    const std::string big = MixedBytes(3 * 1024 * 1024 + 17);
+    const std::string stored = big.substr(0, 200 * 1024 + 3);
+    MakeZip(dir_ / "patch.upd", {{.name = "zel.exe", .data = "binary"},
+                                 {.name = "data\\maps\\big.dat", .data = big},
+                                 {.name = "data/maps/stored.dat", .data = stored, .deflate = false},
+                                 {.name = "empty.txt"},
+                                 {.name = "docs/", .externalAttributes = 0x10},
+                                 {.name = "caf\xc3\xa9\\\xe6\x96\x87.txt", .data = "utf8"}});
     ZipLastError = ZipErrData;
     ASSERT_TRUE(UnzipPackage(Package(), false));
     EXPECT_EQ(ZipLastError.load(), ZipOk);
 
     const fs::path out = dir_ / "patch";
     EXPECT_EQ(ListTree(out),
-              (std::vector<std::string>{
-                  "c.txt", "data", "data/maps", "data/maps/big.dat", "data/maps/stored.dat", "docs",
-                  "donn\xc3\xa9"
-                  "es",
-                  "donn\xc3\xa9"
-                  "es/\xe6\x96\x87.txt",
-                  "empty.txt", "x", "x/a.txt", "x/b.txt", "z.txt", "zel.exe"}));
+              (Paths{"caf\xc3\xa9", "caf\xc3\xa9/\xe6\x96\x87.txt", "data", "data/maps",
+                     "data/maps/big.dat", "data/maps/stored.dat", "docs", "empty.txt", "zel.exe"}));
     EXPECT_TRUE(ReadFile(out / "data/maps/big.dat") == big);
-    EXPECT_TRUE(ReadFile(out / "data/maps/stored.dat") == storedBig);
+    EXPECT_TRUE(ReadFile(out / "data/maps/stored.dat") == stored);
     EXPECT_EQ(ReadFile(out / "zel.exe"), "binary");
-    EXPECT_EQ(ReadFile(out / "x/a.txt"), "a");
-    EXPECT_EQ(ReadFile(out / "c.txt"), "c");
-    EXPECT_EQ(ReadFile(out / "z.txt"), "z");
-    EXPECT_TRUE(fs::is_directory(out / "docs"));
+    EXPECT_EQ(progress_.size(), 6u);
 }
 
 TEST_F(UnzipPackageTest, TreFlagChoosesTheArchive) {
@@ -90,27 +70,20 @@ TEST_F(UnzipPackageTest, TreFlagChoosesTheArchive) {
     EXPECT_EQ(ReadFile(dir_ / "patch/which.txt"), "upd");
 }
 
-TEST_F(UnzipPackageTest, EmptyArchiveCreatesNothing) {
+TEST_F(UnzipPackageTest, EmptyArchiveSucceedsAndOneThatCannotBeOpenedFails) {
     MakeZip(dir_ / "patch.upd", {});
     EXPECT_TRUE(UnzipPackage(Package(), false));
-    EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"patch.upd"});
     EXPECT_TRUE(progress_.empty());
-}
-
-TEST_F(UnzipPackageTest, ArchiveThatCannotBeOpenedFails) {
-    ZipLastError = ZipOk;
-    EXPECT_FALSE(UnzipPackage(Package(), false));
-    EXPECT_EQ(ZipLastError.load(), ZipErrOpen);
 
     WriteFile(dir_ / "patch.upd", "<html>502 Bad Gateway</html>");
     EXPECT_FALSE(UnzipPackage(Package(), false));
     EXPECT_EQ(ZipLastError.load(), ZipErrOpen);
-    EXPECT_EQ(ListTree(dir_.path()), std::vector<std::string>{"patch.upd"});
+    EXPECT_EQ(ListTree(dir_.path()), Paths{"patch.upd"});
 }
 
 TEST_F(UnzipPackageTest, FailedEntriesFailThePackageWithTheFirstCode) {
     MakeZip(dir_ / "patch.upd", {{.name = "first.txt", .data = "1"},
-                                 {.name = "locked.txt", .data = "secret", .password = "pw"},
+                                 {.name = "locked.txt", .data = "secret", .encrypted = true},
                                  {.name = "middle.txt", .data = "2"},
                                  {.name = "../escape.txt", .data = "evil"},
                                  {.name = "bad.txt", .data = "payload", .declaredCrc = 0},
@@ -122,20 +95,8 @@ TEST_F(UnzipPackageTest, FailedEntriesFailThePackageWithTheFirstCode) {
     for (size_t i = 0; i < progress_.size(); ++i)
         EXPECT_FLOAT_EQ(progress_[i], static_cast<float>(i + 1) * 100 / 6);
     // The good entries are there for inspection; nothing failed left a file or a temporary.
-    EXPECT_EQ(ListTree(dir_ / "patch"),
-              (std::vector<std::string>{"first.txt", "last.txt", "middle.txt"}));
-    EXPECT_FALSE(fs::exists(dir_ / "escape.txt"));
-}
-
-TEST_F(UnzipPackageTest, CentralDirectoryCountingPhantomEntries) {
-    // Two real entries, five claimed: the walk fails once and the rest fail without walking.
-    std::string bytes = RawZipBytes({StoredRawEntry("a.txt", std::string(200, 'a')),
-                                     StoredRawEntry("b.txt", std::string(200, 'b'))},
-                                    5);
-    WriteFile(dir_ / "patch.upd", bytes);
-    EXPECT_FALSE(UnzipPackage(Package(), false));
-    EXPECT_EQ(ZipLastError.load(), ZipErrHeader);
-    EXPECT_EQ(ListTree(dir_ / "patch"), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(ListTree(dir_.path()), (Paths{"patch", "patch.upd", "patch/first.txt",
+                                            "patch/last.txt", "patch/middle.txt"}));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "tests/platform/duilib/child_process.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/wait.h>
@@ -8,54 +7,35 @@
 
 namespace duilib_test {
 
-ChildProcess::ChildProcess(const std::function<int(int readyFd)>& body) {
+int RunInChild(const std::function<int(int readyFd)>& body, int signal, std::string* errors) {
     int ready[2];
-    int errors[2];
-    if (pipe(ready) != 0 || pipe(errors) != 0)
+    int stderrPipe[2];
+    if (pipe(ready) != 0 || pipe(stderrPipe) != 0)
         std::abort();
-    pid_ = fork();
-    if (pid_ == 0) {
-        close(ready[0]);
-        close(errors[0]);
-        dup2(errors[1], STDERR_FILENO);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(stderrPipe[1], STDERR_FILENO);
+        alarm(60); // a child that hangs ends, and the test fails instead of stalling
         const int code = body(ready[1]);
         std::fflush(stderr);
         _exit(code); // no test framework teardown in the child
     }
     close(ready[1]);
-    close(errors[1]);
-    readyFd_ = ready[0];
-    stderrFd_ = errors[0];
-}
-
-ChildProcess::~ChildProcess() {
-    if (!waited_ && pid_ > 0) {
-        kill(pid_, SIGKILL);
-        Wait();
-    }
-    close(readyFd_);
-    close(stderrFd_);
-}
-
-bool ChildProcess::WaitReady() {
+    close(stderrPipe[1]);
     char byte = 0;
-    return read(readyFd_, &byte, 1) == 1;
-}
-
-void ChildProcess::Signal(int signal) {
-    kill(pid_, signal);
-}
-
-int ChildProcess::Wait() {
-    if (waited_)
-        return status_;
+    if (signal != 0 && read(ready[0], &byte, 1) == 1)
+        kill(pid, signal);
+    std::string collected;
     char buffer[4096];
-    ssize_t got = 0;
-    while ((got = read(stderrFd_, buffer, sizeof(buffer))) > 0)
-        stderr_.append(buffer, static_cast<size_t>(got));
-    waitpid(pid_, &status_, 0);
-    waited_ = true;
-    return status_;
+    for (ssize_t got; (got = read(stderrPipe[0], buffer, sizeof(buffer))) > 0;)
+        collected.append(buffer, static_cast<size_t>(got));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(ready[0]);
+    close(stderrPipe[0]);
+    if (errors != nullptr)
+        *errors = collected;
+    return status;
 }
 
 } // namespace duilib_test

@@ -1,4 +1,5 @@
 // The UI thread's loop: modal loops, WM_QUIT, and work handed over from other threads.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -12,8 +13,8 @@
 namespace {
 
 using namespace DuiLib;
-using duilib_test::SkinDirectory;
 using duilib_test::TestWindow;
+using Order = std::vector<std::string>;
 
 class MessageLoopTest : public ::testing::Test {
 protected:
@@ -21,38 +22,17 @@ protected:
         ASSERT_NE(main.CreateAt(nullptr, 0, 0, 0, 0), nullptr);
         Headless::PumpMessages();
     }
-    SkinDirectory skins{{"box.xml", R"(<Window size="200,100"><Button name="Ok" pos="0,0,50,20"/>
-                                       </Window>)"}};
+    duilib_test::SkinDirectory skins{{"box.xml", R"(<Window size="200,100">
+                                           <Button name="Ok" pos="0,0,50,20"/></Window>)"}};
     TestWindow main{"main", L"box.xml"};
 };
 
-TEST_F(MessageLoopTest, ShowModalDisablesTheOwnerUntilTheWindowCloses) {
-    TestWindow dialog("dialog", L"box.xml");
-    ASSERT_NE(dialog.CreateAt(main.GetHWND(), 0, 0, 0, 0), nullptr);
-    bool ownerEnabledInside = true;
-    bool modalInside = false;
-    PostToUiThread([&] {
-        ownerEnabledInside = IsWindowEnabled(main.GetHWND());
-        modalInside = Headless::Windows()[1].modal;
-        // A click on the disabled owner goes nowhere, as a user's would.
-        EXPECT_FALSE(Headless::Click(main.GetHWND(), L"Ok"));
-        dialog.Close(42);
-    });
-    EXPECT_EQ(dialog.ShowModal(), 42u);
-    EXPECT_FALSE(ownerEnabledInside);
-    EXPECT_TRUE(modalInside);
-    EXPECT_FALSE(IsWindow(dialog.GetHWND()));
-    EXPECT_TRUE(IsWindowEnabled(main.GetHWND()));
-    EXPECT_EQ(Headless::ActiveWindow(), main.GetHWND());
-    EXPECT_EQ(main.CountOf(L"click"), 0);
-}
-
 // The settings dialog's shape: a backdrop runs modally, its "windowinit" opens the dialog
 // modally over it, and one handler closes both.
-TEST_F(MessageLoopTest, NestedModalLoopsEndInTurn) {
+TEST_F(MessageLoopTest, NestedModalLoopsDisableTheirOwnersAndEndInTurn) {
     auto* backdrop = new TestWindow("backdrop", L"box.xml");
     backdrop->deleteOnFinalMessage = true;
-    std::vector<std::string> order;
+    Order order;
     backdrop->onNotify = [&](TNotifyUI& msg) {
         if (msg.sType != L"windowinit")
             return;
@@ -60,117 +40,78 @@ TEST_F(MessageLoopTest, NestedModalLoopsEndInTurn) {
         dialog->deleteOnFinalMessage = true;
         dialog->onNotify = [&, dialog](TNotifyUI& inner) {
             if (inner.sType == L"click") {
-                dialog->Close();
-                backdrop->Close();
+                dialog->Close(42);
+                backdrop->Close(7);
             }
         };
-        dialog->CreateAt(backdrop->GetHWND(), 0, 0, 0, 0);
-        const HWND dialogHwnd = dialog->GetHWND();
-        PostToUiThread([dialogHwnd] { Headless::Click(dialogHwnd, L"Ok"); });
-        dialog->ShowModal();
-        order.push_back("dialog returned");
+        const HWND dialogHwnd = dialog->CreateAt(backdrop->GetHWND(), 0, 0, 0, 0);
+        PostToUiThread([&, dialogHwnd] {
+            // A click on a disabled owner goes nowhere, as a user's would.
+            EXPECT_FALSE(IsWindowEnabled(main.GetHWND()) || IsWindowEnabled(backdrop->GetHWND()));
+            EXPECT_FALSE(Headless::Click(main.GetHWND(), L"Ok"));
+            Headless::Click(dialogHwnd, L"Ok");
+        });
+        order.push_back("dialog returned " + std::to_string(dialog->ShowModal()));
     };
     backdrop->CreateAt(main.GetHWND(), 0, 0, 0, 0);
-    backdrop->ShowModal();
-    order.push_back("backdrop returned");
-    EXPECT_EQ(order, (std::vector<std::string>{"dialog returned", "backdrop returned"}));
+    order.push_back("backdrop returned " + std::to_string(backdrop->ShowModal()));
+    EXPECT_EQ(order, (Order{"dialog returned 42", "backdrop returned 7"}));
     EXPECT_EQ(Headless::Windows().size(), 1u);
     EXPECT_TRUE(IsWindowEnabled(main.GetHWND()));
+    EXPECT_EQ(Headless::ActiveWindow(), main.GetHWND());
+    EXPECT_TRUE(main.SendersOf(L"click").empty());
 }
 
+// WM_QUIT taken by a modal loop is posted again, so the main loop ends with its code too.
 TEST_F(MessageLoopTest, QuitInsideAModalLoopEndsItAndTheMainLoop) {
     TestWindow dialog("dialog", L"box.xml");
-    std::vector<std::string> order;
+    Order order;
     PostToUiThread([&] {
         dialog.CreateAt(main.GetHWND(), 0, 0, 0, 0);
         PostToUiThread([] { PostQuitMessage(3); });
         dialog.ShowModal();
         order.push_back("modal returned");
-        EXPECT_TRUE(IsWindow(dialog.GetHWND()));
         EXPECT_TRUE(IsWindowEnabled(main.GetHWND()));
     });
     EXPECT_EQ(CPaintManagerUI::MessageLoop(), 3);
     order.push_back("loop returned");
-    EXPECT_EQ(order, (std::vector<std::string>{"modal returned", "loop returned"}));
-    EXPECT_TRUE(HasMessageLoopEnded());
+    EXPECT_EQ(order, (Order{"modal returned", "loop returned"}));
 }
 
-TEST_F(MessageLoopTest, WorkPostedFromAWorkerRunsOnTheUiThreadInOrder) {
-    EXPECT_TRUE(IsUiThread());
-    const std::thread::id uiThread = std::this_thread::get_id();
-    std::vector<int> ran;
-    bool allOnUiThread = true;
-    std::thread worker([&] {
-        EXPECT_FALSE(IsUiThread());
-        for (int i = 0; i < 50; ++i) {
-            PostToUiThread([&, i] {
-                ran.push_back(i);
-                allOnUiThread = allOnUiThread && std::this_thread::get_id() == uiThread;
-            });
-        }
-        PostQuitMessage(0);
-    });
-    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0);
-    worker.join();
-    ASSERT_EQ(ran.size(), 50u);
-    EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
-    EXPECT_TRUE(allOnUiThread);
-}
-
-TEST_F(MessageLoopTest, PostAndWaitAndSendMessageFromAWorkerAnswer) {
-    const std::thread::id uiThread = std::this_thread::get_id();
-    std::thread::id handledOn;
-    main.onMessage = [&](UINT uMsg, WPARAM wParam, LPARAM, LRESULT& result) {
-        if (uMsg != WM_USER)
-            return false;
-        handledOn = std::this_thread::get_id();
+TEST_F(MessageLoopTest, WorkFromAWorkerRunsOnTheUiThreadInOrderAndAnswers) {
+    main.onMessage = [](UINT uMsg, WPARAM wParam, LPARAM, LRESULT& result) {
         result = static_cast<LRESULT>(wParam) * 2;
-        return true;
+        return uMsg == WM_USER && IsUiThread();
     };
-    int value = 0;
+    std::vector<int> ran; // -1 for work that ran on another thread
     bool waited = false;
     LRESULT sent = 0;
     std::thread worker([&] {
-        waited = PostAndWait([&] { value = 7; });
+        for (int i = 0; i < 50; ++i)
+            PostToUiThread([&, i] { ran.push_back(IsUiThread() ? i : -1); });
+        waited = PostAndWait([&] { ran.push_back(IsUiThread() ? 50 : -1); });
         sent = SendMessage(main.GetHWND(), WM_USER, 21, 0);
         PostQuitMessage(0);
     });
-    CPaintManagerUI::MessageLoop();
-    worker.join();
-    EXPECT_TRUE(waited);
-    EXPECT_EQ(value, 7);
-    EXPECT_EQ(sent, 42);
-    EXPECT_EQ(handledOn, uiThread);
-
-    // On the UI thread itself the work runs at once, until the loop has ended.
-    EXPECT_FALSE(PostAndWait([&] { value = 8; }));
-    EXPECT_EQ(value, 7);
-}
-
-TEST_F(MessageLoopTest, PostAndWaitGivesUpOnceTheLoopHasEnded) {
-    int ran = 0;
-    EXPECT_TRUE(PostAndWait([&] { ++ran; })); // UI thread, loop not ended: at once
-    EXPECT_EQ(ran, 1);
-    PostQuitMessage(0);
     EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0);
-    EXPECT_TRUE(HasMessageLoopEnded());
-    bool result = true;
-    std::thread worker([&] { result = PostAndWait([&] { ++ran; }); });
     worker.join();
-    PostToUiThread([&] { ++ran; });
-    EXPECT_FALSE(result);
-    EXPECT_FALSE(Headless::PumpMessages());
-    EXPECT_EQ(ran, 1);
+    ASSERT_EQ(ran.size(), 51u);
+    EXPECT_TRUE(ran.front() == 0 && std::is_sorted(ran.begin(), ran.end()));
+    EXPECT_TRUE(waited);
+    EXPECT_EQ(sent, 42);
 }
 
-TEST_F(MessageLoopTest, PostAndWaitIsReleasedWhenTheLoopEndsWhileItWaits) {
-    std::atomic<bool> ran{false};
-    bool result = true;
+// A worker waiting on the UI thread is released with false when the loop ends, while it waits
+// or later; nothing queued behind WM_QUIT runs.
+TEST_F(MessageLoopTest, PostAndWaitGivesUpWhenTheLoopEnds) {
+    int ran = 0;
+    EXPECT_TRUE(PostAndWait([&] { ++ran; })); // on the UI thread before the end: at once
+    bool whileWaiting = true;
     std::thread worker;
     PostToUiThread([&] {
         worker = std::thread([&] {
             PostQuitMessage(0); // queued ahead of the work below
-            result = PostAndWait([&] { ran = true; });
+            whileWaiting = PostAndWait([&] { ++ran; });
         });
         // Hold the UI thread until both items are queued, so the worker is surely waiting.
         while (detail::PendingCount() < 2)
@@ -178,19 +119,15 @@ TEST_F(MessageLoopTest, PostAndWaitIsReleasedWhenTheLoopEndsWhileItWaits) {
     });
     EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0);
     worker.join();
-    EXPECT_FALSE(result);
-    EXPECT_FALSE(ran);
-}
-
-TEST_F(MessageLoopTest, PumpTakingQuitEndsTheLoop) {
-    int ran = 0;
-    PostToUiThread([&] { ++ran; });
-    PostQuitMessage(5);
+    EXPECT_FALSE(whileWaiting);
+    bool later = true;
+    std::thread([&] { later = PostAndWait([&] { ++ran; }); }).join();
+    EXPECT_FALSE(later);
+    EXPECT_FALSE(PostAndWait([&] { ++ran; })); // on the UI thread too
     PostToUiThread([&] { ++ran; });
     EXPECT_FALSE(Headless::PumpMessages());
-    EXPECT_EQ(ran, 1);
-    EXPECT_TRUE(HasMessageLoopEnded());
     EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0); // ended for good: returns at once
+    EXPECT_EQ(ran, 1);
 }
 
 } // namespace

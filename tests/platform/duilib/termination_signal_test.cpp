@@ -1,18 +1,16 @@
 // SIGTERM and SIGINT during the message loop end the process as closing its window would.
-#include <csignal>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "duilib/duilib.h"
-#include "duilib/headless.h"
 #include "tests/platform/duilib/child_process.h"
 #include "tests/platform/duilib/test_window.h"
 
 namespace {
 
 using namespace DuiLib;
-using duilib_test::ChildProcess;
 using duilib_test::TestWindow;
 
 // Tells the parent, from inside the running loop, that the signal may come now.
@@ -24,72 +22,57 @@ void ReportReadyFromTheLoop(int readyFd) {
 }
 
 bool SawSystemClose(const TestWindow& window) {
-    return std::find(window.messages.begin(), window.messages.end(), WM_SYSCOMMAND) !=
-           window.messages.end();
+    return std::ranges::find(window.messages, WM_SYSCOMMAND) != window.messages.end();
 }
 
-int ExitCodeOf(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+enum class Windows { None, Main, MainWithModalPopup };
 
-TEST(TerminationSignalTest, SigtermClosesTheMainWindowAndTheLoopEnds) {
-    ChildProcess child([](int readyFd) {
-        InitBackend();
-        TestWindow main("main");
-        duilib_test::QuitOnClose(main);
+// Runs the loop until a signal comes; 0 when it ended as closing the main window would. The
+// main window's SC_CLOSE ends the loop, as the launcher's does; the owned popup is not the one
+// to be closed.
+int RunUntilSignalled(int readyFd, Windows windows) {
+    InitBackend();
+    TestWindow main("main");
+    main.onMessage = [](UINT uMsg, WPARAM wParam, LPARAM, LRESULT&) {
+        if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE)
+            PostQuitMessage(0);
+        return uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE;
+    };
+    TestWindow popup("popup");
+    if (windows != Windows::None) {
         main.CreateAt(nullptr, 0, 0, 100, 100);
-        TestWindow popup("popup"); // owned windows are not the one that gets closed
         popup.CreateAt(main.GetHWND(), 0, 0, 10, 10);
+    }
+    PostToUiThread([&popup, readyFd, windows] {
         ReportReadyFromTheLoop(readyFd);
-        const int code = CPaintManagerUI::MessageLoop();
-        return code == 0 && SawSystemClose(main) && !SawSystemClose(popup) ? 0 : 10;
+        if (windows == Windows::MainWithModalPopup)
+            popup.ShowModal();
     });
-    ASSERT_TRUE(child.WaitReady());
-    child.Signal(SIGTERM);
-    EXPECT_EQ(ExitCodeOf(child.Wait()), 0) << child.Stderr();
+    const int code = CPaintManagerUI::MessageLoop();
+    const bool closed = windows == Windows::None || SawSystemClose(main);
+    return code == 0 && closed && !SawSystemClose(popup) ? 0 : 10;
 }
 
-TEST(TerminationSignalTest, SigintWithoutWindowsQuitsTheLoop) {
-    ChildProcess child([](int readyFd) {
-        InitBackend();
-        ReportReadyFromTheLoop(readyFd);
-        return CPaintManagerUI::MessageLoop();
-    });
-    ASSERT_TRUE(child.WaitReady());
-    child.Signal(SIGINT);
-    EXPECT_EQ(ExitCodeOf(child.Wait()), 0) << child.Stderr();
-}
-
-TEST(TerminationSignalTest, SigtermDuringAModalLoopEndsBothLoops) {
-    ChildProcess child([](int readyFd) {
-        InitBackend();
-        TestWindow main("main");
-        duilib_test::QuitOnClose(main);
-        main.CreateAt(nullptr, 0, 0, 100, 100);
-        PostToUiThread([&main, readyFd] {
-            TestWindow dialog("dialog");
-            dialog.CreateAt(main.GetHWND(), 0, 0, 10, 10);
-            ReportReadyFromTheLoop(readyFd);
-            dialog.ShowModal();
-        });
-        return CPaintManagerUI::MessageLoop() == 0 && SawSystemClose(main) ? 0 : 10;
-    });
-    ASSERT_TRUE(child.WaitReady());
-    child.Signal(SIGTERM);
-    EXPECT_EQ(ExitCodeOf(child.Wait()), 0) << child.Stderr();
+TEST(TerminationSignalTest, SigtermOrSigintEndsTheLoopEvenFromAModalLoop) {
+    const std::pair<int, Windows> cases[] = {
+        {SIGTERM, Windows::Main}, {SIGTERM, Windows::MainWithModalPopup}, {SIGINT, Windows::None}};
+    for (const auto& [signal, windows] : cases) {
+        const int status = duilib_test::RunInChild(
+            [windows](int fd) { return RunUntilSignalled(fd, windows); }, signal);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << signal << " " << static_cast<int>(windows);
+    }
 }
 
 TEST(TerminationSignalTest, AfterTheLoopTheSignalHasItsUsualEffect) {
-    ChildProcess child([](int) {
+    const int status = duilib_test::RunInChild([](int) {
         InitBackend();
         PostQuitMessage(0);
         CPaintManagerUI::MessageLoop();
         raise(SIGTERM);
         return 0;
     });
-    const int status = child.Wait();
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
 }
 
 } // namespace

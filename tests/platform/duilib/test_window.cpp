@@ -1,7 +1,6 @@
 #include "tests/platform/duilib/test_window.h"
 
-#include <algorithm>
-
+#include "tests/support/program_dir.h"
 #include "tests/support/zip_maker.h"
 
 namespace duilib_test {
@@ -10,17 +9,10 @@ using namespace DuiLib;
 
 SkinDirectory::SkinDirectory(std::initializer_list<std::pair<std::string, std::string>> files) {
     std::vector<testing_support::ZipMakerEntry> entries;
-    for (const auto& [name, content] : files) {
-        testing_support::ZipMakerEntry entry;
-        entry.name = name;
-        entry.data = content;
-        entries.push_back(entry);
-    }
-    testing_support::MakeZip(dir_.path() / "bt.dat", entries);
-    InitBackend();
-    CPaintManagerUI::SetInstance(dir_.wide().c_str());
-    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
-    CPaintManagerUI::SetResourceZip(L"bt.dat");
+    for (const auto& [name, content] : files)
+        entries.push_back({.name = name, .data = content});
+    testing_support::MakeZip(dir.path() / "bt.dat", entries);
+    testing_support::UseProgramDirectory(dir, false);
 }
 
 std::vector<std::string>& Journal() {
@@ -35,37 +27,28 @@ TestWindow::~TestWindow() {
     Journal().push_back(tag + ":deleted");
 }
 
-HWND TestWindow::CreateAt(HWND owner, int x, int y, int cx, int cy, UINT style) {
-    return Create(owner, L"", style, 0, x, y, cx, cy);
+HWND TestWindow::CreateAt(HWND owner, int x, int y, int cx, int cy) {
+    return Create(owner, L"", WS_POPUP | WS_VISIBLE, 0, x, y, cx, cy);
 }
 
 void TestWindow::Notify(TNotifyUI& msg) {
-    const std::wstring sender = msg.pSender != nullptr ? msg.pSender->GetName().str() : L"";
-    notifications.emplace_back(msg.sType.str(), sender);
+    notifications.emplace_back(msg.sType.str(), msg.pSender ? msg.pSender->GetName().str() : L"");
     if (onNotify)
         onNotify(msg);
 }
 
-int TestWindow::CountOf(const std::wstring& type) const {
-    return static_cast<int>(std::count_if(notifications.begin(), notifications.end(),
-                                          [&](const auto& n) { return n.first == type; }));
-}
-
 std::vector<std::wstring> TestWindow::SendersOf(const std::wstring& type) const {
     std::vector<std::wstring> senders;
-    for (const auto& [kind, sender] : notifications) {
+    for (const auto& [kind, sender] : notifications)
         if (kind == type)
             senders.push_back(sender);
-    }
     return senders;
 }
 
 LRESULT TestWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     messages.push_back(uMsg);
-    if (uMsg == WM_DESTROY)
-        Journal().push_back(tag + ":WM_DESTROY");
-    if (uMsg == WM_NCDESTROY)
-        Journal().push_back(tag + ":WM_NCDESTROY");
+    if (uMsg == WM_DESTROY || uMsg == WM_NCDESTROY)
+        Journal().push_back(tag + (uMsg == WM_DESTROY ? ":WM_DESTROY" : ":WM_NCDESTROY"));
     LRESULT result = 0;
     if (onMessage && onMessage(uMsg, wParam, lParam, result))
         return result;
@@ -90,16 +73,6 @@ void TestWindow::OnFinalMessage(HWND /*hWnd*/) {
     Journal().push_back(tag + ":final");
     if (deleteOnFinalMessage)
         delete this;
-}
-
-void QuitOnClose(TestWindow& window) {
-    window.onMessage = [](UINT uMsg, WPARAM wParam, LPARAM, LRESULT& result) {
-        if (uMsg != WM_SYSCOMMAND || wParam != SC_CLOSE)
-            return false;
-        PostQuitMessage(0);
-        result = 0;
-        return true;
-    };
 }
 
 } // namespace duilib_test

@@ -4,7 +4,6 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "duilib/backend.h"
@@ -15,13 +14,9 @@ namespace duilib_test {
 
 // A temporary program directory whose "bt.dat" holds the given files (name, content); the
 // library is pointed at it and the headless backend is started.
-class SkinDirectory {
-public:
+struct SkinDirectory {
     SkinDirectory(std::initializer_list<std::pair<std::string, std::string>> files);
-    const testing_support::TempDir& dir() const { return dir_; }
-
-private:
-    testing_support::TempDir dir_;
+    testing_support::TempDir dir;
 };
 
 // One line per lifecycle step of every TestWindow, e.g. "popup:WM_DESTROY", in order.
@@ -34,12 +29,9 @@ public:
 
     DuiLib::LPCTSTR GetWindowClassName() const override { return L"TestWindow"; }
     void Notify(DuiLib::TNotifyUI& msg) override;
-
-    // Creates a window at (x, y) of size (cx, cy), owned by owner.
-    DuiLib::HWND CreateAt(DuiLib::HWND owner, int x, int y, int cx, int cy,
-                          DuiLib::UINT style = DuiLib::WS_POPUP | DuiLib::WS_VISIBLE);
-    // How many notifications of this type arrived, and from which senders (by name).
-    int CountOf(const std::wstring& type) const;
+    // A visible popup at (x, y) of size (cx, cy), owned by owner.
+    DuiLib::HWND CreateAt(DuiLib::HWND owner, int x, int y, int cx, int cy);
+    // The names of the senders of each notification of this type, in order.
     std::vector<std::wstring> SendersOf(const std::wstring& type) const;
 
     DuiLib::CPaintManagerUI manager;
@@ -57,8 +49,5 @@ protected:
                                   DuiLib::LPARAM lParam) override;
     void OnFinalMessage(DuiLib::HWND hWnd) override;
 };
-
-// A window whose WM_SYSCOMMAND SC_CLOSE ends the message loop, as the launcher's main window.
-void QuitOnClose(TestWindow& window);
 
 } // namespace duilib_test
