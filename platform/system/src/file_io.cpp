@@ -5,33 +5,34 @@
 
 namespace platform {
 
-bool WriteAll(int fd, const void* data, size_t size) {
+namespace {
+
+// Moves every byte through put(data, size, done), which returns what one system call moved.
+template <typename Put> bool PutAll(const void* data, size_t size, Put put) {
     const auto* in = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t put = write(fd, in, size);
-        if (put < 0 && errno == EINTR)
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t moved = put(in + done, size - done, done);
+        if (moved < 0 && errno == EINTR)
             continue;
-        if (put <= 0)
+        if (moved <= 0)
             return false;
-        in += put;
-        size -= static_cast<size_t>(put);
+        done += static_cast<size_t>(moved);
     }
     return true;
 }
 
+} // namespace
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    return PutAll(data, size,
+                  [fd](const char* in, size_t left, size_t) { return write(fd, in, left); });
+}
+
 bool WriteAllAt(int fd, const void* data, size_t size, uint64_t offset) {
-    const auto* in = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t put = pwrite(fd, in, size, static_cast<off_t>(offset));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        in += put;
-        size -= static_cast<size_t>(put);
-        offset += static_cast<uint64_t>(put);
-    }
-    return true;
+    return PutAll(data, size, [fd, offset](const char* in, size_t left, size_t done) {
+        return pwrite(fd, in, left, static_cast<off_t>(offset + done));
+    });
 }
 
 std::optional<size_t> ReadAt(int fd, void* data, size_t size, uint64_t offset) {
