@@ -22,7 +22,8 @@ protected:
         TheLauncherFrame = &frame;
     }
     void TearDown() override {
-        ReleaseLogTarget(frame);
+        ReleaseLogTarget();
+        frame.LogTarget = nullptr;
         TheLauncherFrame = nullptr;
     }
     std::string Log() const { return ReadFile(dir / "run.log"); }
@@ -68,7 +69,7 @@ TEST_F(RunLog, ChineseTextIsWrittenAsUtf8) {
 TEST_F(RunLog, NothingIsWrittenBeforeOpeningOrAfterRelease) {
     LOG_ERROR(L"%s(%d): before");
     frame.SetLogFile();
-    ReleaseLogTarget(frame);
+    ReleaseLogTarget();
     EXPECT_EQ(wxLog::SetActiveTarget(nullptr), nullptr); // detached, not just closed
     LOG_ERROR(L"%s(%d): after");
     EXPECT_EQ(Log(), "");
