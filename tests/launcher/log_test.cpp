@@ -1,5 +1,7 @@
 // "run.log": truncated at start, one time-stamped line per error record from any thread,
 // message-level records dropped, nothing after the target is released.
+#include <ctime>
+#include <iomanip>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -58,6 +60,23 @@ TEST_F(RunLog, ErrorRecordsFromAnyThreadAreTimeStampedLines) {
     EXPECT_EQ(texts, (std::vector<std::string>{" load zel.ini error",
                                                "delete temp directory failure because 13 !"}));
     EXPECT_EQ(log.find("launcher Init!"), std::string::npos);
+}
+
+TEST_F(RunLog, RecordsCarryTheTimeTheyWereMade) {
+    frame.SetLogFile();
+    const std::time_t before = std::time(nullptr);
+    LOG_ERROR(L"%s(%d): stamped");
+    const std::time_t after = std::time(nullptr);
+
+    // The stamp is local time to the second.
+    std::tm stamp{};
+    std::istringstream line(Log());
+    line >> std::get_time(&stamp, "%Y-%m-%d %H:%M:%S");
+    ASSERT_FALSE(line.fail()) << Log();
+    stamp.tm_isdst = -1;
+    const std::time_t made = std::mktime(&stamp);
+    EXPECT_GE(made, before) << Log();
+    EXPECT_LE(made, after) << Log();
 }
 
 TEST_F(RunLog, ChineseTextIsWrittenAsUtf8) {
