@@ -29,8 +29,8 @@ struct WorkerExitNotice {
 
 } // namespace
 
-MyThread::MyThread(void* param, ThreadFunction fun)
-    : wxThread(wxTHREAD_DETACHED), param(param), fun(fun) {
+MyThread::MyThread(void* threadParam, ThreadFunction threadFunction)
+    : wxThread(wxTHREAD_DETACHED), param(threadParam), fun(threadFunction) {
     wxASSERT(param);
     wxASSERT(fun);
     std::lock_guard<std::mutex> lock(workersMutex);

@@ -8,7 +8,7 @@ class MyThread : public wxThread {
 public:
     using ThreadFunction = void (*)(void*);
 
-    MyThread(void* param, ThreadFunction fun);
+    MyThread(void* threadParam, ThreadFunction threadFunction);
     ~MyThread() override;
 
 protected:
