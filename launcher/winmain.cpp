@@ -10,7 +10,6 @@
 #include "launcher/log.h"
 #include "launcher/minidumper.h"
 #include "launcher/mythread.h"
-#include "system/modules.h"
 
 using namespace DuiLib;
 
@@ -75,7 +74,6 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     CPaintManagerUI::SetInstance(instance);
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
     CPaintManagerUI::SetResourceZip(L"bt.dat");
-    platform::SetModuleDirectory(CPaintManagerUI::GetInstancePath().GetData());
 
     auto* frame = new LauncherFrameWnd();
     TheLauncherFrame = frame;
