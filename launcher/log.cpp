@@ -17,14 +17,15 @@ bool IsLogOpen() {
     return logTarget.load() != nullptr;
 }
 
-void SetLogTarget(wxLog* target) {
+bool SetLogTarget(wxLog* target) {
     std::lock_guard<std::mutex> lock(logMutex);
     if (logTarget.load() != nullptr) {
         delete target;
-        return;
+        return false;
     }
     wxLog::SetActiveTarget(target);
     logTarget = target;
+    return true;
 }
 
 void WriteLogRecord(wxLogLevel level, const char* file, int line, const char* function,

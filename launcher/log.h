@@ -8,9 +8,9 @@
 // True while a log target is set.
 bool IsLogOpen();
 
-// Makes target the active log target and takes ownership of it; ignored (and target deleted)
+// Makes target the active log target and takes ownership of it. False, with target deleted,
 // when one is already set. Any thread.
-void SetLogTarget(wxLog* target);
+bool SetLogTarget(wxLog* target);
 
 // Detaches the target from the facility, then deletes it (exit). Any thread.
 void ReleaseLogTarget();

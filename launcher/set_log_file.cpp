@@ -20,7 +20,8 @@ void LauncherFrameWnd::SetLogFile() {
 
     // The log owns the target; the frame's member only says that logging is on.
     wxLog* target = new wxLogStderr(file, wxConvUTF8);
-    SetLogTarget(target);
+    if (!SetLogTarget(target))
+        return;
     LogTarget = target;
     wxLog::SetTimestamp(L"%Y-%m-%d %H:%M:%S");
     wxLog::SetLogLevel(wxLOG_Warning);
