@@ -5,6 +5,7 @@
 #include "launcher/launcher.h"
 #include "launcher/log.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 
 void LauncherFrameWnd::SetLogFile() {
     if (LogTarget.load() != nullptr)
@@ -13,10 +14,13 @@ void LauncherFrameWnd::SetLogFile() {
         std::wstring(DuiLib::CPaintManagerUI::GetInstancePath().GetData()) + L"run.log");
     if (!path)
         return;
-    // "e": the game client and other programs started later must not inherit the log.
-    FILE* file = std::fopen(path->c_str(), "w+e");
+    // A link in the log's place is replaced, never followed: the file it points to stays as
+    // it is. The descriptor is close-on-exec, so programs started later do not inherit it.
+    platform::UniqueFd fd = platform::CreateTruncatedReplacingLink(*path, 0666);
+    FILE* file = fd ? fdopen(fd.get(), "w+") : nullptr;
     if (file == nullptr)
         return;
+    fd.release(); // the stream owns it now
 
     wxLog* target = new wxLogStderr(file, wxConvUTF8);
     wxLog::SetActiveTarget(target);
