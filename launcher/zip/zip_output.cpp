@@ -1,4 +1,5 @@
 #include "launcher/zip/zip_output.h"
+#include "system/atomic_replace.h"
 #include "system/file_io.h"
 
 #include "launcher/zip/zip_entry.h"
@@ -11,11 +12,9 @@
 
 namespace {
 
-std::atomic<unsigned> TempCounter{0};
-
+// The file layer's temporary name, so a clean-up after a crash knows it for ours.
 std::string NextTempName() {
-    static const std::string prefix = ".unzip-" + std::to_string(getpid()) + "-";
-    return prefix + std::to_string(TempCounter.fetch_add(1)) + ".part";
+    return platform::TemporarySiblingName("unzip");
 }
 
 // An unnamed file gets its name with linkat(AT_EMPTY_PATH) where the kernel lets this process

@@ -58,12 +58,17 @@ std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path)
 
 UniqueFd OpenChildDirectory(int parent, const std::string& name, bool create, WalkStop* why) {
     UniqueFd fd(openat(parent, name.c_str(), kDirectoryFlags));
-    if (!fd && errno == ENOENT && create) {
+    int error = errno;
+    if (!fd && error == ENOENT && create) {
         // Another writer may create it between the two calls; the second open settles that.
-        mkdirat(parent, name.c_str(), 0777);
+        if (mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
+            Tell(why, WalkStop::Failed);
+            return fd;
+        }
         fd.reset(openat(parent, name.c_str(), kDirectoryFlags));
+        error = errno;
     }
-    Tell(why, fd ? WalkStop::None : WhyNotOpened(parent, name, errno));
+    Tell(why, fd ? WalkStop::None : WhyNotOpened(parent, name, error));
     return fd;
 }
 

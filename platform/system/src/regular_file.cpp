@@ -16,6 +16,12 @@ bool IsLinkError(int error) {
     return error == ELOOP || error == EMLINK;
 }
 
+// Errors that already say the name is no regular file: a directory opened for writing, a FIFO
+// without a reader or a device without its driver.
+bool IsKindError(int error) {
+    return IsLinkError(error) || error == EISDIR || error == ENXIO || error == ENODEV;
+}
+
 bool ClearNonBlocking(int fd) {
     const int flags = fcntl(fd, F_GETFL);
     return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
@@ -49,7 +55,7 @@ OpenedFile OpenRegular(const std::filesystem::path& path, int access) {
     if (!fd) {
         const int error = errno;
         file.problem = error == ENOENT      ? FileProblem::Missing
-                       : IsLinkError(error) ? FileProblem::NotRegular
+                       : IsKindError(error) ? FileProblem::NotRegular
                                             : FileProblem::Failed;
         return file;
     }
