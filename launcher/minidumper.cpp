@@ -16,6 +16,7 @@
 #include "modules/dumpwriter/signal_safe_text.h"
 #include "system/modules.h"
 #include "system/path.h"
+#include "system/unique_fd.h"
 
 namespace {
 
@@ -237,9 +238,9 @@ void MiniDumper::HandleCrash(const CrashSignal& crash) {
         signal_safe::WriteAll(STDERR_FILENO, prompt);
     }
 
-    const int file =
-        named ? open(dumpPath, O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0644) : -1;
-    if (file < 0) {
+    platform::UniqueFd file(
+        named ? open(dumpPath, O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0644) : -1);
+    if (!file) {
         Report("Failed to create dump file ", dumpPath, named ? errno : ENAMETOOLONG);
         _exit(0);
     }
@@ -250,10 +251,10 @@ void MiniDumper::HandleCrash(const CrashSignal& crash) {
     const MiniDumpExceptionInformation exception{
         gettid(), crash.number, info != nullptr ? info->si_code : 0,
         kernelFault ? info->si_addr : nullptr, crash.context};
-    const int saved = writeDump.load()(getpid(), gettid(), file, MiniDumpNormal, &exception,
+    const int saved = writeDump.load()(getpid(), gettid(), file.get(), MiniDumpNormal, &exception,
                                        GetUserStreams(), nullptr);
     const int error = errno;
-    close(file);
+    file.reset();
     if (saved == 0)
         Report("Failed to save dump file to ", dumpPath, error);
     _exit(0);

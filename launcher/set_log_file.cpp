@@ -6,6 +6,7 @@
 #include "launcher/log.h"
 #include "system/path.h"
 #include "system/program_directory.h"
+#include "system/regular_file.h"
 
 void LauncherFrameWnd::SetLogFile() {
     if (LogTarget.load() != nullptr)
@@ -13,10 +14,13 @@ void LauncherFrameWnd::SetLogFile() {
     const auto path = platform::ToPath(platform::ProgramDirectory() + L"run.log");
     if (!path)
         return;
-    // "e": the game client and other programs started later must not inherit the log.
-    FILE* file = std::fopen(path->c_str(), "w+e");
+    // A link in the log's place is replaced, never followed: the file it points to stays as
+    // it is. The descriptor is close-on-exec, so programs started later do not inherit it.
+    platform::UniqueFd fd = platform::CreateTruncatedReplacingLink(*path, 0666);
+    FILE* file = fd ? fdopen(fd.get(), "w+") : nullptr;
     if (file == nullptr)
         return;
+    fd.release(); // the stream owns it now
 
     // The log owns the target; the frame's member only says that logging is on.
     wxLog* target = new wxLogStderr(file, wxConvUTF8);

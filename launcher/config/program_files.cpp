@@ -7,6 +7,7 @@
 #include "system/path.h"
 #include "system/profile.h"
 #include "system/program_directory.h"
+#include "system/unique_fd.h"
 
 namespace {
 constexpr size_t kIniBufferChars = 255;
@@ -33,9 +34,9 @@ void CreateFileIfMissing(const std::wstring& path) {
     const auto file = platform::ToPath(path);
     if (!file)
         return;
-    const int fd = open(file->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd >= 0)
-        close(fd);
+    // Created empty when missing; an existing file keeps its content.
+    const platform::UniqueFd created(
+        open(file->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
 }
 
 wxString ReadIniText(const std::wstring& file, const wchar_t* section, const wchar_t* key,

@@ -13,6 +13,7 @@
 #include "system/file_io.h"
 #include "system/path.h"
 #include "system/program_directory.h"
+#include "system/regular_file.h"
 
 namespace {
 
@@ -37,17 +38,13 @@ ssize_t ReadBlock(int fd, uint8_t* buffer, size_t size) {
 // Opens the scrambled file. Read and write access are both asked for, as the format's readers
 // always did; a file without any write permission counts as read-only even for a user whose
 // privileges would let the open succeed.
-int OpenSource(const std::filesystem::path& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
+platform::UniqueFd OpenSource(const std::filesystem::path& path) {
+    platform::OpenedFile file = platform::OpenRegular(path, O_RDWR);
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    if (!file.fd || fstat(file.fd.get(), &info) != 0 ||
+        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return {};
+    return std::move(file.fd);
 }
 
 // Decodes everything from in to out; false when a read or write failed.
@@ -90,18 +87,15 @@ bool DecodeScrambledFile(const wchar_t* source, const wchar_t* key, const wchar_
         keyBytes[i] = static_cast<uint8_t>((*keyText)[i]);
     const size_t start = keyText->size() >= kKeyBytes ? 0 : keyText->size();
 
-    const int in = OpenSource(*sourcePath);
-    if (in < 0)
+    const platform::UniqueFd in = OpenSource(*sourcePath);
+    if (!in)
         return false;
-    const int out =
-        open(destinationPath->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-    if (out < 0) {
-        close(in);
+    platform::UniqueFd out(
+        open(destinationPath->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
+    if (!out)
         return false;
-    }
-    bool ok = DecodeStream(in, out, keyBytes, start);
-    close(in);
-    ok = close(out) == 0 && ok;
+    bool ok = DecodeStream(in.get(), out.get(), keyBytes, start);
+    ok = out.Close() && ok;
     if (!ok)
         unlink(destinationPath->c_str());
     return ok;

@@ -1,16 +1,15 @@
 #include "launcher/config/settings_file.h"
 
-#include <cerrno>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <wx/mstream.h>
+
+#include "launcher/log.h"
 
 #include "system/file_io.h"
 #include "system/file_operations.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 
 namespace {
 
@@ -37,20 +36,18 @@ SettingsFileStatus ReadSettingsBytes(const wxString& path, std::string& bytes) {
     const auto file = platform::ToPath(path.ToStdWstring());
     if (path.empty() || !file)
         return SettingsFileStatus::Unreadable;
-    const int fd = open(file->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return errno == ENOENT ? SettingsFileStatus::Missing : SettingsFileStatus::Unreadable;
-    struct stat info {};
-    // Only regular files: a pipe or device put in the file's place would never end.
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
+    // Only regular files and a cap: a pipe, device or huge file in the file's place would
+    // hang start-up or fill memory.
+    platform::FileBytes read = platform::OpenRegularForRead(*file, platform::kIniFileCap);
+    if (read.problem == platform::FileProblem::Missing)
+        return SettingsFileStatus::Missing;
+    if (!read.ok()) {
+        if (read.problem == platform::FileProblem::TooLarge)
+            LOG_ERROR(L"%s(%d): %s is larger than %d bytes and is not read", path,
+                      static_cast<int>(platform::kIniFileCap));
         return SettingsFileStatus::Unreadable;
     }
-    std::optional<std::string> read = platform::ReadToEnd(fd);
-    close(fd);
-    if (!read)
-        return SettingsFileStatus::Unreadable;
-    bytes = std::move(*read);
+    bytes = std::move(read.bytes);
     return SettingsFileStatus::Ok;
 }
 

@@ -2,39 +2,34 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "launcher/log.h"
+#include "system/atomic_replace.h"
 #include "system/file_io.h"
 #include "system/file_operations.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Hidden, so a temporary left by a crash is not taken for a game file.
-constexpr const char* kTemporaryPattern = ".launcher-install-XXXXXX";
-
-bool CopyBytes(int in, int out) {
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        const ssize_t got = read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return got == 0;
-        if (!platform::WriteAll(out, buffer.data(), static_cast<size_t>(got)))
-            return false;
+// A directory built beside its place, under a hidden name only we write (a temporary left by
+// a crash is not taken for a game file and can be recognised).
+std::optional<fs::path> MakeTemporaryDirectoryBeside(const fs::path& destination) {
+    const fs::path dir = destination.has_parent_path() ? destination.parent_path() : ".";
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        fs::path temp = dir / platform::TemporarySiblingName(destination.filename().native());
+        if (mkdir(temp.c_str(), 0700) == 0)
+            return temp;
+        if (errno != EEXIST)
+            break;
     }
-}
-
-fs::path TemporaryBeside(const fs::path& destination) {
-    const fs::path dir = destination.parent_path();
-    return (dir.empty() ? fs::path(".") : dir) / kTemporaryPattern;
+    return std::nullopt;
 }
 
 // True when every entry below dir is a regular file or a directory; logs the first other one.
@@ -58,16 +53,16 @@ bool CopyContents(const fs::path& src, const fs::path& dst);
 
 // Builds the directory beside its place and renames it in when complete.
 bool CopyNewDirectory(const fs::path& src, const fs::path& dst) {
-    std::string temp = TemporaryBeside(dst).native();
-    if (mkdtemp(temp.data()) == nullptr)
+    const std::optional<fs::path> temp = MakeTemporaryDirectoryBeside(dst);
+    if (!temp)
         return false;
     struct stat info {};
     // The permissions come last: a read-only source directory must not lock out its own copy.
-    const bool ok = CopyContents(src, temp) && stat(src.c_str(), &info) == 0 &&
-                    chmod(temp.c_str(), info.st_mode & 0777) == 0 &&
-                    rename(temp.c_str(), dst.c_str()) == 0;
+    const bool ok = CopyContents(src, *temp) && stat(src.c_str(), &info) == 0 &&
+                    chmod(temp->c_str(), info.st_mode & 0777) == 0 &&
+                    rename(temp->c_str(), dst.c_str()) == 0;
     if (!ok)
-        platform::DeleteTree(temp);
+        platform::DeleteTree(*temp);
     return ok;
 }
 
@@ -99,25 +94,10 @@ bool CopyContents(const fs::path& src, const fs::path& dst) {
 } // namespace
 
 bool InstallFile(const fs::path& src, const fs::path& dst) {
-    const int in = open(src.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0)
-        return false;
+    const platform::OpenedFile in = platform::OpenRegular(src, O_RDONLY | O_NOFOLLOW);
     struct stat info {};
-    std::string temp = TemporaryBeside(dst).native();
-    const int out =
-        fstat(in, &info) == 0 && S_ISREG(info.st_mode) ? mkostemp(temp.data(), O_CLOEXEC) : -1;
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    // Synced before the rename, so not even a power cut leaves a half-written file in place.
-    bool ok = fchmod(out, info.st_mode & 0777) == 0 && CopyBytes(in, out) && fsync(out) == 0;
-    ok = close(out) == 0 && ok;
-    close(in);
-    if (ok && rename(temp.c_str(), dst.c_str()) == 0)
-        return true;
-    unlink(temp.c_str());
-    return false;
+    return in.fd && fstat(in.fd.get(), &info) == 0 &&
+           platform::ReplaceFileFromDescriptor(dst, in.fd.get(), info.st_mode & 0777);
 }
 
 bool CopyPath(const wxString& src, const wxString& dst) {

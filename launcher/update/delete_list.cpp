@@ -1,9 +1,9 @@
 #include "launcher/update/delete_list.h"
 
-#include <algorithm>
 #include <fcntl.h>
-#include <fstream>
 #include <optional>
+#include <span>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "launcher/log.h"
+#include "system/below_root.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 
 namespace {
 
@@ -45,71 +47,23 @@ Read NextEntry(std::streambuf& in, std::string& entry) {
     return overlong ? Read::Overlong : Read::Entry;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd) {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
-// The directory names and the file name of an entry; nothing when the entry is absolute (also
-// with a drive letter, as lists made on Windows write it) or climbs with "..".
-std::optional<std::vector<std::string>> SplitEntry(const std::string& entry) {
-    const bool drive =
-        entry.size() >= 2 && entry[1] == ':' &&
-        ((entry[0] >= 'a' && entry[0] <= 'z') || (entry[0] >= 'A' && entry[0] <= 'Z'));
-    if (entry.starts_with('/') || drive)
-        return std::nullopt;
-    std::vector<std::string> segments;
-    size_t start = 0;
-    while (start <= entry.size()) {
-        const size_t end = std::min(entry.find('/', start), entry.size());
-        const std::string segment = entry.substr(start, end - start);
-        if (segment == "..")
-            return std::nullopt;
-        if (!segment.empty() && segment != ".")
-            segments.push_back(segment);
-        start = end + 1;
-    }
-    return segments;
-}
-
-// Deletes root/entry when it is a regular file. Every directory on the way is opened relative
-// to the previous one without following links, so neither a link nor a directory swapped for
-// one midway can lead the deletion outside the program directory.
+// Deletes root/entry when it is a regular file. The directories on the way are opened below
+// the root without following links, so neither a link nor a directory swapped for one midway
+// can lead the deletion outside the program directory.
 void DeleteEntry(int rootFd, const std::string& entry, const wxString& wideEntry) {
-    const auto segments = SplitEntry(entry);
+    const auto segments = platform::SplitRelativePath(entry);
     if (!segments) {
         LOG_ERROR(L"%s(%d): del.lst entry %s refused: it leaves the program directory", wideEntry);
         return;
     }
     if (segments->empty())
         return;
-    Descriptor dir(dup(rootFd));
-    for (size_t i = 0; i + 1 < segments->size() && dir.get() >= 0; ++i) {
-        const char* name = (*segments)[i].c_str();
-        const int next = openat(dir.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat info {};
-        if (next < 0 && fstatat(dir.get(), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISLNK(info.st_mode)) {
-            LOG_ERROR(L"%s(%d): del.lst entry %s refused: it passes through a link", wideEntry);
-        }
-        dir.reset(next);
-    }
-    if (dir.get() < 0)
+    platform::WalkStop stop = platform::WalkStop::None;
+    const platform::UniqueFd dir = platform::OpenDirectoryBelow(
+        rootFd, std::span(*segments).first(segments->size() - 1), false, &stop);
+    if (stop == platform::WalkStop::Link)
+        LOG_ERROR(L"%s(%d): del.lst entry %s refused: it passes through a link", wideEntry);
+    if (!dir)
         return;
     const char* name = segments->back().c_str();
     struct stat info {};
@@ -124,12 +78,14 @@ void ApplyDeleteList(const wxString& listPath, const wxString& programDirectory)
     const auto root = platform::ToPath(programDirectory.ToStdWstring());
     if (!list || !root)
         return;
-    std::ifstream in(*list, std::ios::binary);
-    const Descriptor rootDir(open(root->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!in || rootDir.get() < 0)
+    // Read whole: a regular file only, so the memory is bounded by the list's real size.
+    platform::FileBytes bytes = platform::OpenRegularForRead(*list);
+    const platform::UniqueFd rootDir(open(root->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!bytes.ok() || !rootDir)
         return;
+    std::stringbuf in(std::move(bytes.bytes), std::ios::in);
     std::string entry;
-    for (Read read; (read = NextEntry(*in.rdbuf(), entry)) != Read::End;) {
+    for (Read read; (read = NextEntry(in, entry)) != Read::End;) {
         if (read == Read::NulByte) {
             LOG_ERROR(L"%s(%d): del.lst %s holds a NUL byte, it is not read further", listPath);
             return;
@@ -143,10 +99,6 @@ void ApplyDeleteList(const wxString& listPath, const wxString& programDirectory)
         const auto wide = platform::Utf8ToWide(entry);
         if (!wide)
             continue;
-        for (char& c : entry) {
-            if (c == '\\')
-                c = '/'; // never part of a multi-byte sequence, so bytes can be swapped
-        }
         DeleteEntry(rootDir.get(), entry, wxString(*wide));
     }
 }

@@ -7,10 +7,11 @@
 
 #include <wx/string.h>
 
+#include "system/unique_fd.h"
+
 class MergeFile {
 public:
     MergeFile() = default;
-    ~MergeFile();
     MergeFile(const MergeFile&) = delete;
     MergeFile& operator=(const MergeFile&) = delete;
 
@@ -25,10 +26,13 @@ public:
     bool WriteAt(const void* data, size_t size, uint64_t position);
 
 private:
-    int fd_ = -1;
+    platform::UniqueFd fd_;
 };
 
-// True when path names an existing regular file (symbolic links followed).
+// True when path itself is an existing regular file: a symbolic link is not one, so the merges
+// replace a link in an installed file's place instead of writing where it points.
 bool IsRegularFile(const wxString& path);
-// Copies a regular file over another, creating or replacing it. True when every byte arrived.
+// Copies a regular file (not a link) over another, creating or replacing it through a temporary
+// sibling and a rename: a crash leaves the old file or the new one, and a link in the target's
+// place is replaced, never followed. True when every byte arrived.
 bool CopyFileOver(const wxString& from, const wxString& to);

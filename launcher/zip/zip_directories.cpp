@@ -1,41 +1,18 @@
 #include "launcher/zip/zip_directories.h"
 
 #include "launcher/zip/zip_names.h"
+#include "system/below_root.h"
 #include "system/path.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-int OpenChild(int parent, const std::string& name) {
-    int fd = openat(parent, name.c_str(), kDirectoryFlags);
-    if (fd < 0 && errno == ENOENT) {
-        // Another writer may create it between the two calls; the second open settles that.
-        mkdirat(parent, name.c_str(), 0777);
-        fd = openat(parent, name.c_str(), kDirectoryFlags);
-    }
-    return fd;
-}
-
-} // namespace
-
-ZipDirectories::~ZipDirectories() {
-    CloseAll();
-}
+ZipDirectories::~ZipDirectories() = default;
 
 void ZipDirectories::CloseAll() {
-    if (lastFd_ >= 0)
-        close(lastFd_);
-    if (baseFd_ >= 0)
-        close(baseFd_);
-    lastFd_ = -1;
-    baseFd_ = -1;
+    lastFd_.reset();
+    baseFd_.reset();
     lastPath_.clear();
 }
 
@@ -45,42 +22,36 @@ void ZipDirectories::SetBase(std::filesystem::path base) {
 }
 
 int ZipDirectories::Open(std::span<const std::string> components) {
-    if (baseFd_ < 0) {
+    if (!baseFd_) {
         std::error_code ignored;
         std::filesystem::create_directories(base_, ignored);
-        baseFd_ = open(base_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (baseFd_ < 0)
+        baseFd_.reset(open(base_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!baseFd_)
             return -1;
     }
     if (components.empty())
-        return baseFd_;
-    if (lastFd_ >= 0 && std::ranges::equal(components, lastPath_))
-        return lastFd_;
+        return baseFd_.get();
+    if (lastFd_ && std::ranges::equal(components, lastPath_))
+        return lastFd_.get();
 
     // Continue from the last directory when it is an ancestor, else from the base.
     size_t start = 0;
-    int current = baseFd_;
-    if (lastFd_ >= 0 && lastPath_.size() < components.size() &&
+    platform::UniqueFd from;
+    if (lastFd_ && lastPath_.size() < components.size() &&
         std::equal(lastPath_.begin(), lastPath_.end(), components.begin())) {
         start = lastPath_.size();
-        current = lastFd_;
-    } else if (lastFd_ >= 0) {
-        close(lastFd_);
+        from = std::move(lastFd_);
     }
-    lastFd_ = -1;
+    lastFd_.reset();
     lastPath_.clear();
 
-    for (size_t i = start; i < components.size(); ++i) {
-        const int next = OpenChild(current, components[i]);
-        if (current != baseFd_)
-            close(current);
-        if (next < 0)
-            return -1;
-        current = next;
-    }
+    platform::UniqueFd current = platform::OpenDirectoryBelow(from ? from.get() : baseFd_.get(),
+                                                              components.subspan(start), true);
+    if (!current)
+        return -1;
     lastPath_.assign(components.begin(), components.end());
-    lastFd_ = current;
-    return current;
+    lastFd_ = std::move(current);
+    return lastFd_.get();
 }
 
 bool CreateDirectoryPath(const std::wstring& base, const std::wstring& relative) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "system/unique_fd.h"
+
 class ZipDirectories {
 public:
     ZipDirectories() = default;
@@ -25,10 +27,10 @@ private:
     void CloseAll();
 
     std::filesystem::path base_;
-    int baseFd_ = -1;
+    platform::UniqueFd baseFd_;
     // The last directory opened: consecutive entries usually share it.
     std::vector<std::string> lastPath_;
-    int lastFd_ = -1;
+    platform::UniqueFd lastFd_;
 };
 
 // Creates `base` (with its parents) and every level of `relative` below it. `relative` is a

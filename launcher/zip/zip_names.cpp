@@ -1,5 +1,6 @@
 #include "launcher/zip/zip_names.h"
 
+#include "system/below_root.h"
 #include "system/path.h"
 
 namespace {
@@ -37,39 +38,25 @@ std::wstring SanitiseZipName(std::wstring_view name) {
 }
 
 std::optional<ZipTarget> ResolveZipTarget(std::wstring_view target) {
-    if (target.empty())
-        return std::nullopt;
     for (wchar_t c : target) {
         if (c < 0x20 || c == 0x7F)
             return std::nullopt;
     }
-    if (IsSeparator(target[0]) || (target.size() >= 2 && target[1] == L':'))
-        return std::nullopt;
-
-    const auto utf8 = platform::WideToUtf8(platform::NormaliseSeparators(target));
+    const auto utf8 = platform::WideToUtf8(target);
     if (!utf8)
         return std::nullopt;
-
-    ZipTarget result;
-    std::string_view rest(*utf8);
-    std::string_view last;
-    for (;;) {
-        const size_t slash = rest.find('/');
-        last = rest.substr(0, slash);
-        if (last == "..")
-            return std::nullopt;
-        if (!last.empty() && last != ".")
-            result.directories.emplace_back(last);
-        if (slash == std::string_view::npos)
-            break;
-        rest.remove_prefix(slash + 1);
-    }
-    if (result.directories.empty())
+    auto segments = platform::SplitRelativePath(*utf8);
+    if (!segments || segments->empty())
         return std::nullopt;
+    // A name ending in a separator (or in "/.") names a directory.
+    const std::string_view text(*utf8);
+    const std::string_view last = text.substr(text.find_last_of("/\\") + 1);
+    ZipTarget result;
     result.isDirectory = last.empty() || last == ".";
     if (!result.isDirectory) {
-        result.file = std::move(result.directories.back());
-        result.directories.pop_back();
+        result.file = std::move(segments->back());
+        segments->pop_back();
     }
+    result.directories = std::move(*segments);
     return result;
 }

@@ -1,4 +1,5 @@
 #include "launcher/zip/zip_output.h"
+#include "system/atomic_replace.h"
 #include "system/file_io.h"
 
 #include "launcher/zip/zip_entry.h"
@@ -11,11 +12,9 @@
 
 namespace {
 
-std::atomic<unsigned> TempCounter{0};
-
+// The file layer's temporary name, so a clean-up after a crash knows it for ours.
 std::string NextTempName() {
-    static const std::string prefix = ".unzip-" + std::to_string(getpid()) + "-";
-    return prefix + std::to_string(TempCounter.fetch_add(1)) + ".part";
+    return platform::TemporarySiblingName("unzip");
 }
 
 // An unnamed file gets its name with linkat(AT_EMPTY_PATH) where the kernel lets this process
@@ -49,11 +48,9 @@ ZipOutputFile::~ZipOutputFile() {
 }
 
 void ZipOutputFile::Discard() {
-    if (fd_ >= 0)
-        close(fd_);
+    fd_.reset();
     if (!tempName_.empty())
         unlinkat(dirFd_, tempName_.c_str(), 0);
-    fd_ = -1;
     tempName_.clear();
 }
 
@@ -62,8 +59,8 @@ bool ZipOutputFile::Create(int dirFd, mode_t mode) {
     dirFd_ = dirFd;
     unnamed_ = false;
     if (CanNameUnnamedFiles()) {
-        fd_ = openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-        if (fd_ >= 0) {
+        fd_.reset(openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+        if (fd_) {
             unnamed_ = true;
             return true;
         }
@@ -77,9 +74,9 @@ bool ZipOutputFile::CreateNamed(mode_t mode) {
     // O_EXCL: never reuse a name that exists, whatever it is (an entry may be named like ours).
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = NextTempName();
-        fd_ = openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     mode);
-        if (fd_ >= 0) {
+        fd_.reset(openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                         mode));
+        if (fd_) {
             tempName_ = std::move(name);
             return true;
         }
@@ -92,7 +89,7 @@ bool ZipOutputFile::CreateNamed(mode_t mode) {
 bool ZipOutputFile::LinkTemporaryName() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = NextTempName();
-        if (LinkUnnamed(fd_, dirFd_, name)) {
+        if (LinkUnnamed(fd_.get(), dirFd_, name)) {
             tempName_ = std::move(name);
             return true;
         }
@@ -103,18 +100,16 @@ bool ZipOutputFile::LinkTemporaryName() {
 }
 
 bool ZipOutputFile::Write(const unsigned char* data, size_t size) {
-    return platform::WriteAll(fd_, data, size);
+    return platform::WriteAll(fd_.get(), data, size);
 }
 
 uint32_t ZipOutputFile::Commit(const std::string& name, const timespec times[2]) {
     // Times that cannot be set are not worth losing the data for.
     if (times[0].tv_nsec != UTIME_OMIT || times[1].tv_nsec != UTIME_OMIT)
-        futimens(fd_, times);
+        futimens(fd_.get(), times);
     if (unnamed_) {
-        if (LinkUnnamed(fd_, dirFd_, name)) {
-            const int closed = close(fd_);
-            fd_ = -1;
-            if (closed != 0) {
+        if (LinkUnnamed(fd_.get(), dirFd_, name)) {
+            if (!fd_.Close()) {
                 unlinkat(dirFd_, name.c_str(), 0);
                 return ZipErrWrite;
             }
@@ -126,9 +121,7 @@ uint32_t ZipOutputFile::Commit(const std::string& name, const timespec times[2])
             return ZipErrOpen;
         }
     }
-    const int closed = close(fd_);
-    fd_ = -1;
-    if (closed != 0) {
+    if (!fd_.Close()) {
         Discard();
         return ZipErrWrite;
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "system/unique_fd.h"
+
 class ZipOutputFile {
 public:
     ZipOutputFile() = default;
@@ -30,7 +32,7 @@ private:
     void Discard();
 
     int dirFd_ = -1;
-    int fd_ = -1;
+    platform::UniqueFd fd_;
     bool unnamed_ = false;
     std::string tempName_; // set while the file has a temporary name
 };

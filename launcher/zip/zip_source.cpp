@@ -1,5 +1,6 @@
 #include "launcher/zip/zip_source.h"
 #include "system/file_io.h"
+#include "system/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,7 +32,7 @@ struct Window {
 } // namespace
 
 struct ZipSourceFile {
-    int fd = -1;
+    platform::UniqueFd fd;
     uint64_t fileSize = 0;
     uint64_t position = 0;
     Window windows[kWindows];
@@ -43,7 +44,7 @@ namespace {
 
 // Reads up to `size` bytes at `offset`; fewer only at the end of the file or on an error.
 size_t ReadAt(ZipSourceFile& source, unsigned char* out, size_t size, uint64_t offset) {
-    const std::optional<size_t> got = platform::ReadAt(source.fd, out, size, offset);
+    const std::optional<size_t> got = platform::ReadAt(source.fd.get(), out, size, offset);
     if (!got)
         source.failed = true;
     return got.value_or(0);
@@ -117,9 +118,9 @@ long ZCALLBACK SeekSource(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
 
 int ZCALLBACK CloseSource(voidpf, voidpf stream) {
     auto* source = static_cast<ZipSourceFile*>(stream);
-    const int result = close(source->fd);
+    const bool closed = source->fd.Close();
     delete source;
-    return result;
+    return closed ? 0 : -1;
 }
 
 int ZCALLBACK SourceError(voidpf, voidpf stream) {
@@ -143,22 +144,15 @@ bool IsEmptyArchive(int fd, uint64_t size) {
 } // namespace
 
 ZipSource OpenZipSource(const std::filesystem::path& path) {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    platform::OpenedFile file = platform::OpenRegular(path, O_RDONLY);
+    if (!file.fd)
         return {};
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return {};
-    }
-    if (IsEmptyArchive(fd, static_cast<uint64_t>(info.st_size))) {
-        close(fd);
+    const uint64_t size = file.size;
+    if (IsEmptyArchive(file.fd.get(), size))
         return {.opened = true, .archive = nullptr};
-    }
     auto* source = new ZipSourceFile;
-    source->fd = fd;
-    source->fileSize = static_cast<uint64_t>(info.st_size);
+    source->fd = std::move(file.fd);
+    source->fileSize = size;
 
     zlib_filefunc64_def functions{};
     functions.zopen64_file = OpenSource;
@@ -177,14 +171,14 @@ ZipSource OpenZipSource(const std::filesystem::path& path) {
     // would only make callers walk a directory that is not there.
     unz_global_info64 global{};
     if (unzGetGlobalInfo64(archive, &global) != UNZ_OK || global.number_entry > INT32_MAX - 1 ||
-        global.number_entry * kCentralRecordMin > static_cast<uint64_t>(info.st_size)) {
+        global.number_entry * kCentralRecordMin > size) {
         unzClose(archive);
         return {};
     }
     return {.opened = true,
             .archive = archive,
             .file = source,
-            .size = static_cast<uint64_t>(info.st_size),
+            .size = size,
             .entryCount = static_cast<int32_t>(global.number_entry)};
 }
 

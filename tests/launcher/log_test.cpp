@@ -2,6 +2,7 @@
 // message-level records dropped, nothing after the target is released.
 #include <ctime>
 #include <iomanip>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -100,4 +101,17 @@ TEST_F(RunLog, UnopenableFileLeavesLoggingOff) {
     frame.SetLogFile();
     EXPECT_EQ(frame.LogTarget.load(), nullptr);
     EXPECT_FALSE(IsLogOpen());
+}
+
+TEST_F(RunLog, ALinkInTheLogsPlaceIsReplacedAndWhatItPointsToIsUntouched) {
+    TempDir outside;
+    WriteFile(outside / "precious", "must not be truncated\n");
+    std::filesystem::remove(dir / "run.log");
+    std::filesystem::create_symlink(outside / "precious", dir / "run.log");
+    frame.SetLogFile();
+    ASSERT_NE(frame.LogTarget.load(), nullptr);
+    LOG_ERROR(L"%s(%d): written to the launcher's own log");
+    EXPECT_EQ(ReadFile(outside / "precious"), "must not be truncated\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir / "run.log")));
+    EXPECT_NE(Log().find("written to the launcher's own log"), std::string::npos) << Log();
 }

@@ -1,6 +1,8 @@
 #include "skin_archive.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <minizip/unzip.h>
@@ -9,6 +11,7 @@
 
 #include "duilib/paint_manager.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 
 namespace DuiLib::detail {
 
@@ -48,9 +51,65 @@ std::string NormaliseName(std::string name) {
     return name;
 }
 
+// minizip reads through a stdio stream we opened ourselves, so the archive is used only when it
+// is a regular file (a FIFO or device named bt.dat would hang or never end).
+FILE* Stream(voidpf stream) {
+    return static_cast<FILE*>(stream);
+}
+
+voidpf ZCALLBACK OpenStream(voidpf, const void* stream, int) {
+    return const_cast<void*>(stream); // unzOpen2_64 hands back what it was given as the name
+}
+
+uLong ZCALLBACK ReadStream(voidpf, voidpf stream, void* buffer, uLong size) {
+    return static_cast<uLong>(std::fread(buffer, 1, size, Stream(stream)));
+}
+
+uLong ZCALLBACK WriteStream(voidpf, voidpf, const void*, uLong) {
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK TellStream(voidpf, voidpf stream) {
+    const off_t position = ftello(Stream(stream));
+    return position < 0 ? static_cast<ZPOS64_T>(-1) : static_cast<ZPOS64_T>(position);
+}
+
+long ZCALLBACK SeekStream(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    const int whence = origin == ZLIB_FILEFUNC_SEEK_SET   ? SEEK_SET
+                       : origin == ZLIB_FILEFUNC_SEEK_CUR ? SEEK_CUR
+                                                          : SEEK_END;
+    return fseeko(Stream(stream), static_cast<off_t>(offset), whence) == 0 ? 0 : -1;
+}
+
+int ZCALLBACK CloseStream(voidpf, voidpf stream) {
+    return std::fclose(Stream(stream));
+}
+
+int ZCALLBACK StreamError(voidpf, voidpf stream) {
+    return std::ferror(Stream(stream));
+}
+
+unzFile OpenArchive(const std::filesystem::path& path) {
+    platform::OpenedFile file = platform::OpenRegular(path, O_RDONLY);
+    FILE* stream = file.fd ? fdopen(file.fd.get(), "rb") : nullptr;
+    if (stream == nullptr)
+        return nullptr;
+    file.fd.release(); // the stream owns it now
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = OpenStream;
+    functions.zread_file = ReadStream;
+    functions.zwrite_file = WriteStream;
+    functions.ztell64_file = TellStream;
+    functions.zseek64_file = SeekStream;
+    functions.zclose_file = CloseStream;
+    functions.zerror_file = StreamError;
+    // From here minizip owns the stream: it closes it itself when the archive is refused.
+    return unzOpen2_64(stream, &functions);
+}
+
 class ZipFile {
 public:
-    explicit ZipFile(const std::filesystem::path& path) : file_(unzOpen64(path.c_str())) {}
+    explicit ZipFile(const std::filesystem::path& path) : file_(OpenArchive(path)) {}
     ~ZipFile() {
         if (file_ != nullptr)
             unzClose(file_);

@@ -1,5 +1,6 @@
 #include "system/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -56,11 +57,12 @@ bool ReadExactlyAt(int fd, void* data, size_t size, uint64_t offset) {
     return got && *got == size;
 }
 
-std::optional<std::string> ReadToEnd(int fd) {
+std::optional<std::string> ReadToEnd(int fd, uint64_t limit) {
     std::string bytes;
     char chunk[65536];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
+    while (bytes.size() <= limit) {
+        const uint64_t wanted = std::min<uint64_t>(sizeof chunk, limit + 1 - bytes.size());
+        const ssize_t got = read(fd, chunk, static_cast<size_t>(wanted));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -68,6 +70,20 @@ std::optional<std::string> ReadToEnd(int fd) {
         if (got == 0)
             return bytes;
         bytes.append(chunk, static_cast<size_t>(got));
+    }
+    return bytes;
+}
+
+bool CopyToEnd(int in, int out) {
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = read(in, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        if (!WriteAll(out, chunk, static_cast<size_t>(got)))
+            return false;
     }
 }
 

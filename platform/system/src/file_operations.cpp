@@ -1,11 +1,9 @@
 #include "system/file_operations.h"
-#include "system/file_io.h"
+#include "system/unique_fd.h"
 
-#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,12 +88,11 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
 
 // Deletes the entries of an open directory and closes it. Every step is relative to a
 // descriptor opened with O_NOFOLLOW, so a directory swapped for a link midway is not followed.
-bool DeleteContents(int dirFd) {
-    DIR* dir = fdopendir(dirFd);
-    if (dir == nullptr) {
-        close(dirFd);
+bool DeleteContents(UniqueFd dirFd) {
+    DIR* dir = fdopendir(dirFd.get());
+    if (dir == nullptr)
         return false;
-    }
+    dirFd.release(); // the stream owns it now
     bool all = true;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
@@ -107,9 +104,9 @@ bool DeleteContents(int dirFd) {
             continue;
         }
         if (S_ISDIR(info.st_mode)) {
-            const int child =
-                openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            const bool emptied = child >= 0 && DeleteContents(child);
+            UniqueFd child(
+                openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            const bool emptied = child && DeleteContents(std::move(child));
             all = emptied && unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR) == 0 && all;
         } else {
             all = unlinkat(dirfd(dir), name.c_str(), 0) == 0 && all;
@@ -125,13 +122,6 @@ fs::path WithoutTrailingSlashes(const fs::path& path) {
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     return text;
-}
-
-std::string TemporarySiblingName(const fs::path& target) {
-    static std::atomic<unsigned> counter{0};
-    static thread_local std::mt19937 random{std::random_device{}()};
-    return "." + target.filename().native() + ".tmp-" + std::to_string(getpid()) + "-" +
-           std::to_string(counter++) + "-" + std::to_string(random() % 100000);
 }
 
 } // namespace
@@ -161,49 +151,11 @@ bool DeleteTree(const fs::path& given) {
         return false;
     if (!S_ISDIR(info.st_mode))
         return unlink(path.c_str()) == 0;
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
         return false;
-    const bool emptied = DeleteContents(fd);
+    const bool emptied = DeleteContents(std::move(fd));
     return rmdir(path.c_str()) == 0 && emptied;
-}
-
-bool ReplaceFileAtomically(const fs::path& target, const std::string& bytes) {
-    try {
-        if (target.filename().empty())
-            return false;
-        const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        fs::path temp;
-        int fd = -1;
-        for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-            temp = dir / TemporarySiblingName(target);
-            // 0666 so the new file gets the usual permissions after the umask.
-            fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && errno != EEXIST)
-                return false;
-        }
-        if (fd < 0)
-            return false;
-        struct stat old {};
-        bool ok = true;
-        if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-            ok = fchmod(fd, old.st_mode & 07777) == 0;
-        ok = ok && WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
-        ok = close(fd) == 0 && ok;
-        if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
-            unlink(temp.c_str());
-            return false;
-        }
-        // Make the rename itself durable; the data is already safe, so failure is not fatal.
-        const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd >= 0) {
-            fsync(dirFd);
-            close(dirFd);
-        }
-        return true;
-    } catch (...) {
-        return false;
-    }
 }
 
 } // namespace platform

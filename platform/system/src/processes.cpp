@@ -1,6 +1,7 @@
 #include "system/processes.h"
 
 #include "system/path.h"
+#include "system/unique_fd.h"
 
 #include <cerrno>
 #include <csignal>
@@ -47,12 +48,11 @@ std::string NameFromExe(const std::string& procDir) {
 
 // argv[0]'s base name, for processes whose executable link we may not read.
 std::string NameFromCommandLine(const std::string& procDir) {
-    const int fd = open((procDir + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFd fd(open((procDir + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
         return {};
     char buffer[PATH_MAX];
-    const ssize_t length = read(fd, buffer, sizeof buffer);
-    close(fd);
+    const ssize_t length = read(fd.get(), buffer, sizeof buffer);
     if (length <= 0)
         return {};
     const std::string_view text(buffer, static_cast<size_t>(length));

@@ -1,5 +1,5 @@
 #include "system/profile.h"
-#include "system/file_io.h"
+#include "system/regular_file.h"
 
 #include "case_fold.h"
 #include "profile_document.h"
@@ -20,18 +20,18 @@ using detail::LineKind;
 
 enum class ReadResult { Ok, Missing, Failed };
 
+// Ini files are capped: a FIFO, a device or a huge file in one's place is unreadable, never a
+// hang or a memory sink.
 ReadResult ReadBytes(const std::wstring& file, std::string& bytes) {
     const auto path = ToPath(file);
     if (!path)
         return ReadResult::Failed;
-    const int fd = open(path->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    std::optional<std::string> read = ReadToEnd(fd);
-    close(fd);
-    if (!read)
+    FileBytes read = OpenRegularForRead(*path, kIniFileCap);
+    if (read.problem == FileProblem::Missing)
+        return ReadResult::Missing;
+    if (!read.ok())
         return ReadResult::Failed;
-    bytes = std::move(*read);
+    bytes = std::move(read.bytes);
     return ReadResult::Ok;
 }
 

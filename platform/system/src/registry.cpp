@@ -4,6 +4,7 @@
 #include "case_fold.h"
 #include "system/file_operations.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 #include "text_codec.h"
 
 #include <cerrno>
@@ -192,14 +193,12 @@ void ParseLine(Store& store, std::string_view line) {
 // nullopt when the store exists but cannot be read; a missing store is empty.
 std::optional<Store> LoadStore() {
     const std::filesystem::path path = StorePath();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? std::optional<Store>(Store{}) : std::nullopt;
-    const std::optional<std::string> read = ReadToEnd(fd);
-    close(fd);
-    if (!read)
+    const FileBytes read = OpenRegularForRead(path);
+    if (read.problem == FileProblem::Missing)
+        return Store{};
+    if (!read.ok())
         return std::nullopt;
-    const std::string& bytes = *read;
+    const std::string& bytes = read.bytes;
     Store store;
     for (size_t start = 0; start < bytes.size();) {
         size_t end = bytes.find('\n', start);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -82,6 +83,19 @@ TEST(DeleteList, DeletesOnlyTheRegularFilesItValidlyNamesInsideTheProgramDirecto
     expectApplied("a NUL byte ends the reading",
                   std::string("first.txt vic\0tim.txt later.txt", 31), {"first.txt"},
                   {"victim.txt", "later.txt"});
+}
+
+TEST(DeleteList, AListThatIsNoRegularFileIsNotReadAndDeletesNothing) {
+    TempDir root;
+    const fs::path game = root / "game";
+    WriteFile(game / "victim.txt", "installed");
+    ASSERT_EQ(mkfifo((root / "fifo.lst").c_str(), 0600), 0); // would block a plain open
+    fs::create_symlink("/dev/zero", root / "zero.lst");      // would never end
+    fs::create_directory(root / "dir.lst");
+    for (const char* name : {"fifo.lst", "zero.lst", "dir.lst"}) {
+        ApplyDeleteList(wxString((root / name).wstring()), wxString(game.wstring() + L"/"));
+        EXPECT_EQ(ReadFile(game / "victim.txt"), "installed") << name;
+    }
 }
 
 } // namespace

@@ -186,4 +186,32 @@ TEST_F(LoginMerge, AppendsReachingFourGiBAreRefused) {
     EXPECT_EQ(start, std::string(2, '\0')); // the first block was not overwritten either
 }
 
+TEST_F(LoginMerge, LinksInTheInstallationAreReplacedNeverFollowed) {
+    TempDir outside;
+    const std::string packageIndex = PackageIndex({Patch(0, 0, 4, 1)});
+    // A dangling "login.dat": the first-install copy must not create the file it names.
+    Files(std::nullopt, std::nullopt, "DATA", packageIndex);
+    fs::create_symlink(outside / "created-outside", install / "login.dat");
+    ASSERT_TRUE(Merge());
+    EXPECT_FALSE(fs::exists(outside / "created-outside"));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(install / "login.dat")));
+    EXPECT_EQ(Data(), "DATA");
+    EXPECT_EQ(Index(), packageIndex);
+
+    // Links named like the installed pair point at real files elsewhere: neither is rewritten.
+    const std::string outsideIndex = InstalledIndex({Entry(0, 4, 7)});
+    WriteFile(outside / "data", "OUTSIDE");
+    WriteFile(outside / "index", outsideIndex);
+    Files(std::nullopt, std::nullopt, "DATA", packageIndex);
+    fs::create_symlink(outside / "data", install / "login.dat");
+    fs::create_symlink(outside / "index", install / "login.dat.i");
+    ASSERT_TRUE(Merge());
+    EXPECT_EQ(ReadFile(outside / "data"), "OUTSIDE");
+    EXPECT_EQ(ReadFile(outside / "index"), outsideIndex);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(install / "login.dat")));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(install / "login.dat.i")));
+    EXPECT_EQ(Data(), "DATA");
+    EXPECT_EQ(Index(), packageIndex);
+}
+
 } // namespace

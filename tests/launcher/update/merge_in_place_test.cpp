@@ -85,4 +85,18 @@ TEST(InPlaceMerge, MarksEveryEntryItWritesAndChangesNothingOnBadInput) {
     EXPECT_EQ(ReadFile(install / "misc"), "data file the merge must not touch");
 }
 
+TEST(InPlaceMerge, ALinkNamedLikeTheIndexIsReplacedAndItsTargetKept) {
+    TempDir pkg;
+    TempDir install;
+    TempDir outside;
+    const std::string target = InstalledIndex({Entry(0, 10, 1)});
+    WriteFile(outside / "index", target);
+    WriteFile(pkg / "misc.i", PackageIndex({Patch(0, 0, 5, 2)}));
+    fs::create_symlink(outside / "index", install / "misc.i");
+    ASSERT_TRUE(MergeDataFilesInPlace(wxString((pkg / "misc.i").wstring()),
+                                      wxString((install / "misc.i").wstring())));
+    EXPECT_EQ(ReadFile(outside / "index"), target);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(install / "misc.i")));
+}
+
 } // namespace

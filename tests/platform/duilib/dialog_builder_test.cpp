@@ -1,6 +1,8 @@
 // Building control trees from skin archives: test-made ones and the real bt.dat.
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
 
 #include "duilib/duilib.h"
 #include "tests/platform/duilib/test_window.h"
@@ -114,6 +116,21 @@ TEST(DialogBuilderTest, MissingOrBrokenSkinsGiveNoRoot) {
                                                      .declaredCrc = 0x12345678}});
     CPaintManagerUI::SetResourceZip(L"bt.dat");
     EXPECT_EQ(builder.Create(L"ok.xml"), nullptr);
+}
+
+TEST(DialogBuilderTest, AnArchiveThatIsNoRegularFileIsNotOpened) {
+    SkinDirectory skins({{"ok.xml", "<Window><Button name='x'/></Window>"}});
+    ASSERT_EQ(mkfifo((skins.dir / "fifo.dat").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", skins.dir / "zero.dat");
+    std::filesystem::create_directory(skins.dir / "dir.dat");
+    CDialogBuilder builder;
+    for (const wchar_t* archive : {L"fifo.dat", L"zero.dat", L"dir.dat"}) {
+        CPaintManagerUI::SetResourceZip(archive);
+        EXPECT_EQ(builder.Create(L"ok.xml"), nullptr) << archive;
+    }
+    CPaintManagerUI::SetResourceZip(L"bt.dat");
+    const std::unique_ptr<CControlUI> root(builder.Create(L"ok.xml"));
+    EXPECT_NE(root, nullptr);
 }
 
 // The shipped skins build, and the controls the launcher binds have the classes it casts to.

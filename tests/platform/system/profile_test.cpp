@@ -3,7 +3,9 @@
 #include "tests/support/temp_dir.h"
 
 #include <climits>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -149,6 +151,27 @@ TEST_F(ProfileTest, WritesThatWouldBreakTheFileAreRefused) {
     EXPECT_FALSE(WriteProfileString(Name("no-such-dir/x.ini"), L"s", L"k", L"1"));
     EXPECT_EQ(ReadFile(dir_ / "test.ini"), before);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "no-such-dir"));
+}
+
+TEST_F(ProfileTest, AFileThatIsNotARegularFileOrOverOneMebibyteIsUnreadable) {
+    ASSERT_EQ(mkfifo((dir_ / "fifo.ini").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir_ / "zero.ini");
+    std::filesystem::create_directory(dir_ / "dir.ini");
+    const std::string head = "[s]\nk=v\n;";
+    const auto atCap = Ini(head + std::string(1024 * 1024 - head.size(), 'x'), "at-cap.ini");
+    const auto overCap = Ini(head + std::string(1024 * 1024 + 1 - head.size(), 'x'), "over.ini");
+    EXPECT_EQ(Read(atCap, L"s", L"k"), L"v");
+    EXPECT_EQ(Read(overCap, L"s", L"k"), L"<default>");
+    for (const char* name : {"fifo.ini", "zero.ini", "dir.ini"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Read(Name(name), L"s", L"k"), L"<default>"); // neither hangs nor grows
+        EXPECT_EQ(ReadProfileSectionNames(Name(name), 64), Names{});
+        EXPECT_FALSE(WriteProfileString(Name(name), L"s", L"k", L"1"));
+    }
+    EXPECT_FALSE(WriteProfileString(overCap, L"s", L"k", L"1"));
+    EXPECT_EQ(std::filesystem::file_size(dir_ / "over.ini"), 1024u * 1024u + 1u);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir_ / "fifo.ini"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "zero.ini"));
 }
 
 } // namespace

@@ -14,7 +14,10 @@ bool WriteAllAt(int fd, const void* data, size_t size, uint64_t offset);
 bool ReadExactlyAt(int fd, void* data, size_t size, uint64_t offset);
 // Up to size bytes at offset: fewer only at the end of the file; nullopt on an error.
 std::optional<size_t> ReadAt(int fd, void* data, size_t size, uint64_t offset);
-// Everything from the current position to the end; nullopt on an error.
-std::optional<std::string> ReadToEnd(int fd);
+// Everything from the current position to the end; nullopt on an error. Reading stops after
+// limit + 1 bytes, so a caller with a cap can tell a longer file without holding all of it.
+std::optional<std::string> ReadToEnd(int fd, uint64_t limit = UINT64_MAX - 1);
+// Copies everything from in's current position to its end into out. False on an error.
+bool CopyToEnd(int in, int out);
 
 } // namespace platform

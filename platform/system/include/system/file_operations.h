@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "system/atomic_replace.h"
+
 namespace platform {
 
 // Copies a file or directory tree to dst (created as needed), overwriting files. When dst is an
@@ -15,9 +17,5 @@ bool CopyTree(const std::filesystem::path& src, const std::filesystem::path& dst
 // Deletes a file or directory tree without following symbolic links out of it. True only when
 // the path existed and everything was deleted.
 bool DeleteTree(const std::filesystem::path& path);
-
-// Replaces target with bytes through a temporary sibling and a rename: a crash leaves either
-// the old file or the new one. False when anything failed (the target is then unchanged).
-bool ReplaceFileAtomically(const std::filesystem::path& target, const std::string& bytes);
 
 } // namespace platform

@@ -1,0 +1,139 @@
+// Atomic replacement: the target holds the old bytes or the new ones, a link in its place is
+// replaced rather than followed, and no temporary sibling survives a failure.
+#include "system/atomic_replace.h"
+#include "system/unique_fd.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/unprivileged.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::IsTemporarySiblingName;
+using platform::ReplaceFileAtomically;
+using platform::ReplaceFileFromDescriptor;
+using platform::TemporarySiblingName;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+std::set<std::string> Names(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+mode_t Mode(const fs::path& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+TEST(ReplaceFileAtomically, ReplacesTheFileKeepingItsPermissionsAndALinkIsReplacedNotFollowed) {
+    TempDir dir;
+    WriteFile(dir / "zel.ini", "old, and longer than the new content");
+    fs::permissions(dir / "zel.ini",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    WriteFile(dir / "sentinel", "outside");
+    fs::create_symlink(dir / "sentinel", dir / "version.ini");
+    fs::create_symlink(dir / "nowhere", dir / "dangling.ini");
+
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "zel.ini", "new"));
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "version.ini", "v2"));
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "dangling.ini", "d"));
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "created.ini", ""));
+
+    EXPECT_EQ(ReadFile(dir / "zel.ini"), "new");
+    EXPECT_EQ(Mode(dir / "zel.ini"), 0640u);
+    EXPECT_EQ(ReadFile(dir / "sentinel"), "outside");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "version.ini")));
+    EXPECT_EQ(ReadFile(dir / "version.ini"), "v2");
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(ReadFile(dir / "dangling.ini"), "d");
+    EXPECT_TRUE(fs::is_regular_file(dir / "created.ini"));
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"created.ini", "dangling.ini", "sentinel",
+                                                        "version.ini", "zel.ini"}));
+}
+
+TEST(ReplaceFileAtomically, AFailureKeepsTheOldBytesAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    fs::create_directories(dir / "in-the-way/inner");
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "in-the-way", "x"));
+    EXPECT_TRUE(fs::is_directory(dir / "in-the-way/inner"));
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "no-such-dir/file", "x"));
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "..", "x"));
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"in-the-way"}));
+
+    // A source that fails mid-copy (a directory cannot be read as bytes).
+    WriteFile(dir / "big.pak", "old package");
+    const platform::UniqueFd directory(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
+    EXPECT_FALSE(ReplaceFileFromDescriptor(dir / "big.pak", directory.get()));
+    EXPECT_EQ(ReadFile(dir / "big.pak"), "old package");
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"big.pak", "in-the-way"}));
+
+    fs::create_directory(dir / "read-only");
+    WriteFile(dir / "read-only/zel.ini", "kept");
+    fs::permissions(dir / "read-only", fs::perms::all);
+    fs::permissions(dir / "read-only/zel.ini", fs::perms::all);
+    fs::permissions(dir / "read-only",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_TRUE(testing_support::AsUnprivilegedUser(dir.path(), [&] {
+        return ReadFile(dir / "read-only/zel.ini") == "kept" &&
+               !ReplaceFileAtomically(dir / "read-only/zel.ini", "lost");
+    }));
+    EXPECT_EQ(ReadFile(dir / "read-only/zel.ini"), "kept");
+    EXPECT_EQ(Names(dir / "read-only"), (std::set<std::string>{"zel.ini"}));
+}
+
+TEST(ReplaceFileFromDescriptor, StreamsEveryByteWithTheGivenPermissions) {
+    TempDir dir;
+    std::string large(3 * 1024 * 1024 + 17, '\0');
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i * 131 % 251);
+    WriteFile(dir / "source", large);
+    WriteFile(dir / "target", "old");
+    const platform::UniqueFd source(open((dir / "source").c_str(), O_RDONLY));
+    ASSERT_TRUE(ReplaceFileFromDescriptor(dir / "target", source.get(), 0751));
+    EXPECT_EQ(ReadFile(dir / "target"), large);
+    EXPECT_EQ(Mode(dir / "target"), 0751u);
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"source", "target"}));
+}
+
+TEST(AtomicFileWriter, NothingChangesUntilCommitAndADroppedWriterLeavesNothing) {
+    TempDir dir;
+    WriteFile(dir / "ServerList.xml", "old list");
+    {
+        platform::AtomicFileWriter writer;
+        ASSERT_TRUE(writer.Begin(dir / "ServerList.xml"));
+        ASSERT_EQ(write(writer.fd(), "half", 4), 4);
+        EXPECT_EQ(ReadFile(dir / "ServerList.xml"), "old list");
+        EXPECT_EQ(Names(dir.path()).size(), 2u); // the temporary sibling, while it is written
+    }
+    EXPECT_EQ(ReadFile(dir / "ServerList.xml"), "old list");
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"ServerList.xml"}));
+}
+
+TEST(TemporarySiblingName, IsHiddenRandomAndRecognisedWhileOtherNamesAreNot) {
+    std::set<std::string> made;
+    for (int i = 0; i < 100; ++i) {
+        const std::string name = TemporarySiblingName("zel.ini");
+        EXPECT_TRUE(name.starts_with(".zel.ini.tmp-")) << name;
+        EXPECT_TRUE(IsTemporarySiblingName(name)) << name;
+        made.insert(name);
+    }
+    EXPECT_EQ(made.size(), 100u);
+    for (const char* other :
+         {"zel.ini", ".zel.ini", ".zel.ini.tmp-", ".zel.ini.tmp-0123456789abcde",
+          ".zel.ini.tmp-0123456789ABCDEF", "zel.ini.tmp-0123456789abcdef",
+          ".zel.ini.tmp-0123456789abcdef0", ".tmp-0123456789abcdef"}) {
+        EXPECT_FALSE(IsTemporarySiblingName(other)) << other;
+    }
+    EXPECT_TRUE(IsTemporarySiblingName(".zel.ini.tmp-0123456789abcdef"));
+}
+
+} // namespace
