@@ -46,6 +46,13 @@ public:
     bool Contains(POINT pt) const {
         return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom;
     }
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    // The common part of both rectangles (empty when they do not overlap).
+    CDuiRect Intersection(const RECT& other) const {
+        return CDuiRect(left > other.left ? left : other.left, top > other.top ? top : other.top,
+                        right < other.right ? right : other.right,
+                        bottom < other.bottom ? bottom : other.bottom);
+    }
 };
 
 struct MINMAXINFO {
