@@ -234,9 +234,13 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         control->Event(event);
         return true;
     }
-    case WM_MOUSEMOVE: {
-        state_->lastMouse = pt;
-        CControlUI* control = FindControl(pt);
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE: {
+        // The pointer leaving the window leaves no control hot.
+        const bool left = uMsg == WM_MOUSELEAVE;
+        if (!left)
+            state_->lastMouse = pt;
+        CControlUI* control = left ? nullptr : FindControl(pt);
         TEventUI event;
         event.dwTimestamp = platform::GetTickCount();
         event.ptMouse = pt;
@@ -256,6 +260,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
                 control->Event(event);
             }
         }
+        if (left)
+            return true;
         // While the button is held the pressed control keeps getting the moves.
         CControlUI* target = state_->pushed != nullptr ? state_->pushed : state_->hot;
         if (target != nullptr && detail::EnabledInTree(target)) {

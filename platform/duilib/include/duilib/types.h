@@ -91,6 +91,7 @@ constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_MOUSELEAVE = 0x02A3; // the pointer left the client area
 constexpr UINT WM_USER = 0x0400;
 
 // WM_SYSCOMMAND codes.
