@@ -22,7 +22,7 @@ public:
     void Start() override;
 
     void CreateWindow(HWND, HWND, const std::wstring&, UINT, const RECT&) override {}
-    void DestroyWindow(HWND) override {}
+    void DestroyWindow(HWND hwnd) override { invalidated.erase(hwnd); }
     void SetBounds(HWND, const RECT&) override {}
     void SetStyle(HWND, UINT) override {}
     void SetTitle(HWND, const std::wstring&) override {}
