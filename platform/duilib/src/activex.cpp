@@ -1,8 +1,8 @@
-#include "backend.h"
 #include "control_tree.h"
 #include "duilib/controls.h"
 #include "duilib/paint_manager.h"
 #include "duilib/window.h"
+#include "duilib/window_backend.h"
 
 namespace DuiLib {
 
@@ -45,6 +45,8 @@ void CActiveXUI::SetPos(RECT rc) {
     if (browser_ != nullptr)
         AsEmbedded(browser_)->SetBounds(rc);
 }
+
+void CActiveXUI::DoPaint(IRenderer& /*renderer*/, const RECT& /*dirty*/) {}
 
 void CActiveXUI::SetVisible(bool visible) {
     CControlUI::SetVisible(visible);

@@ -5,7 +5,8 @@
 #include <mutex>
 #include <string_view>
 
-#include "backend.h"
+#include "duilib/window.h"
+#include "duilib/window_backend.h"
 #include "headless_backend.h"
 #include "message_loop.h"
 #include "window_internal.h"
@@ -104,6 +105,18 @@ void NativeBoundsChanged(HWND hwnd, const RECT& screenRect) {
 void NativeActivated(HWND hwnd) {
     if (detail::FindWindow(hwnd) != nullptr)
         detail::SetActiveWindow(hwnd);
+}
+
+void NativePaint(HWND hwnd, IRenderer& renderer, const RECT& dirty) {
+    detail::WindowState* state = detail::FindWindow(hwnd);
+    if (state == nullptr || state->destroying || !state->visible)
+        return;
+    const detail::PaintRequest request{&renderer, dirty};
+    state->paint = &request;
+    SendMessage(hwnd, WM_PAINT, 0, 0);
+    // The handler may have destroyed the window and its record with it.
+    if (detail::WindowState* after = detail::FindWindow(hwnd))
+        after->paint = nullptr;
 }
 
 void RunPendingWork() {

@@ -12,22 +12,12 @@ LPCTSTR CButtonUI::GetClass() const {
 }
 
 void CButtonUI::DoEvent(TEventUI& event) {
-    switch (event.Type) {
-    case UIEVENT_BUTTONDOWN:
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-        Invalidate(); // pushed and hot looks
-        break;
-    case UIEVENT_BUTTONUP:
-        // The paint manager hands button-up only to the control that got the button-down; a
-        // release outside the button cancels the click.
-        Invalidate();
-        if (manager_ != nullptr && manager_->FindControl(event.ptMouse) == this)
-            Activate();
-        break;
-    default:
-        break;
-    }
+    // The paint manager hands button-up only to the control that got the button-down; a
+    // release outside the button cancels the click. The hot and pushed looks follow the
+    // manager's state.
+    if (event.Type == UIEVENT_BUTTONUP && manager_ != nullptr &&
+        manager_->FindControl(event.ptMouse) == this)
+        Activate();
 }
 
 bool CButtonUI::Activate() {
@@ -59,6 +49,10 @@ void COptionUI::Selected(bool selected) {
             other->Invalidate();
         }
     });
+}
+
+bool COptionUI::PaintsSelected() const {
+    return selected_;
 }
 
 CStdString COptionUI::GetGroup() const {

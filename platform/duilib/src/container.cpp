@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "duilib/controls.h"
+#include "duilib/renderer.h"
 
 namespace DuiLib {
 
@@ -99,6 +100,18 @@ CControlUI* CContainerUI::FindControlAt(POINT pt) {
             return found;
     }
     return this;
+}
+
+void CContainerUI::DoPaint(IRenderer& renderer, const RECT& dirty) {
+    const CDuiRect inside = CDuiRect(pos_).Intersection(dirty);
+    if (!visible_ || inside.IsEmpty())
+        return;
+    CControlUI::DoPaint(renderer, dirty);
+    // Items may reach outside the container; what does, is not seen.
+    renderer.PushClip(pos_);
+    for (CControlUI* item : items_)
+        item->DoPaint(renderer, inside);
+    renderer.PopClip();
 }
 
 LPCTSTR CVerticalLayoutUI::GetClass() const {

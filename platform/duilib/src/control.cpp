@@ -2,8 +2,10 @@
 #include <string_view>
 
 #include "attribute_values.h"
+#include "control_tree.h"
 #include "duilib/controls.h"
 #include "duilib/paint_manager.h"
+#include "duilib/renderer.h"
 #include "duilib/window.h"
 
 namespace DuiLib {
@@ -41,6 +43,13 @@ void ApplyAlign(ControlLook& look, std::wstring_view value) {
 void SetColor(uint32_t& target, LPCTSTR value) {
     if (const auto color = detail::ParseColor(value))
         target = *color;
+}
+
+// Text without a colour of its own is drawn black, as a skin author expects.
+constexpr uint32_t kDefaultTextColor = 0xFF000000;
+
+uint32_t ColorOr(uint32_t color, uint32_t fallback) {
+    return color != 0 ? color : fallback;
 }
 
 } // namespace
@@ -298,6 +307,79 @@ CControlUI* CControlUI::GetParent() const {
 void CControlUI::Invalidate() {
     if (manager_ != nullptr)
         manager_->Invalidate(pos_);
+}
+
+bool CControlUI::IsHot() const {
+    return hot_;
+}
+
+bool CControlUI::IsPushed() const {
+    return pushed_;
+}
+
+void CControlUI::SetHot(bool hot) {
+    if (hot_ == hot)
+        return;
+    hot_ = hot;
+    Invalidate();
+}
+
+void CControlUI::SetPushed(bool pushed) {
+    if (pushed_ == pushed)
+        return;
+    pushed_ = pushed;
+    Invalidate();
+}
+
+void CControlUI::DoPaint(IRenderer& renderer, const RECT& dirty) {
+    if (!visible_ || CDuiRect(pos_).Intersection(dirty).IsEmpty())
+        return;
+    if (const uint32_t color = BkColorForState(); color != 0)
+        renderer.FillRect(pos_, color);
+    if (!bkImage_.IsEmpty())
+        renderer.DrawImage(bkImage_.str(), pos_, RECT{});
+    PaintStatus(renderer);
+    PaintText(renderer);
+    if (look_.borderSize > 0 && look_.borderColor != 0)
+        renderer.DrawBorder(pos_, look_.borderColor, look_.borderSize);
+}
+
+// A disabled control looks disabled whatever the mouse does; a state without a colour of its
+// own shows the normal background.
+uint32_t CControlUI::BkColorForState() const {
+    if (!detail::EnabledInTree(this))
+        return ColorOr(look_.disabledBkColor, look_.bkColor);
+    if (pushed_)
+        return ColorOr(look_.pushedBkColor, look_.bkColor);
+    if (PaintsSelected())
+        return ColorOr(look_.selectedBkColor, look_.bkColor);
+    if (hot_)
+        return ColorOr(look_.hotBkColor, look_.bkColor);
+    return look_.bkColor;
+}
+
+void CControlUI::PaintStatus(IRenderer& /*renderer*/) {}
+
+void CControlUI::PaintText(IRenderer& renderer) {
+    const CStdString text = GetText();
+    if (!text.IsEmpty())
+        renderer.DrawText(text.str(), pos_, TextStyleForState());
+}
+
+TextStyle CControlUI::TextStyleForState() const {
+    TextStyle style;
+    style.size = look_.fontSize;
+    style.bold = look_.bold;
+    style.color = ColorOr(look_.textColor, kDefaultTextColor);
+    if (!detail::EnabledInTree(this))
+        style.color = ColorOr(look_.disabledTextColor, style.color);
+    style.hAlign = look_.hAlign;
+    style.vAlign = look_.vAlign;
+    return style;
+}
+
+bool CControlUI::PaintsSelected() const {
+    return false;
 }
 
 } // namespace DuiLib

@@ -130,6 +130,26 @@ bool IsBrowserSilent(HWND hwnd) {
     return it != backend->browsers.end() && it->second.silent;
 }
 
+std::vector<DrawCommand> PaintRecord(HWND hwnd) {
+    RecordingRenderer renderer;
+    RECT client;
+    if (GetClientRect(hwnd, &client))
+        NativePaint(hwnd, renderer, client);
+    return renderer.commands;
+}
+
+RECT TakeInvalidated(HWND hwnd) {
+    detail::HeadlessBackend* backend = detail::ActiveHeadless();
+    if (backend == nullptr)
+        return RECT{};
+    const auto it = backend->invalidated.find(hwnd);
+    if (it == backend->invalidated.end())
+        return RECT{};
+    const RECT all = it->second;
+    backend->invalidated.erase(it);
+    return all;
+}
+
 bool PumpMessages() {
     return detail::PumpPending();
 }

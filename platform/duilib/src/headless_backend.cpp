@@ -1,5 +1,6 @@
 #include "headless_backend.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -81,6 +82,18 @@ void HeadlessBackend::Wake() {
         woken_ = true;
     }
     wakeCv_.notify_one();
+}
+
+void HeadlessBackend::Invalidate(HWND hwnd, const RECT& clientRect) {
+    const CDuiRect added(clientRect);
+    if (added.IsEmpty())
+        return;
+    const auto [it, first] = invalidated.try_emplace(hwnd, clientRect);
+    if (first)
+        return;
+    RECT& all = it->second;
+    all = RECT{std::min(all.left, added.left), std::min(all.top, added.top),
+               std::max(all.right, added.right), std::max(all.bottom, added.bottom)};
 }
 
 int HeadlessBackend::MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "backend.h"
 #include "duilib/headless.h"
+#include "duilib/window_backend.h"
 
 namespace DuiLib::detail {
 
@@ -22,7 +22,7 @@ public:
     void Start() override;
 
     void CreateWindow(HWND, HWND, const std::wstring&, UINT, const RECT&) override {}
-    void DestroyWindow(HWND) override {}
+    void DestroyWindow(HWND hwnd) override { invalidated.erase(hwnd); }
     void SetBounds(HWND, const RECT&) override {}
     void SetStyle(HWND, UINT) override {}
     void SetTitle(HWND, const std::wstring&) override {}
@@ -32,8 +32,7 @@ public:
     void SetRoundRegion(HWND, const RECT&, SIZE) override {}
     void BeginModal(HWND) override {}
     void EndModal(HWND) override {}
-    void Invalidate(HWND, const RECT&) override {}
-    void Paint(HWND, CPaintManagerUI&) override {}
+    void Invalidate(HWND hwnd, const RECT& clientRect) override;
 
     void WaitForWork(std::chrono::milliseconds timeout) override;
     void Wake() override;
@@ -57,6 +56,8 @@ public:
         std::vector<std::wstring> navigations;
     };
     std::map<HWND, BrowserLog> browsers;
+    // The union of the rectangles asked to be repainted, per window, since tests last took it.
+    std::map<HWND, RECT> invalidated;
 
 private:
     std::mutex wakeMutex_;

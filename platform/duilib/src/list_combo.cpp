@@ -3,10 +3,11 @@
 #include <vector>
 
 #include "attribute_values.h"
-#include "backend.h"
 #include "control_tree.h"
 #include "duilib/controls.h"
 #include "duilib/paint_manager.h"
+#include "duilib/renderer.h"
+#include "duilib/window_backend.h"
 
 namespace DuiLib {
 
@@ -30,6 +31,13 @@ bool ApplyItemLook(ListItemLook& look, std::wstring_view name, LPCTSTR value) {
         return false;
     }
     return true;
+}
+
+// The item colours of the list holding control, or null when it is in none.
+const ListItemLook* ItemLookOf(const CControlUI* control) {
+    if (const auto* list = dynamic_cast<const CListUI*>(control->GetParent()))
+        return &list->GetItemLook();
+    return nullptr;
 }
 
 } // namespace
@@ -72,6 +80,30 @@ void CListLabelElementUI::DoEvent(TEventUI& event) {
     Select(true);
     if (!life.expired() && manager_ != nullptr)
         manager_->SendNotify(this, L"itemclick");
+}
+
+bool CListLabelElementUI::PaintsSelected() const {
+    return selected_;
+}
+
+uint32_t CListLabelElementUI::BkColorForState() const {
+    if (const ListItemLook* items = ItemLookOf(this);
+        items != nullptr && detail::EnabledInTree(this)) {
+        if (selected_ && items->itemSelectedBkColor != 0)
+            return items->itemSelectedBkColor;
+        if (hot_ && items->itemHotBkColor != 0)
+            return items->itemHotBkColor;
+    }
+    return CLabelUI::BkColorForState();
+}
+
+TextStyle CListLabelElementUI::TextStyleForState() const {
+    TextStyle style = CLabelUI::TextStyleForState();
+    const ListItemLook* items = ItemLookOf(this);
+    if (items != nullptr && look_.textColor == 0 && items->itemTextColor != 0 &&
+        detail::EnabledInTree(this))
+        style.color = items->itemTextColor;
+    return style;
 }
 
 void CListLabelElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
@@ -271,6 +303,15 @@ void CComboUI::DoEvent(TEventUI& event) {
     const int chosen = backend->ChooseListItem(hwnd, pos_, texts, curSel_);
     if (chosen >= 0)
         SelectItem(chosen);
+}
+
+void CComboUI::DoPaint(IRenderer& renderer, const RECT& dirty) {
+    CControlUI::DoPaint(renderer, dirty);
+}
+
+void CComboUI::PaintText(IRenderer& renderer) {
+    if (drawSelText_)
+        CContainerUI::PaintText(renderer);
 }
 
 const ListItemLook& CComboUI::GetItemLook() const {

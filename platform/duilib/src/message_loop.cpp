@@ -4,9 +4,9 @@
 #include <functional>
 #include <optional>
 
-#include "backend.h"
 #include "duilib/ui_thread.h"
 #include "duilib/window.h"
+#include "duilib/window_backend.h"
 #include "message_queue.h"
 #include "termination_signals.h"
 #include "window_table.h"

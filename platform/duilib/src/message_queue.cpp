@@ -5,7 +5,7 @@
 #include <memory>
 #include <mutex>
 
-#include "backend.h"
+#include "duilib/window_backend.h"
 
 namespace DuiLib::detail {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "backend.h"
 #include "control_tree.h"
 #include "duilib/ui_thread.h"
 #include "duilib/window.h"
+#include "duilib/window_backend.h"
 #include "system/ticks.h"
 #include "window_table.h"
 
@@ -188,9 +188,10 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     const POINT pt{SignedLowWord(lParam), SignedHighWord(lParam)};
     switch (uMsg) {
     case WM_PAINT:
-        if (WindowBackend* backend = BackendIfStarted();
-            backend != nullptr && IsWindow(state_->hwnd))
-            backend->Paint(state_->hwnd, *this);
+        // The backend's renderer and dirty rectangle come with the window, as it is painted.
+        if (const detail::WindowState* window = detail::FindWindow(state_->hwnd);
+            window != nullptr && window->paint != nullptr)
+            Paint(*window->paint->renderer, window->paint->dirty);
         return true;
     case WM_SIZE:
         // A minimised window reports 0 by 0; the layout keeps the size it will come back to.
@@ -201,11 +202,11 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_LBUTTONDBLCLK: {
         // A double-click is a second press: our controls give it no meaning of its own.
         state_->lastMouse = pt;
-        state_->pushed = nullptr;
+        SetPushed(nullptr);
         CControlUI* control = FindControl(pt);
         if (control == nullptr || !detail::EnabledInTree(control))
             return true;
-        state_->pushed = control;
+        SetPushed(control);
         TEventUI event;
         event.Type = UIEVENT_BUTTONDOWN;
         event.pSender = control;
@@ -220,7 +221,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         // Only the control that took the press hears the release; it decides on the click.
         state_->lastMouse = pt;
         CControlUI* control = state_->pushed;
-        state_->pushed = nullptr;
+        SetPushed(nullptr);
         if (control == nullptr)
             return true;
         TEventUI event;
@@ -233,9 +234,13 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         control->Event(event);
         return true;
     }
-    case WM_MOUSEMOVE: {
-        state_->lastMouse = pt;
-        CControlUI* control = FindControl(pt);
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE: {
+        // The pointer leaving the window leaves no control hot.
+        const bool left = uMsg == WM_MOUSELEAVE;
+        if (!left)
+            state_->lastMouse = pt;
+        CControlUI* control = left ? nullptr : FindControl(pt);
         TEventUI event;
         event.dwTimestamp = platform::GetTickCount();
         event.ptMouse = pt;
@@ -243,18 +248,20 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         event.lParam = lParam;
         if (control != state_->hot) {
             if (CControlUI* old = state_->hot) {
-                state_->hot = nullptr;
+                SetHot(nullptr);
                 event.Type = UIEVENT_MOUSELEAVE;
                 event.pSender = old;
                 old->Event(event);
             }
-            state_->hot = control;
+            SetHot(control);
             if (control != nullptr) {
                 event.Type = UIEVENT_MOUSEENTER;
                 event.pSender = control;
                 control->Event(event);
             }
         }
+        if (left)
+            return true;
         // While the button is held the pressed control keeps getting the moves.
         CControlUI* target = state_->pushed != nullptr ? state_->pushed : state_->hot;
         if (target != nullptr && detail::EnabledInTree(target)) {
@@ -330,6 +337,27 @@ CControlUI* CPaintManagerUI::GetHotControl() const {
 
 CControlUI* CPaintManagerUI::GetPushedControl() const {
     return state_->pushed;
+}
+
+// The controls keep the state they are painted in; the manager keeps who has it.
+void CPaintManagerUI::SetHot(CControlUI* control) {
+    if (state_->hot == control)
+        return;
+    if (state_->hot != nullptr)
+        state_->hot->SetHot(false);
+    state_->hot = control;
+    if (control != nullptr)
+        control->SetHot(true);
+}
+
+void CPaintManagerUI::SetPushed(CControlUI* control) {
+    if (state_->pushed == control)
+        return;
+    if (state_->pushed != nullptr)
+        state_->pushed->SetPushed(false);
+    state_->pushed = control;
+    if (control != nullptr)
+        control->SetPushed(true);
 }
 
 void CPaintManagerUI::Invalidate(const RECT& rc) {

@@ -3,6 +3,7 @@
 
 #include "attribute_values.h"
 #include "duilib/controls.h"
+#include "duilib/renderer.h"
 
 namespace DuiLib {
 
@@ -44,6 +45,25 @@ uint32_t CProgressUI::GetForeColor() const {
 
 CStdString CProgressUI::GetForeImage() const {
     return foreImage_;
+}
+
+void CProgressUI::PaintStatus(IRenderer& renderer) {
+    const int span = max_ - min_;
+    if (span <= 0)
+        return;
+    const int64_t width = pos_.right - pos_.left;
+    const int filled = static_cast<int>(width * (value_ - min_) / span);
+    if (filled <= 0)
+        return;
+    const RECT bar{pos_.left, pos_.top, pos_.left + filled, pos_.bottom};
+    if (foreColor_ != 0)
+        renderer.FillRect(bar, foreColor_);
+    if (!foreImage_.IsEmpty()) {
+        // The image spans the whole control and the value uncovers it, rather than squeezing it.
+        renderer.PushClip(bar);
+        renderer.DrawImage(foreImage_.str(), pos_, RECT{});
+        renderer.PopClip();
+    }
 }
 
 void CProgressUI::SetAttribute(LPCTSTR name, LPCTSTR value) {

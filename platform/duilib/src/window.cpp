@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "backend.h"
 #include "duilib/paint_manager.h"
 #include "duilib/ui_thread.h"
+#include "duilib/window_backend.h"
 #include "message_loop.h"
 #include "window_internal.h"
 #include "window_table.h"

@@ -3,9 +3,9 @@
 // the UI thread when called elsewhere.
 #include <algorithm>
 
-#include "backend.h"
 #include "duilib/ui_thread.h"
 #include "duilib/window.h"
+#include "duilib/window_backend.h"
 #include "message_loop.h"
 #include "message_queue.h"
 #include "window_internal.h"

@@ -1,5 +1,5 @@
-#include "backend.h"
 #include "duilib/window.h"
+#include "duilib/window_backend.h"
 #include "window_internal.h"
 #include "window_table.h"
 

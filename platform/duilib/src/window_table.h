@@ -11,8 +11,15 @@ namespace DuiLib {
 
 class CWindowWnd;
 class CPaintManagerUI;
+class IRenderer;
 
 namespace detail {
+
+// What a window draws into while it handles WM_PAINT.
+struct PaintRequest {
+    IRenderer* renderer = nullptr;
+    RECT dirty;
+};
 
 struct WindowState {
     HWND hwnd = nullptr;
@@ -34,6 +41,7 @@ struct WindowState {
     bool moveSent = false;
     SIZE roundCorner;
     CPaintManagerUI* manager = nullptr;
+    const PaintRequest* paint = nullptr; // set only during NativePaint
     // Shared with a running ShowModal, which reads it after the window is gone.
     std::shared_ptr<UINT> modalResult;
 };

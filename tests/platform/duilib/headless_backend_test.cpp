@@ -4,9 +4,9 @@
 #include <sys/wait.h>
 #include <thread>
 
-#include "backend.h" // the seam a display backend implements
 #include "duilib/duilib.h"
 #include "duilib/headless.h"
+#include "duilib/window_backend.h"
 #include "tests/platform/duilib/child_process.h"
 #include "tests/platform/duilib/test_window.h"
 

@@ -9,7 +9,7 @@ namespace DuiLib {
 
 enum class BackendKind { Headless, Display };
 
-class WindowBackend; // the seam, declared in the library's sources
+class WindowBackend; // the seam, declared in duilib/window_backend.h
 
 // LAUNCHER_BACKEND=headless|display forces a backend; otherwise Display when a display backend
 // is registered and $DISPLAY or $WAYLAND_DISPLAY is set, else Headless. A display backend that

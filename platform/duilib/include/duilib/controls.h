@@ -17,7 +17,9 @@
 namespace DuiLib {
 
 class CPaintManagerUI;
+class IRenderer;
 class IWebBrowser;
+struct TextStyle;
 
 class CControlUI {
 public:
@@ -79,9 +81,26 @@ public:
     CControlUI* GetParent() const;
     void Invalidate();
 
+    // Draws the control, and what it holds, into renderer; dirty is the part of the window
+    // being repainted. A hidden control, or one outside dirty, draws nothing.
+    virtual void DoPaint(IRenderer& renderer, const RECT& dirty);
+    // Hot: under the mouse. Pushed: holding the left button since it went down here. The paint
+    // manager sets both; a change repaints the control.
+    bool IsHot() const;
+    bool IsPushed() const;
+
     CEventSource OnEvent;
 
 protected:
+    // The parts DoPaint draws, in order: background (colour for the state, then image),
+    // status (what a control shows of its value), text, border.
+    virtual uint32_t BkColorForState() const;
+    virtual void PaintStatus(IRenderer& renderer);
+    virtual void PaintText(IRenderer& renderer);
+    virtual TextStyle TextStyleForState() const;
+    // Options and list items show their selection.
+    virtual bool PaintsSelected() const;
+
     // Expires when the control is destroyed: code that sends a notification checks it before
     // touching the control again, since a notifier may have deleted it.
     std::weak_ptr<char> LifeToken() const { return life_; }
@@ -102,8 +121,13 @@ protected:
     void* userData_ = nullptr;
     bool visible_ = true;
     bool enabled_ = true;
+    bool hot_ = false;
+    bool pushed_ = false;
 
 private:
+    friend class CPaintManagerUI;
+    void SetHot(bool hot);
+    void SetPushed(bool pushed);
     void MoveToFixedPos();
 
     std::shared_ptr<char> life_;
@@ -123,6 +147,8 @@ public:
     void SetPos(RECT rc) override;
     void PlaceIn(const RECT& parentArea) override;
     CControlUI* FindControlAt(POINT pt) override;
+    // The container, then its visible items clipped to its rectangle.
+    void DoPaint(IRenderer& renderer, const RECT& dirty) override;
 
 protected:
     std::vector<CControlUI*> items_;
@@ -172,6 +198,8 @@ public:
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
 
 protected:
+    bool PaintsSelected() const override;
+
     bool selected_ = false;
     CStdString group_;
 };
@@ -190,6 +218,9 @@ public:
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
 
 protected:
+    // The bar: the part of the rectangle the value fills, from the left.
+    void PaintStatus(IRenderer& renderer) override;
+
     int min_ = 0;
     int max_ = 100;
     int value_ = 0;
@@ -209,6 +240,11 @@ public:
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
 
 protected:
+    // A row of a list takes the list's item colours where it has none of its own.
+    uint32_t BkColorForState() const override;
+    TextStyle TextStyleForState() const override;
+    bool PaintsSelected() const override;
+
     friend class CListUI;
     friend class CComboUI;
     bool selected_ = false;
@@ -254,8 +290,11 @@ public:
     void DoEvent(TEventUI& event) override;
     const ListItemLook& GetItemLook() const;
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
+    // The combo's own box with the selected item's text; the rows belong to the drop-down.
+    void DoPaint(IRenderer& renderer, const RECT& dirty) override;
 
 protected:
+    void PaintText(IRenderer& renderer) override;
     void SyncItemSelection();
 
     int curSel_ = -1;
@@ -273,6 +312,8 @@ public:
     IWebBrowser* GetControl();
     void SetPos(RECT rc) override;
     void SetVisible(bool visible = true) override;
+    // Nothing: the browser's native child covers the control.
+    void DoPaint(IRenderer& renderer, const RECT& dirty) override;
 
 private:
     IWebBrowser* browser_ = nullptr;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "duilib/paint_manager.h"
+#include "duilib/recording_renderer.h"
 #include "duilib/types.h"
 #include "duilib/window.h"
 
@@ -59,6 +60,13 @@ void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler);
 std::vector<std::wstring> Navigations(HWND hwnd);
 // Whether put_Silent(true) was the last word on a browser of the window.
 bool IsBrowserSilent(HWND hwnd);
+
+// What the window draws when the whole of it is repainted, through its WM_PAINT handling as a
+// display would ask for it. Empty for a hidden, destroyed or unknown window.
+std::vector<DrawCommand> PaintRecord(HWND hwnd);
+// The smallest rectangle holding every client rectangle asked to be repainted since the last
+// call (empty when none was); the record starts again.
+RECT TakeInvalidated(HWND hwnd);
 
 // Runs queued messages and posted work without blocking; false once WM_QUIT was taken.
 bool PumpMessages();

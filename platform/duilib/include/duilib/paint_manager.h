@@ -3,6 +3,7 @@
 // turns mouse messages into control events and sends notifications to the window's notifiers.
 // The static part holds the process-wide settings: program directory, skin archive, message loop.
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "duilib/controls.h"
@@ -58,6 +59,9 @@ public:
     // Runs the UI thread's message loop until WM_QUIT; returns its exit code. The loop ends
     // for good: a later call returns 0 at once.
     static int MessageLoop();
+    // Reads an image (or any entry) of the skin archive, for a backend's renderer. False when
+    // the archive or the entry is missing or damaged. Any thread.
+    static bool LoadSkinResource(const std::wstring& name, std::string& bytes);
 
     void Init(HWND hWnd);
     HWND GetPaintWindow() const;
@@ -98,6 +102,10 @@ public:
     CControlUI* GetPushedControl() const;
     // Asks the backend to repaint a client rectangle of the window.
     void Invalidate(const RECT& rc);
+    // Draws the window into renderer, limited to dirty (client coordinates): the skin's
+    // background colour (a round rectangle when the skin gives a round corner), then the
+    // control tree. Called by the window's WM_PAINT handling.
+    void Paint(IRenderer& renderer, const RECT& dirty);
 
     // Called by the library when a control is destroyed: it is no longer found or targeted.
     void ReapObjects(CControlUI* control);
@@ -107,6 +115,8 @@ private:
     void RegisterName(CControlUI* control);
     void UnregisterName(CControlUI* control);
     void SendWindowInit();
+    void SetHot(CControlUI* control);
+    void SetPushed(CControlUI* control);
 
     struct State;
     std::unique_ptr<State> state_;

@@ -46,6 +46,13 @@ public:
     bool Contains(POINT pt) const {
         return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom;
     }
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    // The common part of both rectangles (empty when they do not overlap).
+    CDuiRect Intersection(const RECT& other) const {
+        return CDuiRect(left > other.left ? left : other.left, top > other.top ? top : other.top,
+                        right < other.right ? right : other.right,
+                        bottom < other.bottom ? bottom : other.bottom);
+    }
 };
 
 struct MINMAXINFO {
@@ -84,6 +91,7 @@ constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_MOUSELEAVE = 0x02A3; // the pointer left the client area
 constexpr UINT WM_USER = 0x0400;
 
 // WM_SYSCOMMAND codes.

@@ -1,9 +1,10 @@
 #pragma once
 // The seam between the library's core and a backend that gives windows their native side.
 //
-// The core owns every window's record (position, style, visibility, state, owner) and all
-// message semantics; a backend mirrors the record natively and is told after each change. It
-// never calls a window procedure itself except through the entry points at the end of this file.
+// The core owns every window's record (position, style, visibility, state, owner), all message
+// semantics and what the controls draw; a backend mirrors the record natively, is told after
+// each change, and supplies a renderer when a window is painted. It never calls a window
+// procedure itself except through the entry points at the end of this file.
 // Every function here runs on the UI thread unless it says otherwise.
 #include <chrono>
 #include <memory>
@@ -12,11 +13,10 @@
 
 #include "duilib/backend.h"
 #include "duilib/browser.h"
+#include "duilib/renderer.h"
 #include "duilib/types.h"
 
 namespace DuiLib {
-
-class CPaintManagerUI;
 
 // The browser a backend makes for one "IE" control; the control owns it, and the interface's
 // Release only ends a caller's use.
@@ -52,10 +52,8 @@ public:
     virtual void BeginModal(HWND hwnd) = 0;
     virtual void EndModal(HWND hwnd) = 0;
 
-    // Painting: Invalidate asks for a repaint of a client rectangle; Paint draws the control
-    // tree of manager and is called while the window handles WM_PAINT.
+    // Asks for a repaint of a client rectangle; the backend answers later with NativePaint.
     virtual void Invalidate(HWND hwnd, const RECT& clientRect) = 0;
-    virtual void Paint(HWND hwnd, CPaintManagerUI& manager) = 0;
 
     // The message queue. WaitForWork blocks until Wake was called (also before the wait) or
     // the timeout passed, running the toolkit's own events meanwhile. Wake runs on any thread.
@@ -84,6 +82,10 @@ WindowBackend* BackendIfStarted();
 void NativeBoundsChanged(HWND hwnd, const RECT& screenRect);
 // The window became the active one.
 void NativeActivated(HWND hwnd);
+// The window must be drawn: it handles WM_PAINT, during which its paint manager paints the
+// control tree into renderer (CPaintManagerUI::Paint), limited to dirty (client coordinates).
+// Nothing is drawn for an unknown, destroyed or hidden window.
+void NativePaint(HWND hwnd, IRenderer& renderer, const RECT& dirty);
 // Runs queued messages and work without blocking, for a toolkit's own nested loops.
 void RunPendingWork();
 
