@@ -247,10 +247,20 @@ void CheckComplete(Transfer& t, CURLcode code, const char* curlMessage) {
         t.Fail(DownloadError::Transfer, "the partial answer does not reach the end of the file");
 }
 
-DownloadResult Failed(DownloadError error, std::string detail) {
+// The detail is one log line: addresses and server texts come from outside and may hold
+// line breaks or other control characters.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    return text;
+}
+
+DownloadResult Failed(DownloadError error, const std::string& detail) {
     DownloadResult result;
     result.error = error;
-    result.detail = std::move(detail);
+    result.detail = OneLine(detail);
     return result;
 }
 
@@ -317,7 +327,7 @@ DownloadResult DownloadToFile(const std::string& url, const std::filesystem::pat
         result.bytes = t.base + t.received;
         return result;
     }
-    result.detail = t.detail + " (" + url + ")";
+    result.detail = OneLine(t.detail + " (" + url + ")");
     // A part the server cannot continue (416) would fail every later attempt the same way.
     if (!options.resume || t.status == 416)
         part.Remove();

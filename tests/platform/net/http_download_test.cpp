@@ -104,6 +104,27 @@ TEST_F(HttpDownloadTest, EmptyBodyWithStatus200GivesAnEmptyFile) {
     EXPECT_EQ(fs::file_size(destination_), 0u);
 }
 
+TEST_F(HttpDownloadTest, ProgressReportsGrowTowardsTheAnnouncedSize) {
+    const std::string package = test_server::PatternBytes(0, 8 << 20);
+    WriteFile(served_ / "package.upd", package);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+    DownloadOptions options;
+    options.progress = [&](std::uint64_t received, std::uint64_t expected) {
+        reports.emplace_back(received, expected);
+    };
+
+    ASSERT_TRUE(Download("/package.upd", options).Ok());
+
+    ASSERT_FALSE(reports.empty());
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].second, package.size());
+        EXPECT_LE(reports[i].first, package.size());
+        if (i > 0) {
+            EXPECT_GE(reports[i].first, reports[i - 1].first);
+        }
+    }
+}
+
 TEST_F(HttpDownloadTest, NotFoundLeavesTheDestinationAsItWas) {
     ASSERT_TRUE(server_.SetRules({"/list.xml=404"}));
     WriteFile(destination_, kCached);
@@ -288,9 +309,11 @@ TEST_F(HttpDownloadTest, AddressesOtherThanHttpAreRefusedUnasked) {
     for (const std::string& url :
          {std::string("file:///etc/passwd"), "ftp://127.0.0.1:" + port + "/list.xml",
           "gopher://127.0.0.1:" + port + "/", std::string("127.0.0.1:") + port + "/list.xml",
-          std::string(""), "http://127.0.0.1:" + port + std::string("/list\0.xml", 10)}) {
+          std::string(""), "http://127.0.0.1:" + port + std::string("/list\0.xml", 10),
+          "http://127.0.0.1:" + port + "/list.xml\nforged log line"}) {
         const DownloadResult result = net::DownloadToFile(url, destination_, {});
         ExpectFailureLeftNothing(result, DownloadError::BadUrl);
+        EXPECT_EQ(result.detail.find_first_of(std::string("\n\0", 2)), std::string::npos);
     }
     EXPECT_TRUE(server_.Requests().empty());
 }
