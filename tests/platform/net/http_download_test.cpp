@@ -12,6 +12,13 @@
 #include <thread>
 #include <unistd.h>
 
+namespace net {
+// Failure messages name the error instead of showing its bytes.
+void PrintTo(DownloadError error, std::ostream* out) {
+    *out << DescribeError(error);
+}
+} // namespace net
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -220,12 +227,14 @@ TEST_F(HttpDownloadTest, AbortFlagSetFromAnotherThreadEndsAStalledTransfer) {
     options.stallLimit = std::chrono::minutes(10); // only the flag can end it
     options.abort = &abort;
 
+    std::atomic<bool> returned{false};
     std::thread shutDown([&] {
-        while (server_.CountRequests("/list.xml") == 0)
+        while (server_.CountRequests("/list.xml") == 0 && !returned)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         abort = true;
     });
     const DownloadResult result = Download("/list.xml", options);
+    returned = true;
     shutDown.join();
 
     ExpectFailureLeftNothing(result, DownloadError::Aborted);
