@@ -14,3 +14,7 @@ target_include_directories(wx_base SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(wx_base INTERFACE ${wxWidgets_DEFINITIONS})
 target_compile_options(wx_base INTERFACE ${wxWidgets_CXX_FLAGS})
 target_link_libraries(wx_base INTERFACE ${wxWidgets_LIBRARIES})
+
+# cpp-httplib: the test and demo HTTP servers only.
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+add_library(httplib::httplib ALIAS PkgConfig::HTTPLIB)

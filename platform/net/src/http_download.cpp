@@ -1,0 +1,369 @@
+#include "net/http_download.h"
+
+#include "part_file.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <strings.h>
+
+namespace net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The transfer loop wakes at least this often without traffic; it bounds how late an abort or a
+// stall takes effect, in every phase of the transfer (connecting included).
+constexpr std::chrono::milliseconds kWakeInterval{50};
+constexpr std::chrono::milliseconds kProgressInterval{100};
+
+struct ContentRange {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    std::optional<std::uint64_t> total; // unset for "*"
+};
+
+// Reads a decimal number at the front of text and drops it from text.
+std::optional<std::uint64_t> TakeNumber(std::string_view& text) {
+    std::uint64_t value = 0;
+    size_t digits = 0;
+    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        const auto digit = static_cast<std::uint64_t>(text[digits] - '0');
+        if (value > (UINT64_MAX - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    text.remove_prefix(digits);
+    return value;
+}
+
+// The header line "Content-Range: bytes FIRST-LAST/TOTAL"; nullopt for any other line.
+std::optional<ContentRange> ParseContentRange(std::string_view line) {
+    constexpr std::string_view kName = "content-range:";
+    if (line.size() < kName.size() || strncasecmp(line.data(), kName.data(), kName.size()) != 0)
+        return std::nullopt;
+    line.remove_prefix(kName.size());
+    while (!line.empty() && line.front() == ' ')
+        line.remove_prefix(1);
+    if (!line.starts_with("bytes "))
+        return std::nullopt;
+    line.remove_prefix(6);
+    ContentRange range;
+    const auto first = TakeNumber(line);
+    if (!first || !line.starts_with('-'))
+        return std::nullopt;
+    line.remove_prefix(1);
+    const auto last = TakeNumber(line);
+    if (!last || *last < *first || !line.starts_with('/'))
+        return std::nullopt;
+    line.remove_prefix(1);
+    range.first = *first;
+    range.last = *last;
+    if (!line.starts_with('*'))
+        range.total = TakeNumber(line);
+    return range;
+}
+
+bool IsHttpUrl(const std::string& url) {
+    if (url.find('\0') != std::string::npos)
+        return false;
+    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
+    char* scheme = nullptr;
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK)
+        return false;
+    const bool http = strcasecmp(scheme, "http") == 0 || strcasecmp(scheme, "https") == 0;
+    curl_free(scheme);
+    return http;
+}
+
+// What the callbacks and the transfer loop share for one download.
+struct Transfer {
+    CURL* curl = nullptr;
+    PartFile* part = nullptr;
+    const DownloadOptions* options = nullptr;
+    std::uint64_t resumeFrom = 0; // bytes kept from an earlier attempt, asked for with a range
+    std::uint64_t base = 0;       // where this answer's body starts in the file
+    std::uint64_t received = 0;   // body bytes written from base on
+    std::optional<ContentRange> range;
+    bool answerChecked = false;
+    long status = 0;
+    DownloadError error = DownloadError::None;
+    std::string detail;
+    Clock::time_point lastByte = Clock::now();
+    Clock::time_point lastReport{};
+
+    // Keeps the first reason only: later ones are consequences of it.
+    bool Fail(DownloadError reason, std::string text) {
+        if (error == DownloadError::None) {
+            error = reason;
+            detail = std::move(text);
+        }
+        return false;
+    }
+};
+
+// Decides once, before the first body byte is stored, whether this answer is the file.
+bool CheckAnswer(Transfer& t) {
+    t.answerChecked = true;
+    curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.status);
+    if (t.status == 200) {
+        // The whole file, also when it answers a range request.
+        t.base = 0;
+        if (t.part->Size() > 0 && !t.part->Truncate(0))
+            return t.Fail(DownloadError::LocalFile, "cannot empty the partial file");
+        return true;
+    }
+    if (t.status == 206 && t.resumeFrom > 0 && t.range && t.range->first == t.resumeFrom) {
+        t.base = t.resumeFrom;
+        return true;
+    }
+    return t.Fail(DownloadError::HttpStatus, "HTTP status " + std::to_string(t.status));
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const std::string_view line(data, size * count);
+    if (line.starts_with("HTTP/"))
+        t.range.reset(); // a new answer begins (after a redirect or an interim answer)
+    else if (auto range = ParseContentRange(line))
+        t.range = range;
+    return size * count;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    if (!t.answerChecked && !CheckAnswer(t))
+        return 0;
+    const std::uint64_t offset = t.base + t.received;
+    // Counted here: libcurl's own size limit does not see chunked bodies.
+    if (offset + bytes > t.options->maxBytes) {
+        t.Fail(DownloadError::TooLarge,
+               "body beyond " + std::to_string(t.options->maxBytes) + " bytes");
+        return 0;
+    }
+    if (!t.part->WriteAt(data, bytes, offset)) {
+        t.Fail(DownloadError::LocalFile, "cannot write the partial file");
+        return 0;
+    }
+    t.received += bytes;
+    t.lastByte = Clock::now();
+    return bytes;
+}
+
+// One pass of the transfer loop's watch: false ends the transfer.
+bool Watch(Transfer& t) {
+    if (t.options->abort != nullptr && t.options->abort->load())
+        return t.Fail(DownloadError::Aborted, "aborted");
+    const Clock::time_point now = Clock::now();
+    if (now - t.lastByte >= t.options->stallLimit)
+        return t.Fail(DownloadError::Stalled,
+                      "no data for " + std::to_string(t.options->stallLimit.count()) + " ms");
+    if (t.options->progress && t.answerChecked && now - t.lastReport >= kProgressInterval) {
+        t.lastReport = now;
+        curl_off_t length = -1;
+        curl_easy_getinfo(t.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        const std::uint64_t expected =
+            length >= 0 ? t.base + static_cast<std::uint64_t>(length) : 0;
+        t.options->progress(t.base + t.received, expected);
+    }
+    return true;
+}
+
+// Runs the transfer to its end; a stop by Watch or a loop failure is recorded in t.
+CURLcode Run(Transfer& t) {
+    const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
+                                                                      curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), t.curl) != CURLM_OK) {
+        t.Fail(DownloadError::Transfer, "cannot start the transfer");
+        return CURLE_FAILED_INIT;
+    }
+    int running = 1;
+    while (running > 0 && Watch(t)) {
+        CURLMcode loop = curl_multi_perform(multi.get(), &running);
+        if (loop == CURLM_OK && running > 0)
+            loop = curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(kWakeInterval.count()),
+                                   nullptr);
+        if (loop != CURLM_OK) {
+            t.Fail(DownloadError::Transfer, curl_multi_strerror(loop));
+            break;
+        }
+    }
+    CURLcode code = CURLE_ABORTED_BY_CALLBACK;
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE)
+            code = message->data.result;
+    }
+    curl_multi_remove_handle(multi.get(), t.curl);
+    return code;
+}
+
+DownloadError ClassifyCurlError(CURLcode code) {
+    switch (code) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+        return DownloadError::BadUrl;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT: // no overall time limit is set: only the connect one
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return DownloadError::Connect;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return DownloadError::HttpStatus;
+    default:
+        return DownloadError::Transfer;
+    }
+}
+
+// A finished transfer is a success only with an accepted answer and its whole body.
+void CheckComplete(Transfer& t, CURLcode code, const char* curlMessage) {
+    if (t.error != DownloadError::None)
+        return;
+    if (code != CURLE_OK) {
+        t.Fail(ClassifyCurlError(code),
+               std::string(curl_easy_strerror(code)) + (*curlMessage ? ": " : "") + curlMessage);
+        return;
+    }
+    if (!t.answerChecked && !CheckAnswer(t))
+        return;
+    curl_off_t length = -1;
+    curl_easy_getinfo(t.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length >= 0 && t.received != static_cast<std::uint64_t>(length)) {
+        t.Fail(DownloadError::Transfer, "body ended after " + std::to_string(t.received) + " of " +
+                                            std::to_string(length) + " bytes");
+        return;
+    }
+    if (t.status == 206 && (!t.range->total || t.range->last + 1 != *t.range->total ||
+                            t.base + t.received != *t.range->total))
+        t.Fail(DownloadError::Transfer, "the partial answer does not reach the end of the file");
+}
+
+// The detail is one log line: addresses and server texts come from outside and may hold
+// line breaks or other control characters.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    return text;
+}
+
+DownloadResult Failed(DownloadError error, const std::string& detail) {
+    DownloadResult result;
+    result.error = error;
+    result.detail = OneLine(detail);
+    return result;
+}
+
+} // namespace
+
+DownloadResult DownloadToFile(const std::string& url, const std::filesystem::path& destination,
+                              const DownloadOptions& options) {
+    if (!IsHttpUrl(url))
+        return Failed(DownloadError::BadUrl, "not an http or https address: " + url);
+    std::string detail;
+    if (!IsReplaceableDestination(destination, &detail))
+        return Failed(DownloadError::LocalFile, detail);
+    std::filesystem::path partPath = destination;
+    partPath += ".part";
+    PartFile part;
+    if (!part.Open(partPath, options.resume, &detail))
+        return Failed(DownloadError::LocalFile, detail);
+    // A kept part past the cap cannot be continued; the file starts again.
+    if (part.Size() > options.maxBytes && !part.Truncate(0)) {
+        part.Remove();
+        return Failed(DownloadError::LocalFile, "cannot empty " + partPath.string());
+    }
+
+    const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
+                                                                   curl_easy_cleanup);
+    if (!curl) {
+        part.Remove();
+        return Failed(DownloadError::Transfer, "cannot create an HTTP handle");
+    }
+    Transfer t;
+    t.curl = curl.get();
+    t.part = &part;
+    t.options = &options;
+    t.resumeFrom = part.Size();
+    char curlMessage[CURL_ERROR_SIZE] = {};
+    CURL* handle = curl.get();
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, options.maxRedirects > 0 ? 1L : 0L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, static_cast<long>(options.maxRedirects));
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, curlMessage);
+    const std::string range = std::to_string(t.resumeFrom) + "-";
+    if (t.resumeFrom > 0)
+        curl_easy_setopt(handle, CURLOPT_RANGE, range.c_str());
+
+    CheckComplete(t, Run(t), curlMessage);
+    if (t.status == 0)
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &t.status);
+    if (t.error == DownloadError::None && !part.CommitTo(destination, &detail))
+        t.Fail(DownloadError::LocalFile, detail);
+
+    DownloadResult result;
+    result.error = t.error;
+    result.httpStatus = t.status;
+    if (result.Ok()) {
+        result.bytes = t.base + t.received;
+        return result;
+    }
+    result.detail = OneLine(t.detail + " (" + url + ")");
+    // A part the server cannot continue (416) would fail every later attempt the same way.
+    if (!options.resume || t.status == 416)
+        part.Remove();
+    return result;
+}
+
+bool InitializeNetwork() {
+    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+}
+
+void CleanupNetwork() {
+    curl_global_cleanup();
+}
+
+const char* DescribeError(DownloadError error) {
+    switch (error) {
+    case DownloadError::None:
+        return "no error";
+    case DownloadError::BadUrl:
+        return "not an http or https address";
+    case DownloadError::Connect:
+        return "cannot connect";
+    case DownloadError::HttpStatus:
+        return "unexpected HTTP status";
+    case DownloadError::TooLarge:
+        return "body too large";
+    case DownloadError::Stalled:
+        return "transfer stalled";
+    case DownloadError::Aborted:
+        return "aborted";
+    case DownloadError::LocalFile:
+        return "local file error";
+    case DownloadError::Transfer:
+        return "transfer failed";
+    }
+    return "unknown error";
+}
+
+} // namespace net

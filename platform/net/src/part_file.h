@@ -1,0 +1,41 @@
+#pragma once
+// The file side of a download: the ".part" file the body is written to, and its commit over the
+// destination. Kept apart from the transfer so the file rules live in one place.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace net {
+
+// True when destination may be replaced: it does not exist or is a regular file (not a link).
+bool IsReplaceableDestination(const std::filesystem::path& destination, std::string* detail);
+
+class PartFile {
+public:
+    PartFile() = default;
+    ~PartFile(); // closes the descriptor and leaves the file
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    // Opens or creates path without following a link; refuses anything but a regular file with
+    // one name. keep: its bytes stay (Size() says how many), else it is emptied.
+    bool Open(const std::filesystem::path& path, bool keep, std::string* detail);
+    std::uint64_t Size() const { return size_; }
+    bool Truncate(std::uint64_t size);
+    bool WriteAt(const void* data, std::size_t size, std::uint64_t offset);
+    // Flushes the file to disk, renames it over destination and flushes the directory. False
+    // leaves the part where it was.
+    bool CommitTo(const std::filesystem::path& destination, std::string* detail);
+    // Deletes the part file this object opened.
+    void Remove();
+
+private:
+    void Close();
+
+    std::filesystem::path path_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+} // namespace net

@@ -1,0 +1,411 @@
+#include "net/http_download.h"
+
+#include "tests/server/body_pattern.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace net {
+// Failure messages name the error instead of showing its bytes.
+void PrintTo(DownloadError error, std::ostream* out) {
+    *out << DescribeError(error);
+}
+} // namespace net
+
+namespace {
+
+namespace fs = std::filesystem;
+using net::DownloadError;
+using net::DownloadOptions;
+using net::DownloadResult;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::TestServer;
+using testing_support::WriteFile;
+
+constexpr const char* kCached = "<cached list/>";
+
+// Compares contents without printing megabytes when they differ.
+testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected)
+        return testing::AssertionSuccess();
+    size_t first = 0;
+    while (first < actual.size() && first < expected.size() && actual[first] == expected[first])
+        ++first;
+    return testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
+                                       << ", first difference at " << first;
+}
+
+class HttpDownloadTest : public testing::Test {
+protected:
+    HttpDownloadTest() : server_(served_.path()) {}
+
+    DownloadResult Download(const std::string& path, const DownloadOptions& options = {}) {
+        return net::DownloadToFile(server_.Url(path), destination_, options);
+    }
+    // The Range header of each request for path ("-" for none), in order.
+    std::vector<std::string> RangesAsked(const std::string& path) const {
+        std::vector<std::string> ranges;
+        for (const TestServer::Request& request : server_.Requests()) {
+            if (request.path == path)
+                ranges.push_back(request.range);
+        }
+        return ranges;
+    }
+    fs::path Part() const { return fs::path(destination_.string() + ".part"); }
+    // The routine failed with error, left the cached destination as it was and no ".part".
+    void ExpectFailureLeftNothing(const DownloadResult& result, DownloadError error) {
+        EXPECT_EQ(result.error, error) << result.detail;
+        EXPECT_FALSE(result.detail.empty());
+        EXPECT_EQ(ReadFile(destination_), kCached);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(Part())));
+    }
+
+    TempDir served_;
+    TempDir local_;
+    fs::path destination_ = local_ / "ServerList.xml";
+    TestServer server_;
+};
+
+TEST_F(HttpDownloadTest, AnswerWithStatus200ReplacesTheDestination) {
+    const std::string list = test_server::PatternBytes(0, 300000);
+    WriteFile(served_ / "list.xml", list);
+    WriteFile(destination_, kCached);
+
+    const DownloadResult result = Download("/list.xml");
+
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_EQ(result.httpStatus, 200);
+    EXPECT_EQ(result.bytes, list.size());
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), list));
+    EXPECT_FALSE(fs::exists(Part()));
+    EXPECT_EQ(server_.CountRequests("/list.xml"), 1);
+}
+
+TEST_F(HttpDownloadTest, ThreeByteBodyIsTheCallersToJudge) {
+    ASSERT_TRUE(server_.SetRules({"/list.xml=body:abc"}));
+    WriteFile(destination_, kCached);
+
+    const DownloadResult result = Download("/list.xml");
+
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_EQ(result.bytes, 3u);
+    EXPECT_EQ(ReadFile(destination_), "abc");
+}
+
+TEST_F(HttpDownloadTest, EmptyBodyWithStatus200GivesAnEmptyFile) {
+    ASSERT_TRUE(server_.SetRules({"/empty=body:"}));
+
+    const DownloadResult result = Download("/empty");
+
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_EQ(result.bytes, 0u);
+    EXPECT_TRUE(fs::is_regular_file(destination_));
+    EXPECT_EQ(fs::file_size(destination_), 0u);
+}
+
+TEST_F(HttpDownloadTest, ProgressReportsGrowTowardsTheAnnouncedSize) {
+    const std::string package = test_server::PatternBytes(0, 8 << 20);
+    WriteFile(served_ / "package.upd", package);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+    DownloadOptions options;
+    options.progress = [&](std::uint64_t received, std::uint64_t expected) {
+        reports.emplace_back(received, expected);
+    };
+
+    ASSERT_TRUE(Download("/package.upd", options).Ok());
+
+    ASSERT_FALSE(reports.empty());
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].second, package.size());
+        EXPECT_LE(reports[i].first, package.size());
+        if (i > 0) {
+            EXPECT_GE(reports[i].first, reports[i - 1].first);
+        }
+    }
+}
+
+TEST_F(HttpDownloadTest, NotFoundLeavesTheDestinationAsItWas) {
+    ASSERT_TRUE(server_.SetRules({"/list.xml=404"}));
+    WriteFile(destination_, kCached);
+
+    const DownloadResult result = Download("/list.xml");
+
+    ExpectFailureLeftNothing(result, DownloadError::HttpStatus);
+    EXPECT_EQ(result.httpStatus, 404);
+}
+
+TEST_F(HttpDownloadTest, RedirectIsAFailureUnlessAllowed) {
+    WriteFile(served_ / "list.xml", "<fresh list/>");
+    ASSERT_TRUE(server_.SetRules({"/moved=302:/list.xml"}));
+    WriteFile(destination_, kCached);
+
+    const DownloadResult refused = Download("/moved");
+
+    ExpectFailureLeftNothing(refused, DownloadError::HttpStatus);
+    EXPECT_EQ(refused.httpStatus, 302);
+    EXPECT_EQ(server_.CountRequests("/list.xml"), 0);
+
+    DownloadOptions options;
+    options.maxRedirects = 1;
+    const DownloadResult followed = Download("/moved", options);
+
+    ASSERT_TRUE(followed.Ok()) << followed.detail;
+    EXPECT_EQ(ReadFile(destination_), "<fresh list/>");
+    EXPECT_EQ(server_.CountRequests("/moved"), 2);
+    EXPECT_EQ(server_.CountRequests("/list.xml"), 1);
+}
+
+TEST_F(HttpDownloadTest, RedirectLoopEndsAfterTheAllowedNumber) {
+    ASSERT_TRUE(server_.SetRules({"/a=302:/b", "/b=302:/a"}));
+    WriteFile(destination_, kCached);
+    DownloadOptions options;
+    options.maxRedirects = 3;
+
+    const DownloadResult result = Download("/a", options);
+
+    ExpectFailureLeftNothing(result, DownloadError::HttpStatus);
+    EXPECT_EQ(server_.CountRequests("/a") + server_.CountRequests("/b"), 4);
+}
+
+TEST_F(HttpDownloadTest, RedirectToAnotherSchemeIsRefused) {
+    ASSERT_TRUE(server_.SetRules({"/moved=302:file:///etc/passwd"}));
+    WriteFile(destination_, kCached);
+    DownloadOptions options;
+    options.maxRedirects = 5;
+
+    ExpectFailureLeftNothing(Download("/moved", options), DownloadError::BadUrl);
+}
+
+TEST_F(HttpDownloadTest, BodiesPastTheCapAreRefusedWhileArriving) {
+    WriteFile(served_ / "big", std::string(200000, 'x'));
+    ASSERT_TRUE(server_.SetRules({"/chunked=chunked:10000000"}));
+    WriteFile(destination_, kCached);
+    DownloadOptions options;
+    options.maxBytes = 100000;
+
+    // Chunked: no length announced, the routine's own count stops it.
+    ExpectFailureLeftNothing(Download("/chunked", options), DownloadError::TooLarge);
+    ExpectFailureLeftNothing(Download("/big", options), DownloadError::TooLarge);
+}
+
+TEST_F(HttpDownloadTest, ChunkedBodyWithinTheCapIsStoredWhole) {
+    ASSERT_TRUE(server_.SetRules({"/chunked=chunked:100000"}));
+    DownloadOptions options;
+    options.maxBytes = 100000;
+
+    const DownloadResult result = Download("/chunked", options);
+
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), test_server::PatternBytes(0, 100000)));
+}
+
+TEST_F(HttpDownloadTest, ServerThatStallsAfterTheHeadersEndsAtTheStallLimit) {
+    ASSERT_TRUE(server_.SetRules({"/list.xml=stall"}));
+    WriteFile(destination_, kCached);
+    DownloadOptions options;
+    options.stallLimit = std::chrono::milliseconds(300);
+
+    const DownloadResult result = Download("/list.xml", options);
+
+    ExpectFailureLeftNothing(result, DownloadError::Stalled);
+    EXPECT_EQ(result.httpStatus, 200);
+}
+
+TEST_F(HttpDownloadTest, AbortFlagSetFromAnotherThreadEndsAStalledTransfer) {
+    ASSERT_TRUE(server_.SetRules({"/list.xml=stall"}));
+    WriteFile(destination_, kCached);
+    std::atomic<bool> abort{false};
+    DownloadOptions options;
+    options.stallLimit = std::chrono::minutes(10); // only the flag can end it
+    options.abort = &abort;
+
+    std::atomic<bool> returned{false};
+    std::thread shutDown([&] {
+        while (server_.CountRequests("/list.xml") == 0 && !returned)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        abort = true;
+    });
+    const DownloadResult result = Download("/list.xml", options);
+    returned = true;
+    shutDown.join();
+
+    ExpectFailureLeftNothing(result, DownloadError::Aborted);
+}
+
+TEST_F(HttpDownloadTest, AbortFlagAlreadySetSendsNoRequest) {
+    WriteFile(served_ / "list.xml", "<fresh list/>");
+    WriteFile(destination_, kCached);
+    const std::atomic<bool> abort{true};
+    DownloadOptions options;
+    options.abort = &abort;
+
+    ExpectFailureLeftNothing(Download("/list.xml", options), DownloadError::Aborted);
+    EXPECT_EQ(server_.CountRequests("/list.xml"), 0);
+}
+
+TEST_F(HttpDownloadTest, ServerThatClosesMidBodyFails) {
+    WriteFile(served_ / "package.upd", test_server::PatternBytes(0, 100000));
+    ASSERT_TRUE(server_.SetRules({"/package.upd=close:40000"}));
+    WriteFile(destination_, kCached);
+
+    ExpectFailureLeftNothing(Download("/package.upd"), DownloadError::Transfer);
+}
+
+TEST_F(HttpDownloadTest, ResumeContinuesThePartWithARangeRequest) {
+    const std::string package = test_server::PatternBytes(0, 100000);
+    WriteFile(served_ / "package.upd", package);
+    ASSERT_TRUE(server_.SetRules({"/package.upd=close:40000"}));
+    WriteFile(destination_, kCached);
+    DownloadOptions options;
+    options.resume = true;
+
+    const DownloadResult broken = Download("/package.upd", options);
+
+    EXPECT_EQ(broken.error, DownloadError::Transfer);
+    EXPECT_EQ(ReadFile(destination_), kCached);
+    EXPECT_TRUE(SameBytes(ReadFile(Part()), package.substr(0, 40000)));
+
+    ASSERT_TRUE(server_.SetRules({"/package.upd=file"}));
+    const DownloadResult resumed = Download("/package.upd", options);
+
+    ASSERT_TRUE(resumed.Ok()) << resumed.detail;
+    EXPECT_EQ(resumed.httpStatus, 206);
+    EXPECT_EQ(resumed.bytes, package.size());
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), package));
+    EXPECT_FALSE(fs::exists(Part()));
+    EXPECT_EQ(RangesAsked("/package.upd"), (std::vector<std::string>{"-", "bytes=40000-"}));
+}
+
+TEST_F(HttpDownloadTest, ResumeAnsweredInFullStartsTheFileAgain) {
+    WriteFile(Part(), "stale bytes of another version");
+    // A generated body ignores the range and comes whole, with status 200.
+    ASSERT_TRUE(server_.SetRules({"/package.upd=chunked:1000"}));
+    DownloadOptions options;
+    options.resume = true;
+
+    const DownloadResult result = Download("/package.upd", options);
+
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_EQ(result.httpStatus, 200);
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), test_server::PatternBytes(0, 1000)));
+    EXPECT_EQ(RangesAsked("/package.upd"), std::vector<std::string>{"bytes=30-"});
+}
+
+TEST_F(HttpDownloadTest, ResumePastTheEndDropsThePart) {
+    WriteFile(served_ / "package.upd", "short");
+    WriteFile(Part(), "a part longer than the file");
+    WriteFile(destination_, kCached);
+    DownloadOptions options;
+    options.resume = true;
+
+    const DownloadResult result = Download("/package.upd", options);
+
+    ExpectFailureLeftNothing(result, DownloadError::HttpStatus);
+    EXPECT_EQ(result.httpStatus, 416);
+}
+
+TEST_F(HttpDownloadTest, AddressesOtherThanHttpAreRefusedUnasked) {
+    WriteFile(destination_, kCached);
+    const std::string port = std::to_string(server_.port());
+    for (const std::string& url :
+         {std::string("file:///etc/passwd"), "ftp://127.0.0.1:" + port + "/list.xml",
+          "gopher://127.0.0.1:" + port + "/", std::string("127.0.0.1:") + port + "/list.xml",
+          std::string(""), "http://127.0.0.1:" + port + std::string("/list\0.xml", 10),
+          "http://127.0.0.1:" + port + "/list.xml\nforged log line"}) {
+        const DownloadResult result = net::DownloadToFile(url, destination_, {});
+        ExpectFailureLeftNothing(result, DownloadError::BadUrl);
+        EXPECT_EQ(result.detail.find_first_of(std::string("\n\0", 2)), std::string::npos);
+    }
+    EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST_F(HttpDownloadTest, DestinationThatIsNotARegularFileIsLeftAlone) {
+    WriteFile(served_ / "list.xml", "<fresh list/>");
+    const fs::path sentinel = local_ / "sentinel";
+    WriteFile(sentinel, "keep me");
+
+    fs::create_symlink(sentinel, destination_);
+    EXPECT_EQ(Download("/list.xml").error, DownloadError::LocalFile);
+    EXPECT_TRUE(fs::is_symlink(destination_));
+    EXPECT_EQ(ReadFile(sentinel), "keep me");
+    fs::remove(destination_);
+
+    fs::create_directory(destination_);
+    WriteFile(destination_ / "inside", "kept");
+    EXPECT_EQ(Download("/list.xml").error, DownloadError::LocalFile);
+    EXPECT_EQ(ReadFile(destination_ / "inside"), "kept");
+
+    EXPECT_EQ(server_.CountRequests("/list.xml"), 0);
+    EXPECT_FALSE(fs::exists(Part()));
+}
+
+TEST_F(HttpDownloadTest, PartThatIsNotARegularFileOfItsOwnIsRefused) {
+    WriteFile(served_ / "list.xml", "<fresh list/>");
+    WriteFile(destination_, kCached);
+    const fs::path sentinel = local_ / "sentinel";
+    WriteFile(sentinel, "keep me");
+    DownloadOptions resume;
+    resume.resume = true;
+
+    fs::create_symlink(sentinel, Part());
+    EXPECT_EQ(Download("/list.xml").error, DownloadError::LocalFile);
+    EXPECT_TRUE(fs::is_symlink(Part()));
+    fs::remove(Part());
+
+    fs::create_hard_link(sentinel, Part());
+    EXPECT_EQ(Download("/list.xml", resume).error, DownloadError::LocalFile);
+    fs::remove(Part());
+
+    ASSERT_EQ(mkfifo(Part().c_str(), 0600), 0);
+    EXPECT_EQ(Download("/list.xml").error, DownloadError::LocalFile);
+    EXPECT_TRUE(fs::is_fifo(Part()));
+
+    EXPECT_EQ(ReadFile(sentinel), "keep me");
+    EXPECT_EQ(ReadFile(destination_), kCached);
+    EXPECT_EQ(server_.CountRequests("/list.xml"), 0);
+}
+
+TEST_F(HttpDownloadTest, DestinationInAMissingDirectoryFails) {
+    WriteFile(served_ / "list.xml", "<fresh list/>");
+
+    const DownloadResult result =
+        net::DownloadToFile(server_.Url("/list.xml"), local_ / "missing" / "list.xml", {});
+
+    EXPECT_EQ(result.error, DownloadError::LocalFile);
+    EXPECT_FALSE(fs::exists(local_ / "missing"));
+}
+
+// A port of 127.0.0.1 where nothing listens: bound, then released.
+int ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST(HttpDownload, NoServerListeningIsAConnectFailure) {
+    TempDir local;
+    WriteFile(local / "list.xml", kCached);
+    const std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/list.xml";
+
+    const DownloadResult result = net::DownloadToFile(url, local / "list.xml", {});
+
+    EXPECT_EQ(result.error, DownloadError::Connect) << result.detail;
+    EXPECT_EQ(ReadFile(local / "list.xml"), kCached);
+    EXPECT_FALSE(fs::exists(local / "list.xml.part"));
+}
+
+} // namespace

@@ -1,0 +1,251 @@
+// launcher-test-server: serves a directory of static files on 127.0.0.1 (Range requests too) for
+// tests and the demo, and misbehaves per path as its rules say.
+//
+//   launcher-test-server --root DIR [--rule PATH=ACTION]... [--port-file FILE] [--log-file FILE]
+//                        [--watch-stdin]
+//
+// The first line on stdout is "port N"; --port-file also writes N to FILE. Each request is
+// logged as "METHOD PATH RANGE" (RANGE "-" when the request has none) to --log-file, else to
+// stdout. POST /__control with rule lines in the body changes the rules of a running server.
+// --watch-stdin: the server ends when its standard input reaches its end (its parent is gone).
+#include "tests/server/body_pattern.h"
+#include "tests/server/rules.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace test_server {
+
+namespace {
+
+constexpr size_t kChunkSize = 16 * 1024;
+constexpr size_t kStalledBodySize = 1 << 20;
+constexpr auto kStallPoll = std::chrono::milliseconds(50);
+
+struct Settings {
+    std::filesystem::path root;
+    std::vector<std::string> rules;
+    std::filesystem::path portFile;
+    std::filesystem::path logFile;
+    bool watchStdin = false;
+};
+
+std::optional<Settings> ParseArguments(int argc, char** argv) {
+    Settings settings;
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--watch-stdin") {
+            settings.watchStdin = true;
+            continue;
+        }
+        if (i + 1 == argc)
+            return std::nullopt;
+        const std::string value = argv[++i];
+        if (name == "--root")
+            settings.root = value;
+        else if (name == "--rule")
+            settings.rules.push_back(value);
+        else if (name == "--port-file")
+            settings.portFile = value;
+        else if (name == "--log-file")
+            settings.logFile = value;
+        else
+            return std::nullopt;
+    }
+    if (settings.root.empty())
+        return std::nullopt;
+    return settings;
+}
+
+// One line per request, written before the answer so that a client that got its answer finds
+// its request in the log.
+class RequestLog {
+public:
+    explicit RequestLog(const std::filesystem::path& file)
+        : out_(file.empty() ? stdout : std::fopen(file.c_str(), "a")) {}
+    bool IsOpen() const { return out_ != nullptr; }
+    void Record(const httplib::Request& request) {
+        const std::string range = request.get_header_value("Range");
+        const std::lock_guard lock(mutex_);
+        std::fprintf(out_, "%s %s %s\n", request.method.c_str(), request.path.c_str(),
+                     range.empty() ? "-" : range.c_str());
+        std::fflush(out_);
+    }
+
+private:
+    std::mutex mutex_;
+    std::FILE* out_;
+};
+
+std::optional<std::string> ReadServedFile(const std::filesystem::path& root,
+                                          const std::string& path) {
+    if (path.find("..") != std::string::npos)
+        return std::nullopt;
+    std::ifstream in(root / path.substr(1), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Answer(const Rule& rule, const std::filesystem::path& root, const httplib::Request& request,
+            httplib::Response& response) {
+    constexpr const char* kBinary = "application/octet-stream";
+    switch (rule.action) {
+    case Rule::Action::File:
+        break;
+    case Rule::Action::NotFound:
+        response.status = 404;
+        response.set_content("not found", "text/plain");
+        break;
+    case Rule::Action::Redirect:
+        response.set_redirect(rule.text, 302);
+        break;
+    case Rule::Action::Body:
+        response.set_content(rule.text, kBinary);
+        break;
+    case Rule::Action::Stall:
+        response.set_content_provider(kStalledBodySize, kBinary,
+                                      [](size_t, size_t, httplib::DataSink& sink) {
+                                          while (sink.is_writable())
+                                              std::this_thread::sleep_for(kStallPoll);
+                                          return false;
+                                      });
+        break;
+    case Rule::Action::CloseAfter: {
+        auto content = ReadServedFile(root, request.path);
+        if (!content) {
+            response.status = 404;
+            break;
+        }
+        const size_t size = content->size();
+        const size_t cut = static_cast<size_t>(std::min<std::uint64_t>(rule.count, size));
+        response.set_content_provider(
+            size, kBinary,
+            [body = std::move(*content), cut](size_t offset, size_t length,
+                                              httplib::DataSink& sink) {
+                if (offset >= cut)
+                    return false; // the connection closes without the rest of the body
+                return sink.write(body.data() + offset, std::min(length, cut - offset));
+            });
+        break;
+    }
+    case Rule::Action::Chunked:
+        response.status = 200; // the whole body, also to a range request
+        response.set_chunked_content_provider(
+            kBinary, [total = rule.count](size_t offset, httplib::DataSink& sink) {
+                if (offset >= total) {
+                    sink.done();
+                    return true;
+                }
+                const size_t size =
+                    static_cast<size_t>(std::min<std::uint64_t>(kChunkSize, total - offset));
+                const std::string chunk = PatternBytes(offset, size);
+                return sink.write(chunk.data(), chunk.size());
+            });
+        break;
+    }
+}
+
+bool WritePortFile(const std::filesystem::path& file, int port) {
+    // Written beside and renamed, so a reader never sees half a number.
+    std::filesystem::path temporary = file;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary);
+        out << port << "\n";
+        if (!out)
+            return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, file, error);
+    return !error;
+}
+
+int Serve(const Settings& settings) {
+    RuleBook rules;
+    for (const std::string& rule : settings.rules) {
+        if (!rules.Apply(rule)) {
+            std::fprintf(stderr, "launcher-test-server: bad rule: %s\n", rule.c_str());
+            return 2;
+        }
+    }
+    RequestLog log(settings.logFile);
+    if (!log.IsOpen()) {
+        std::fprintf(stderr, "launcher-test-server: cannot open the log file\n");
+        return 1;
+    }
+    httplib::Server server;
+    server.set_pre_routing_handler(
+        [&](const httplib::Request& request, httplib::Response& response) {
+            log.Record(request);
+            const std::optional<Rule> rule =
+                request.path == "/__control" ? std::nullopt : rules.Find(request.path);
+            if (!rule)
+                return httplib::Server::HandlerResponse::Unhandled;
+            Answer(*rule, settings.root, request, response);
+            return httplib::Server::HandlerResponse::Handled;
+        });
+    server.Post("/__control", [&](const httplib::Request& request, httplib::Response& response) {
+        std::istringstream lines(request.body);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!line.empty() && !rules.Apply(line)) {
+                response.status = 400;
+                response.set_content("bad rule: " + line + "\n", "text/plain");
+                return;
+            }
+        }
+        response.set_content("ok\n", "text/plain");
+    });
+    if (!server.set_mount_point("/", settings.root.string())) {
+        std::fprintf(stderr, "launcher-test-server: cannot serve %s\n", settings.root.c_str());
+        return 1;
+    }
+    const int port = server.bind_to_any_port("127.0.0.1");
+    if (port <= 0) {
+        std::fprintf(stderr, "launcher-test-server: cannot listen on 127.0.0.1\n");
+        return 1;
+    }
+    if (!settings.portFile.empty() && !WritePortFile(settings.portFile, port)) {
+        std::fprintf(stderr, "launcher-test-server: cannot write the port file\n");
+        return 1;
+    }
+    std::printf("port %d\n", port);
+    std::fflush(stdout);
+    if (settings.watchStdin) {
+        std::thread([] {
+            char byte = 0;
+            while (read(STDIN_FILENO, &byte, 1) > 0) {
+            }
+            _exit(0); // stalled answers would hold an orderly stop
+        }).detach();
+    }
+    return server.listen_after_bind() ? 0 : 1;
+}
+
+} // namespace
+
+} // namespace test_server
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    const auto settings = test_server::ParseArguments(argc, argv);
+    if (!settings) {
+        std::fprintf(stderr, "usage: launcher-test-server --root DIR [--rule PATH=ACTION]... "
+                             "[--port-file FILE] [--log-file FILE] [--watch-stdin]\n");
+        return 2;
+    }
+    return test_server::Serve(*settings);
+}
