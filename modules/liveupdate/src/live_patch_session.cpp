@@ -96,7 +96,7 @@ std::optional<std::string> LivePatchSession::FetchSmallFile(const std::string& u
     options.abort = abort_;
     const net::DownloadResult result = net::DownloadToFile(url, scratch.path() / name, options);
     if (!result.Ok()) {
-        why = url + ": " + net::DescribeError(result.error) + " (" + result.detail + ")";
+        why = result.detail;
         return std::nullopt;
     }
     return ReadBoundedFile(scratch.path() / name, maxBytes, why);

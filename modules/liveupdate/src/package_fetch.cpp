@@ -76,10 +76,11 @@ FetchResult Download(const std::string& url, const std::filesystem::path& destin
                      const Package& package, const FetchOptions& options, std::string& why) {
     std::filesystem::path part = destination;
     part += ".part";
-    std::error_code ignored;
     // A partial file as large as the package would only earn a refused range request.
-    if (SizeOrZero(part) >= package.size)
+    if (SizeOrZero(part) >= package.size) {
+        std::error_code ignored;
         std::filesystem::remove(part, ignored);
+    }
 
     net::DownloadOptions download;
     download.connectTimeout = options.connectTimeout;
@@ -102,12 +103,12 @@ FetchResult Download(const std::string& url, const std::filesystem::path& destin
                                             result.error == net::DownloadError::Stalled) &&
                                            SizeOrZero(part) > before;
         if (!brokeOffAfterProgress || resumes == kMaxResumes) {
-            // What a refused or oversized answer left is no base to continue from.
-            if (result.error == net::DownloadError::HttpStatus ||
-                result.error == net::DownloadError::TooLarge)
+            // A server whose file outgrows the manifest's size leaves nothing worth continuing.
+            if (result.error == net::DownloadError::TooLarge) {
+                std::error_code ignored;
                 std::filesystem::remove(part, ignored);
-            why =
-                package.name + ": " + net::DescribeError(result.error) + " (" + result.detail + ")";
+            }
+            why = package.name + ": " + result.detail;
             return FetchResult::Failed;
         }
     }
