@@ -6,31 +6,22 @@
 
 namespace testing_support {
 
-namespace {
-
-std::string Narrow(const std::wstring& wide) {
-    return std::string(wide.begin(), wide.end());
-}
-
-} // namespace
-
 void LoadedLiveUpdate::RecordProcess(const wchar_t* fileName, int bytesDone, int bytesTotal,
                                      bool finished, LivePatchModule* patchModule, bool launcherStep,
                                      bool noHandOver) {
     LoadedLiveUpdate& test = *current;
     std::string text;
     std::string fileSha256;
-    if (fileName != nullptr && finished) {
-        fileSha256 = Sha256Hex(ReadFile(Narrow(fileName)));
-        if (test.deleteTempAfterUpd && Narrow(fileName).ends_with(".upd"))
-            std::filesystem::remove_all(test.programDir / "temp");
-    }
     if (fileName != nullptr) {
-        const std::string name = Narrow(fileName);
-        const std::string dir = test.programDir.path().string() + "/";
+        const std::filesystem::path file = wxString(fileName).utf8_string();
         text = std::string(finished ? "finished " : "step ") +
-               (name.starts_with(dir) ? name.substr(dir.size()) : name) + " " +
+               file.lexically_relative(test.programDir.path()).string() + " " +
                std::to_string(bytesDone) + "/" + std::to_string(bytesTotal);
+        if (finished) {
+            fileSha256 = Sha256Hex(ReadFile(file));
+            if (test.deleteTempAfterUpd && file.extension() == ".upd")
+                std::filesystem::remove_all(test.programDir / "temp");
+        }
     } else if (finished)
         text = "end";
     else if (launcherStep)
