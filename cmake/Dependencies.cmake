@@ -4,6 +4,7 @@ find_package(PkgConfig REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(CURL REQUIRED)
 find_package(pugixml REQUIRED)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 add_library(minizip::minizip ALIAS PkgConfig::MINIZIP)
 

@@ -1,0 +1,83 @@
+#pragma once
+// The interface of LiveUpdate.dll, the live-update module, shared by the module and the launcher.
+// The launcher loads the module by name, finds GetLivePatch with dlsym and calls it; everything
+// else goes through the LivePatch object it returns. The order of the virtual operations and the
+// four words after the table pointer are the contract, so keep both as they are.
+#include <atomic>
+#include <cstdint>
+
+#include <wx/string.h>
+
+class LivePatchModule;
+class LauncherFrameWnd;
+
+// Fine progress of the current download: context is the reporting LivePatch object, total the
+// package's size and done the bytes of it on disk. The result is ignored.
+typedef int (*liveUpdateProgress)(void* context, double total, double done);
+
+// The course of an update, one call per event, in this order for each version step: for each
+// package a download step (fileName, 0, size, false), the progress callback while it arrives
+// and once more with done = size, a download step (fileName, size, size, false) and the
+// finished package (fileName, size, size, true) once its size and SHA-256 match; then a versions
+// report (null, 0, 0, false) after which GetCurVersion gives the step's target. After the last
+// step, a versions report with launcherStep set when the launcher version given to StartUpdate
+// differs from the server's, then the end (null, 0, 0, true). fileName is the package's full path
+// in the program directory's "temp"; sizes above INT32_MAX are scaled down together. patchModule is
+// the word given back; noHandOver is always false.
+typedef void (*liveUpdateProcess)(const wchar_t* fileName, int bytesDone, int bytesTotal,
+                                  bool finished, LivePatchModule* patchModule, bool launcherStep,
+                                  bool noHandOver);
+
+// One update session against one server. Every operation runs on the thread that calls it, and
+// all calls come from one thread at a time (the update worker); both callbacks run on the thread
+// that called StartUpdate, before it returns.
+class LivePatch {
+protected:
+    // Slots 0 and 1 (the two destructor entries): the object is freed only through Release.
+    virtual ~LivePatch() = default;
+
+public:
+    // Slot 2: fetches the manifest at url and its signature (url + ".sig"), checks the signature
+    // against "update.pub" and reads the manifest. False when any of that fails, the reason on
+    // standard error; a manifest that does not verify counts as a server that did not answer.
+    // version is the installed game version.
+    virtual bool Connect(const wchar_t* url, const wchar_t* version) = 0;
+    // Slot 3: follows the manifest's version steps from version, fetches each package into the
+    // program directory's "temp" (continuing a partial file) and reports through the callbacks.
+    // True when every step ran and the end was reported. False, without the end report, when not
+    // connected, when no chain of steps leads from version to the server's game version, when a
+    // package cannot be fetched or fails its size or SHA-256 check twice, or when the abort flag
+    // was set; steps already reported stay done and a later call continues from the version the
+    // caller then holds.
+    virtual bool StartUpdate(const wxString& version, const wxString& lversion) = 0;
+    // Slot 4: the game version reached: the last step's target, else the version given to
+    // Connect.
+    virtual wxString GetCurVersion() = 0;
+    // Slot 5: the server's game version; empty before a successful Connect.
+    virtual wxString GetVersion() = 0;
+    // Slot 6: the server's launcher version; empty before a successful Connect.
+    virtual wxString GetLVersion() = 0;
+    // Slot 7: the bytes of the packages this object made ready, saturating.
+    virtual std::uint32_t GetDownloadedBytes() = 0;
+    // Slot 8: frees the object; it must not be used afterwards.
+    virtual void Release() = 0;
+    // Slot 9: the flag that stops the object: once it is set, a running Connect or StartUpdate
+    // ends its transfer and returns false soon after, with no further callback. The launcher
+    // passes its shut-down flag right after GetLivePatch; the flag must outlive the object. Null
+    // (the default) means nothing stops it.
+    virtual void SetAbortFlag(const std::atomic<bool>* abort) = 0;
+
+    // Written by the launcher after a successful version check; the module reads the two
+    // callbacks and gives patchModule back to the process callback.
+    liveUpdateProcess processCallback = nullptr;
+    liveUpdateProgress progressCallback = nullptr;
+    LivePatchModule* patchModule = nullptr;
+    LauncherFrameWnd* frame = nullptr;
+};
+
+// The module's one export. Null when no update can be offered: without a readable Ed25519 public
+// key in "update.pub" in the program directory (the module's own directory); the reason goes to
+// standard error.
+extern "C" LivePatch* GetLivePatch();
+typedef LivePatch* (*GetLivePatchFunction)();
+inline constexpr char kGetLivePatchName[] = "GetLivePatch";

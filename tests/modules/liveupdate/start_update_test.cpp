@@ -1,0 +1,270 @@
+// StartUpdate: the step chain, checked packages in "temp", resumed transfers and the reports the
+// launcher's callbacks receive.
+#include <atomic>
+#include <cstdlib>
+#include <map>
+#include <random>
+
+#include "tests/modules/liveupdate/loaded_live_update.h"
+#include "tests/support/zip_maker.h"
+
+namespace testing_support {
+namespace {
+
+class StartUpdateTest : public LoadedLiveUpdate {
+protected:
+    // A step whose one package (1 MiB, as the server's stalled answer announces) never arrives.
+    void PublishStalledPackage() {
+        Publish(ManifestXml("1.1", "1.0",
+                            StepXml("1.0", "1.1",
+                                    "<package name=\"slow.upd\" size=\"1048576\" sha256=\"" +
+                                        std::string(64, '0') + "\"/>")));
+        ASSERT_TRUE(server->SetRules({"/slow.upd=stall"}));
+    }
+};
+using Strings = std::vector<std::string>;
+
+// Bytes that do not compress, so a transfer takes a while and can be cut.
+std::string NoiseBytes(size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+std::string Sizes(const std::string& bytes) {
+    return std::to_string(bytes.size()) + "/" + std::to_string(bytes.size());
+}
+
+std::vector<std::string> RangesOf(const TestServer& server, const std::string& path) {
+    std::vector<std::string> ranges;
+    for (const TestServer::Request& request : server.Requests()) {
+        if (request.path == path)
+            ranges.push_back(request.range);
+    }
+    return ranges;
+}
+
+TEST_F(StartUpdateTest, ReportsEachCheckedPackageThenTheVersionsThenTheEndOnTheCallingThread) {
+    const std::string a = PackageBytes("a");
+    const std::string b = PackageBytes("b");
+    const std::string c = PackageBytes("c");
+    const std::string steps =
+        StepXml("1.0", "1.1", Package("release/a.upd", a) + Package("release/b.tre", b)) +
+        StepXml("1.1", "1.2", Package("release/c.upd", c));
+    // Packages sit beside the manifest, wherever that is.
+    std::string manifest = ManifestXml("1.2", "2.0", steps);
+    for (size_t at; (at = manifest.find("release/")) != std::string::npos;)
+        manifest.erase(at, 8);
+    WriteFile(releaseDir / "release/manifest.xml", manifest);
+    WriteFile(releaseDir / "release/manifest.xml.sig", key.Sign(manifest));
+    ASSERT_NE(Load(), nullptr);
+    const std::string url = server->Url("/release/manifest.xml");
+    ASSERT_TRUE(patch->Connect(std::wstring(url.begin(), url.end()).c_str(), L"1.0"));
+    deleteTempAfterUpd = true;
+
+    bool started = false;
+    std::thread::id worker;
+    std::thread thread([&] {
+        worker = std::this_thread::get_id();
+        started = patch->StartUpdate("1.0", "1.9");
+    });
+    thread.join();
+
+    EXPECT_TRUE(started);
+    EXPECT_EQ(
+        ReportTexts(),
+        (Strings{"step temp/a.upd 0/" + std::to_string(a.size()), "step temp/a.upd " + Sizes(a),
+                 "finished temp/a.upd " + Sizes(a), "step temp/b.tre 0/" + std::to_string(b.size()),
+                 "step temp/b.tre " + Sizes(b), "finished temp/b.tre " + Sizes(b),
+                 "versions game 1.1", "step temp/c.upd 0/" + std::to_string(c.size()),
+                 "step temp/c.upd " + Sizes(c), "finished temp/c.upd " + Sizes(c),
+                 "versions game 1.2", "versions launcher", "end"}));
+    const std::map<std::string, std::string> shaOfFinished = {
+        {"finished temp/a.upd " + Sizes(a), Sha256Hex(a)},
+        {"finished temp/b.tre " + Sizes(b), Sha256Hex(b)},
+        {"finished temp/c.upd " + Sizes(c), Sha256Hex(c)}};
+    for (const ProcessReport& report : processReports) {
+        EXPECT_EQ(report.thread, worker) << report.text;
+        EXPECT_EQ(report.patchModule, kPatchModule) << report.text;
+        EXPECT_FALSE(report.noHandOver) << report.text;
+        if (shaOfFinished.contains(report.text)) {
+            EXPECT_EQ(report.fileSha256, shaOfFinished.at(report.text)) << report.text;
+        }
+    }
+    // Fine progress: per package, rising to its size.
+    std::vector<double> completed;
+    double last = 0;
+    for (const ProgressReport& report : progressReports) {
+        EXPECT_EQ(report.thread, worker);
+        EXPECT_EQ(report.context, patch);
+        EXPECT_LE(report.done, report.total);
+        if (report.done == report.total)
+            completed.push_back(report.total);
+        else
+            EXPECT_GE(report.done, last);
+        last = report.done == report.total ? 0 : report.done;
+    }
+    EXPECT_EQ(completed,
+              (std::vector<double>{static_cast<double>(a.size()), static_cast<double>(b.size()),
+                                   static_cast<double>(c.size())}));
+    EXPECT_EQ(patch->GetCurVersion(), "1.2");
+    EXPECT_EQ(patch->GetDownloadedBytes(), a.size() + b.size() + c.size());
+    EXPECT_EQ(server->CountRequests("/release/a.upd"), 1);
+}
+
+TEST_F(StartUpdateTest, GivesUpAPackageThatFailsItsCheckTwiceAndLeavesNothingOfIt) {
+    const std::string good = PackageBytes("good");
+    const std::string bad = PackageBytes("bad");
+    const struct {
+        const char* what;
+        std::string served;
+        int requests;
+    } cases[] = {
+        {"other bytes of the same size", PackageBytes("bat"), 2},
+        {"one byte short", bad.substr(1), 2},
+        {"one byte more", bad + "x", 1},
+    };
+    ASSERT_NE(Load(), nullptr);
+    int count = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        processReports.clear();
+        std::filesystem::remove_all(programDir / "temp");
+        const std::string name = "bad" + std::to_string(++count) + ".upd";
+        Publish(ManifestXml("1.1", "1.0",
+                            StepXml("1.0", "1.1", Package("good.upd", good) + Package(name, bad))));
+        WriteFile(releaseDir / name, c.served);
+        ASSERT_TRUE(Connect("1.0"));
+
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(name), std::string::npos);
+
+        EXPECT_EQ(server->CountRequests("/" + name), c.requests);
+        EXPECT_EQ(
+            ReportTexts(),
+            (Strings{"step temp/good.upd 0/" + std::to_string(good.size()),
+                     "step temp/good.upd " + Sizes(good), "finished temp/good.upd " + Sizes(good),
+                     "step temp/" + name + " 0/" + std::to_string(bad.size())}));
+        EXPECT_EQ(ListTree(programDir / "temp"), Strings{"good.upd"});
+        EXPECT_EQ(patch->GetCurVersion(), "1.0");
+    }
+}
+
+TEST_F(StartUpdateTest, ContinuesACutTransferWithARangeRequest) {
+    const std::string bytes = NoiseBytes(300000, 7);
+    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("big.upd", bytes))));
+    ASSERT_TRUE(server->SetRules({"/big.upd=close:100000"}));
+    ASSERT_NE(Load(), nullptr);
+    ASSERT_TRUE(Connect("1.0"));
+
+    // The cut transfer is continued at once; a continuation that brings nothing ends the call.
+    EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(RangesOf(*server, "/big.upd"), (Strings{"-", "bytes=100000-"}));
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"big.upd.part"});
+
+    // The next call (the launcher's next try, or its next start) carries on from there.
+    ASSERT_TRUE(server->SetRules({"/big.upd=file"}));
+    processReports.clear();
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(RangesOf(*server, "/big.upd"), (Strings{"-", "bytes=100000-", "bytes=100000-"}));
+    EXPECT_EQ(ReadFile(programDir / "temp/big.upd"), bytes);
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"big.upd"});
+    EXPECT_EQ(ReportTexts(),
+              (Strings{"step temp/big.upd 0/300000", "step temp/big.upd 300000/300000",
+                       "finished temp/big.upd 300000/300000", "versions game 1.1", "end"}));
+}
+
+TEST_F(StartUpdateTest, TakesAPackageLeftInTempOnlyWhenItMatches) {
+    const std::string bytes = PackageBytes("kept");
+    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("kept.upd", bytes))));
+    ASSERT_NE(Load(), nullptr);
+    ASSERT_TRUE(Connect("1.0"));
+
+    WriteFile(programDir / "temp/kept.upd", bytes);
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(server->CountRequests("/kept.upd"), 0);
+
+    WriteFile(programDir / "temp/kept.upd", PackageBytes("stale"));
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(server->CountRequests("/kept.upd"), 1);
+    EXPECT_EQ(ReadFile(programDir / "temp/kept.upd"), bytes);
+}
+
+TEST_F(StartUpdateTest, EndsWhenTheServerStalls) {
+    setenv("LIVEUPDATE_STALL_LIMIT_MS", "300", 1);
+    PublishStalledPackage();
+    ASSERT_NE(Load(), nullptr);
+    ASSERT_TRUE(Connect("1.0"));
+
+    EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(ReportTexts(), Strings{"step temp/slow.upd 0/1048576"});
+    EXPECT_TRUE(progressReports.empty());
+    EXPECT_EQ(server->CountRequests("/slow.upd"), 1);
+
+    ASSERT_TRUE(server->SetRules({"/manifest.xml=stall"}));
+    EXPECT_FALSE(Connect("1.0"));
+}
+
+TEST_F(StartUpdateTest, TheAbortFlagEndsATransferAndEveryLaterCall) {
+    setenv("LIVEUPDATE_STALL_LIMIT_MS", "600000", 1); // only the flag can end the stall
+    PublishStalledPackage();
+    ASSERT_NE(Load(), nullptr);
+    std::atomic<bool> shutDown{false};
+    patch->SetAbortFlag(&shutDown);
+    ASSERT_TRUE(Connect("1.0"));
+
+    std::thread closeClick([&] {
+        while (server->CountRequests("/slow.upd") == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        shutDown = true;
+    });
+    EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
+    closeClick.join();
+    EXPECT_EQ(ReportTexts(), Strings{"step temp/slow.upd 0/1048576"});
+
+    const size_t requests = server->Requests().size();
+    EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_FALSE(Connect("1.0"));
+    EXPECT_EQ(server->Requests().size(), requests);
+    EXPECT_EQ(ReportTexts(), Strings{"step temp/slow.upd 0/1048576"});
+}
+
+TEST_F(StartUpdateTest, RunsOnlyAlongAChainOfStepsToTheServersVersion) {
+    const std::string a = PackageBytes("a");
+    Publish(ManifestXml("1.2", "2.0",
+                        StepXml("1.0", "1.1", Package("a.upd", a)) + StepXml("1.1", "1.0", "") +
+                            StepXml("0.0", "1.2", "")));
+    ASSERT_NE(Load(), nullptr);
+    EXPECT_FALSE(patch->StartUpdate("1.0", "2.0")); // not connected
+    ASSERT_TRUE(Connect("1.0"));
+
+    const struct {
+        const char* version;
+        const char* lversion;
+        bool started;
+        Strings reports;
+        const char* said;
+    } cases[] = {
+        {"0.9", "2.0", false, {}, "no step leads from version 0.9 to 1.2"},
+        {"1.0", "2.0", false, {}, "go round in a loop"},
+        {"1.00", "2.0", false, {}, "no step leads from version 1.00"},
+        {"0.0", "2.0", true, {"versions game 1.2", "end"}, ""},
+        {"1.2", "1.9", true, {"versions launcher", "end"}, ""},
+        {"1.2", "2.0", true, {"end"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " " + c.lversion);
+        processReports.clear();
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(patch->StartUpdate(c.version, c.lversion), c.started);
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(c.said), std::string::npos);
+        EXPECT_EQ(ReportTexts(), c.reports);
+    }
+    EXPECT_EQ(server->CountRequests("/a.upd"), 0);
+}
+
+} // namespace
+} // namespace testing_support
