@@ -282,6 +282,15 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
     EXPECT_EQ(ListTree(root / "a"), ListTree(root / "b"));
     for (const std::string& file : ListTree(root / "a"))
         EXPECT_EQ(ReadFile(root / "a" / file), ReadFile(root / "b" / file)) << file;
+
+    // An installation at "0.0" loses its "data" before installing: the step carries all of it
+    // and deletes nothing there.
+    MakeGame(root / "zero", {{"version.ini", "[Version]\nVersion=0.0\n"},
+                             {"data/login.dat", "blocks"},
+                             {"data/stale.bin", "left by the installer"}});
+    ASSERT_EQ(Publish(root / "zero", root / "new", "2.0", "1", root / "c").exitCode, 0);
+    Unpack(root / "c/0.0-2.0-1.upd", root / "from-zero");
+    EXPECT_EQ(ListTree(root / "from-zero"), ListTree(root / "new"));
 }
 
 TEST_F(PublishUpdateTest, NewSelfUpdaterTravelsInItsOwnLastPackageWithTheLauncher) {
