@@ -1,0 +1,369 @@
+// The operator's release tools, run as the operator runs them, on real game directories.
+#include "launcher/zip/zip_extract.h"
+#include "launcher/zip/zip_reader.h"
+#include "system/path.h"
+#include "tests/scripts/command.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_maker.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <pugixml.hpp>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::CommandResult;
+using testing_support::ListTree;
+using testing_support::ReadFile;
+using testing_support::RunCommand;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using Paths = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;
+
+const fs::path kScripts = LAUNCHER_SCRIPTS_DIR;
+
+struct Package {
+    std::string name;
+    uint64_t size = 0;
+    std::string sha256;
+};
+
+struct Step {
+    std::string from;
+    std::string to;
+    std::vector<Package> packages;
+};
+
+struct Manifest {
+    std::string game;
+    std::string launcher;
+    std::vector<Step> steps;
+};
+
+Manifest ReadManifest(const fs::path& file) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_file(file.c_str()));
+    Manifest manifest;
+    const pugi::xml_node update = document.child("update");
+    manifest.game = update.attribute("game").value();
+    manifest.launcher = update.attribute("launcher").value();
+    for (const pugi::xml_node step : update.children("step")) {
+        Step read{step.attribute("from").value(), step.attribute("to").value(), {}};
+        for (const pugi::xml_node package : step.children("package"))
+            read.packages.push_back({package.attribute("name").value(),
+                                     package.attribute("size").as_ullong(),
+                                     package.attribute("sha256").value()});
+        manifest.steps.push_back(read);
+    }
+    return manifest;
+}
+
+std::string Sha256(const fs::path& file) {
+    const CommandResult result = RunCommand({"openssl", "dgst", "-sha256", "-r", file});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    return result.output.substr(0, 64);
+}
+
+void MakeGame(const fs::path& dir, const Files& files) {
+    fs::create_directories(dir);
+    for (const auto& [path, bytes] : files)
+        WriteFile(dir / path, bytes);
+}
+
+void SetModificationTime(const fs::path& file, time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+// Every entry of a package, unpacked by the launcher's zip layer below dir, by entry name.
+std::map<std::string, ZipEntry> Unpack(const fs::path& archive, const fs::path& dir) {
+    std::map<std::string, ZipEntry> entries;
+    ZipHandle* handle = OpenZipFile(platform::FromPath(archive).value_or(L""));
+    EXPECT_NE(handle, nullptr) << archive;
+    if (handle == nullptr)
+        return entries;
+    EXPECT_EQ(SetZipBaseDir(handle, platform::FromPath(dir).value_or(L"")), ZipOk);
+    ZipEntry count;
+    EXPECT_EQ(GetZipEntry(handle->reader, -1, &count), ZipOk);
+    for (int32_t i = 0; i < count.number; ++i) {
+        ZipEntry entry;
+        EXPECT_EQ(GetZipEntry(handle->reader, i, &entry), ZipOk);
+        EXPECT_EQ(ExtractZipEntry(handle->reader, i, entry.name), ZipOk) << archive;
+        entries[platform::WideToUtf8(entry.name).value_or("")] = entry;
+    }
+    CloseZipFile(handle);
+    return entries;
+}
+
+class PublishUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const CommandResult made = RunCommand({kScripts / "make-update-key", root / "key"});
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+    }
+
+    CommandResult Publish(const fs::path& old, const fs::path& fresh, const std::string& version,
+                          const std::string& launcherVersion, const fs::path& out) {
+        return RunCommand({kScripts / "publish-update", "--key", root / "key/update.key",
+                           "--installed", old, "--new", fresh, "--version", version,
+                           "--launcher-version", launcherVersion, "--out", out});
+    }
+
+    bool SignatureVerifies(const fs::path& out) {
+        return RunCommand({"openssl", "pkeyutl", "-verify", "-pubin", "-inkey",
+                           root / "key/update.pub", "-rawin", "-in", out / "manifest.xml",
+                           "-sigfile", out / "manifest.xml.sig"})
+                   .exitCode == 0;
+    }
+
+    // Each package of the step is on the server with the size and hash the manifest states.
+    void ExpectPackagesAsListed(const Step& step, const fs::path& out) {
+        for (const Package& package : step.packages) {
+            EXPECT_EQ(fs::file_size(out / package.name), package.size) << package.name;
+            EXPECT_EQ(Sha256(out / package.name), package.sha256) << package.name;
+        }
+    }
+
+    TempDir root;
+};
+
+TEST_F(PublishUpdateTest, KeyPairIsPrivateAndNeverOverwritten) {
+    struct stat info {};
+    ASSERT_EQ(stat((root / "key/update.key").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const std::string pub = ReadFile(root / "key/update.pub");
+    EXPECT_EQ(pub.rfind("-----BEGIN PUBLIC KEY-----\n", 0), 0u);
+    const CommandResult again = RunCommand({kScripts / "make-update-key", root / "key"});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_EQ(ReadFile(root / "key/update.pub"), pub);
+    EXPECT_EQ(RunCommand({kScripts / "make-update-key", "--help"}).exitCode, 0);
+    EXPECT_EQ(RunCommand({kScripts / "publish-update", "--help"}).exitCode, 0);
+}
+
+TEST_F(PublishUpdateTest, StepCarriesChangedAddedAndRemovedFilesInSignedPackages) {
+    MakeGame(root / "old", {{"version.ini", "[Version]\nVersion=1.0\nLVersion=3\n"},
+                            {"same.txt", "same"},
+                            {"changed.txt", "old"},
+                            {"sub/gone.txt", "gone"},
+                            {"sub/keep.bin", "keep"},
+                            {"data/archive.i", "index one"},
+                            {"removed_dir/x.txt", "x"}});
+    MakeGame(root / "new", {{"version.ini", "[Version]\nVersion=1.1\nLVersion=7\n"},
+                            {"same.txt", "same"},
+                            {"changed.txt", "new text"},
+                            {"sub/keep.bin", "keep"},
+                            {"sub/added.txt", "added"},
+                            {"sub/tool.sh", "#!/bin/sh\n"},
+                            {"data/archive.i", "index two"},
+                            {"newdir/deep/file.txt", "deep"},
+                            {"newdir/del.lst", "a file like any other here"},
+                            {"newdir/Table.I", "copied whole"}});
+    fs::create_directory(root / "new/emptydir");
+    chmod((root / "new/sub/tool.sh").c_str(), 0755);
+    SetModificationTime(root / "new/changed.txt", 1600000000);
+
+    const CommandResult run = Publish(root / "old", root / "new", "1.1", "7", root / "srv");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    const Manifest manifest = ReadManifest(root / "srv/manifest.xml");
+    EXPECT_EQ(manifest.game, "1.1");
+    EXPECT_EQ(manifest.launcher, "7");
+    ASSERT_EQ(manifest.steps.size(), 1u);
+    const Step& step = manifest.steps[0];
+    EXPECT_EQ(step.from, "1.0");
+    EXPECT_EQ(step.to, "1.1");
+    ASSERT_EQ(step.packages.size(), 2u);
+    EXPECT_EQ(step.packages[0].name, "1.0-1.1-1.upd");
+    EXPECT_EQ(step.packages[1].name, "1.0-1.1-2.tre");
+    ExpectPackagesAsListed(step, root / "srv");
+    EXPECT_TRUE(SignatureVerifies(root / "srv"));
+    EXPECT_EQ(fs::file_size(root / "srv/manifest.xml.sig"), 64u);
+
+    // Changed files, new directories whole, the delete list; index files go whole in the ".tre".
+    const auto upd = Unpack(root / "srv/1.0-1.1-1.upd", root / "upd");
+    EXPECT_EQ(ListTree(root / "upd"),
+              (Paths{"changed.txt", "del.lst", "emptydir", "newdir", "newdir/Table.I",
+                     "newdir/deep", "newdir/deep/file.txt", "newdir/del.lst", "sub",
+                     "sub/added.txt", "sub/tool.sh", "version.ini"}));
+    for (const char* file : {"changed.txt", "newdir/Table.I", "newdir/deep/file.txt",
+                             "newdir/del.lst", "sub/added.txt", "sub/tool.sh", "version.ini"})
+        EXPECT_EQ(ReadFile(root / "upd" / file), ReadFile(root / "new" / file)) << file;
+    EXPECT_EQ(ReadFile(root / "upd/del.lst"), "removed_dir/x.txt\nsub/gone.txt\n");
+    Unpack(root / "srv/1.0-1.1-2.tre", root / "tre");
+    EXPECT_EQ(ListTree(root / "tre"), (Paths{"data", "data/archive.i"}));
+    EXPECT_EQ(ReadFile(root / "tre/data/archive.i"), "index two");
+
+    // Modification time (the "UT" block) and permissions survive the trip.
+    ASSERT_TRUE(upd.contains("changed.txt"));
+    EXPECT_EQ(upd.at("changed.txt").writeTime,
+              ZipFileTimeUnixEpoch + 1600000000ULL * ZipFileTimeTicksPerSecond);
+    struct stat info {};
+    ASSERT_EQ(stat((root / "upd/changed.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtime, 1600000000);
+    ASSERT_EQ(stat((root / "upd/sub/tool.sh").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
+    EXPECT_EQ(upd.at("sub/tool.sh").attributes, ZipAttrArchive);
+
+    // A manifest changed after signing no longer verifies.
+    WriteFile(root / "srv/manifest.xml", ReadFile(root / "srv/manifest.xml") + " ");
+    EXPECT_FALSE(SignatureVerifies(root / "srv"));
+}
+
+TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
+    MakeGame(root / "v1.0", {{"version.ini", "[Version]\nVersion=1.0\n"}, {"a.txt", "a1"}});
+    MakeGame(root / "v1.1", {{"version.ini", "[Version]\nVersion=1.1\n"}, {"a.txt", "a2"}});
+    MakeGame(root / "v1.2", {{"version.ini", "[Version]\nVersion=1.2\n"}, {"a.txt", "a3"}});
+    MakeGame(root / "v1.1-other", {{"version.ini", "[Version]\nVersion=1.1\n"}, {"a.txt", "b"}});
+    ASSERT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
+    const Manifest first = ReadManifest(root / "srv/manifest.xml");
+
+    // The same step again changes nothing; the same step with other content is refused.
+    EXPECT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
+    EXPECT_EQ(ReadManifest(root / "srv/manifest.xml").steps.size(), 1u);
+    const std::string signedBytes = ReadFile(root / "srv/manifest.xml");
+    const CommandResult clash =
+        Publish(root / "v1.0", root / "v1.1-other", "1.1", "5", root / "srv");
+    EXPECT_EQ(clash.exitCode, 1);
+    EXPECT_NE(clash.output.find("other content"), std::string::npos) << clash.output;
+    EXPECT_EQ(ReadFile(root / "srv/manifest.xml"), signedBytes);
+
+    const CommandResult second = Publish(root / "v1.1", root / "v1.2", "1.2", "6", root / "srv");
+    ASSERT_EQ(second.exitCode, 0) << second.output;
+    const Manifest manifest = ReadManifest(root / "srv/manifest.xml");
+    EXPECT_EQ(manifest.game, "1.2");
+    EXPECT_EQ(manifest.launcher, "6");
+    ASSERT_EQ(manifest.steps.size(), 2u);
+    EXPECT_EQ(manifest.steps[0].from, "1.0");
+    EXPECT_EQ(manifest.steps[0].packages[0].sha256, first.steps[0].packages[0].sha256);
+    EXPECT_EQ(manifest.steps[1].from, "1.1");
+    EXPECT_EQ(manifest.steps[1].to, "1.2");
+    ASSERT_EQ(manifest.steps[1].packages.size(), 1u);
+    EXPECT_EQ(manifest.steps[1].packages[0].name, "1.1-1.2-1.upd");
+    for (const Step& step : manifest.steps)
+        ExpectPackagesAsListed(step, root / "srv");
+    EXPECT_TRUE(SignatureVerifies(root / "srv"));
+
+    // A tree whose manifest was altered is not extended.
+    MakeGame(root / "v1.3", {{"version.ini", "[Version]\nVersion=1.3\n"}, {"a.txt", "a4"}});
+    WriteFile(root / "srv/manifest.xml", ReadFile(root / "srv/manifest.xml") + "\n");
+    const CommandResult altered = Publish(root / "v1.2", root / "v1.3", "1.3", "6", root / "srv");
+    EXPECT_EQ(altered.exitCode, 1);
+    EXPECT_FALSE(fs::exists(root / "srv/1.2-1.3-1.upd"));
+}
+
+TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) {
+    fs::create_directory(root / "empty");
+    MakeGame(root / "new", {{"version.ini", "[Version]\nVersion=2.0\n"},
+                            {"zel.exe", "client"},
+                            {"data/login.dat", "blocks"},
+                            {"data/login.dat.i", "index"},
+                            {"\xE6\x95\xB0\xE6\x8D\xAE/\xE6\x96\x87 \xE4\xBB\xB6.txt", "cjk"}});
+    ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "a").exitCode, 0);
+    ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "b").exitCode, 0);
+
+    const Manifest manifest = ReadManifest(root / "a/manifest.xml");
+    ASSERT_EQ(manifest.steps.size(), 1u);
+    EXPECT_EQ(manifest.steps[0].from, "0.0");
+    ASSERT_EQ(manifest.steps[0].packages.size(), 1u);
+    EXPECT_EQ(manifest.steps[0].packages[0].name, "0.0-2.0-1.upd");
+    // Every directory is new, so the installer copies it whole: login.dat and ".i" included.
+    Unpack(root / "a/0.0-2.0-1.upd", root / "unpacked");
+    EXPECT_EQ(ListTree(root / "unpacked"), ListTree(root / "new"));
+    for (const std::string& path : ListTree(root / "new")) {
+        if (fs::is_regular_file(root / "new" / path)) {
+            EXPECT_EQ(ReadFile(root / "unpacked" / path), ReadFile(root / "new" / path)) << path;
+        }
+    }
+
+    EXPECT_EQ(ListTree(root / "a"), ListTree(root / "b"));
+    for (const std::string& file : ListTree(root / "a"))
+        EXPECT_EQ(ReadFile(root / "a" / file), ReadFile(root / "b" / file)) << file;
+
+    // An installation at "0.0" loses its "data" before installing: the step carries all of it
+    // and deletes nothing there.
+    MakeGame(root / "zero", {{"version.ini", "[Version]\nVersion=0.0\n"},
+                             {"data/login.dat", "blocks"},
+                             {"data/stale.bin", "left by the installer"}});
+    ASSERT_EQ(Publish(root / "zero", root / "new", "2.0", "1", root / "c").exitCode, 0);
+    Unpack(root / "c/0.0-2.0-1.upd", root / "from-zero");
+    EXPECT_EQ(ListTree(root / "from-zero"), ListTree(root / "new"));
+}
+
+TEST_F(PublishUpdateTest, NewSelfUpdaterTravelsInItsOwnLastPackageWithTheLauncher) {
+    MakeGame(root / "old", {{"version.ini", "[Version]\nVersion=1.0\n"},
+                            {"launcher", "launcher 1"},
+                            {"launcherupdate.exe", "updater 1"},
+                            {"game.txt", "game 1"}});
+    MakeGame(root / "launcher-only", {{"version.ini", "[Version]\nVersion=1.1\n"},
+                                      {"launcher", "launcher 2"},
+                                      {"launcherupdate.exe", "updater 1"},
+                                      {"game.txt", "game 1"}});
+    MakeGame(root / "both", {{"version.ini", "[Version]\nVersion=1.1\n"},
+                             {"launcher", "launcher 2"},
+                             {"launcherupdate.exe", "updater 2"},
+                             {"game.txt", "game 2"}});
+
+    ASSERT_EQ(Publish(root / "old", root / "launcher-only", "1.1", "2", root / "one").exitCode, 0);
+    const Manifest plain = ReadManifest(root / "one/manifest.xml");
+    ASSERT_EQ(plain.steps[0].packages.size(), 1u);
+    Unpack(root / "one/1.0-1.1-1.upd", root / "one-unpacked");
+    EXPECT_EQ(ListTree(root / "one-unpacked"), (Paths{"launcher", "version.ini"}));
+
+    ASSERT_EQ(Publish(root / "old", root / "both", "1.1", "2", root / "two").exitCode, 0);
+    const Manifest handOver = ReadManifest(root / "two/manifest.xml");
+    ASSERT_EQ(handOver.steps[0].packages.size(), 2u);
+    EXPECT_EQ(handOver.steps[0].packages[1].name, "1.0-1.1-2.upd");
+    Unpack(root / "two/1.0-1.1-1.upd", root / "first");
+    Unpack(root / "two/1.0-1.1-2.upd", root / "second");
+    EXPECT_EQ(ListTree(root / "first"), (Paths{"game.txt", "version.ini"}));
+    EXPECT_EQ(ListTree(root / "second"), (Paths{"launcher", "launcherupdate.exe"}));
+    EXPECT_EQ(ReadFile(root / "second/launcherupdate.exe"), "updater 2");
+}
+
+TEST_F(PublishUpdateTest, RefusesWhatWouldNotInstallAsPublished) {
+    struct Case {
+        const char* what;
+        Files oldExtra;
+        Files newExtra;
+        std::string version = "1.1";
+    };
+    const Case cases[] = {
+        {"backslash in a name", {}, {{"back\\slash.txt", "x"}}},
+        {"control character in a name", {}, {{"line\nbreak.txt", "x"}}},
+        {"drive-like name", {}, {{"c:drive.txt", "x"}}},
+        {"removed name with a space", {{"old file.txt", "x"}}, {}},
+        {"delete list in an installed directory", {}, {{"sub/Del.lst", "a.txt"}}},
+        {"changed login.dat", {{"sub/login.dat", "1"}}, {{"sub/login.dat", "2"}}},
+        {"file becomes a directory", {{"sub/x", "file"}}, {{"sub/x/y", "dir"}}},
+        {"version.ini names another version", {}, {{"version.ini", "[Version]\nVersion=1.5\n"}}},
+        {"version that cannot name a package", {}, {}, "1/1"},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        const fs::path dir = root / std::to_string(number++);
+        MakeGame(dir / "old", {{"version.ini", "[Version]\nVersion=1.0\n"}, {"sub/a.txt", "a"}});
+        MakeGame(dir / "new", {{"sub/a.txt", "a2"}});
+        MakeGame(dir / "old", c.oldExtra);
+        MakeGame(dir / "new", c.newExtra);
+        const CommandResult run = Publish(dir / "old", dir / "new", c.version, "1", dir / "srv");
+        EXPECT_EQ(run.exitCode, 1) << c.what << ": " << run.output;
+        EXPECT_NE(run.output.find("refused"), std::string::npos) << c.what << ": " << run.output;
+        EXPECT_FALSE(fs::exists(dir / "srv")) << c.what;
+    }
+
+    // Links and special files, on either side.
+    MakeGame(root / "old", {{"a.txt", "a"}});
+    MakeGame(root / "new", {{"a.txt", "b"}});
+    fs::create_symlink("a.txt", root / "new/link");
+    EXPECT_EQ(Publish(root / "old", root / "new", "1.1", "1", root / "srv").exitCode, 1);
+    fs::remove(root / "new/link");
+    ASSERT_EQ(mkfifo((root / "old/pipe").c_str(), 0644), 0);
+    EXPECT_EQ(Publish(root / "old", root / "new", "1.1", "1", root / "srv").exitCode, 1);
+    EXPECT_FALSE(fs::exists(root / "srv"));
+}
+
+} // namespace
