@@ -2,7 +2,10 @@
 // called once per click with 0, and unloaded right after the call.
 #include "modules/register/register_api.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <set>
+#include <sstream>
 
 #include "duilib/duilib.h"
 #include "duilib/headless.h"
@@ -38,7 +41,43 @@ protected:
     testing_support::TempDir dir;
 };
 
+// Unversioned, non-weak dynamic symbols of a binary as nm lists them (defined or undefined):
+// versioned ones come from system libraries.
+std::set<std::string> DynamicSymbols(const std::filesystem::path& binary, const char* which) {
+    const std::string command =
+        "nm -D --format=posix " + std::string(which) + " '" + binary.string() + "'";
+    std::set<std::string> names;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return names;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::istringstream fields(line);
+        std::string name, type;
+        fields >> name >> type;
+        if (name.find('@') == std::string::npos && type != "w" && type != "v")
+            names.insert(name);
+    }
+    pclose(pipe);
+    return names;
+}
+
 } // namespace
+
+// The module is loaded with every symbol bound at once; a UI symbol the launcher does not
+// export would make every load fail, and the register button do nothing.
+TEST(RegisterModuleLinking, TheLauncherExportsEveryUiSymbolTheModuleNeeds) {
+    const auto needed =
+        DynamicSymbols(testing_support::BinDir() / "Register.dll", "--undefined-only");
+    const auto exported = DynamicSymbols(testing_support::BinDir() / "launcher", "--defined-only");
+    ASSERT_FALSE(needed.empty());
+    std::string missing;
+    for (const std::string& name : needed) {
+        if (!exported.contains(name))
+            missing += name + " ";
+    }
+    EXPECT_EQ(missing, "");
+}
 
 TEST_F(RegisterWindowTest, ShowsASmallModalWindowUntilThePlayerClosesIt) {
     Install(true);
