@@ -1,0 +1,124 @@
+// Times what the update window does with a fresh server list: load the file into the model, fill
+// the drop-down's list with area 0 and pre-select the saved server (found in area 2, so the
+// search covers three areas), beside a bare pugixml parse of the same file. The list has 10,000
+// servers in 100 areas; it lies in a directory under $TMPDIR (default /tmp), removed at the end.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <pugixml.hpp>
+#include <string>
+
+#include "duilib/controls.h"
+#include "duilib/paint_manager.h"
+#include "launcher/ui/server_model.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kAreas = 100;
+constexpr int kServersPerArea = 100;
+const wchar_t* const kKey = L"PaxLorQ884021mit552";
+
+fs::path workDir;
+
+void WriteList(const fs::path& file) {
+    std::ofstream out(file, std::ios::binary);
+    out << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<tavi>\n";
+    for (int a = 0; a < kAreas; ++a) {
+        out << "  <area pid=\"" << a << "\" name=\"\xE5\x8C\xBA " << a << "\">\n";
+        for (int s = 0; s < kServersPerArea; ++s) {
+            const int sid = a * kServersPerArea + s;
+            out << "    <server sid=\"" << sid << "\" name=\"\xE6\x9C\x8D\xE5\x8A\xA1\xE5\x99\xA8 "
+                << sid << "\" address=\"10." << a << "." << s / 256 << "." << s % 256
+                << "\" chargeIp=\"http://pay.example/charge?sid=" << sid << "\" port=\"" << 7000 + s
+                << "\" state=\"" << sid % 3 << "\"/>\n";
+        }
+        out << "  </area>\n";
+    }
+    out << "</tavi>\n";
+}
+
+// The update window's order: load beside the current model, empty the list (its items point at
+// the current records), replace the model, fill the list with area 0, pre-select.
+void LoadShowAndPreselect(benchmark::State& state) {
+    DuiLib::CListUI list;
+    ServerAreas model;
+    const ServerChoice saved{L"10.2.0.50", L"7050", L"", L"250"};
+    for (auto _ : state) {
+        ServerListLoad load = LoadServerListFile(L"ServerList.xml", kKey);
+        if (load.status != ServerListStatus::Loaded || load.areas.empty())
+            std::abort();
+        list.RemoveAll();
+        model = std::move(load.areas);
+        for (const auto& server : model[0].servers) {
+            auto* item = new DuiLib::CListLabelElementUI;
+            if (!list.Add(item)) {
+                delete item;
+                continue;
+            }
+            item->SetText(server->name);
+            item->SetUserPtrData(server.get());
+        }
+        const ServerPreselection chosen = PreselectServer(model, saved, ServerChoice{});
+        if (chosen.area != 2)
+            std::abort();
+        benchmark::DoNotOptimize(chosen);
+    }
+    list.RemoveAll();
+}
+
+void BarePugixmlParse(benchmark::State& state) {
+    const std::string path = (workDir / "ServerList.xml").string();
+    for (auto _ : state) {
+        pugi::xml_document document;
+        if (!document.load_file(path.c_str(), pugi::parse_default, pugi::encoding_utf8))
+            std::abort();
+        benchmark::DoNotOptimize(document.document_element());
+    }
+}
+
+// Keeps each benchmark's mean time per iteration, to print the ratio at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> seconds;
+};
+
+} // namespace
+
+BENCHMARK(LoadShowAndPreselect)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BarePugixmlParse)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+int main(int argc, char** argv) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = (fs::path(tmp ? tmp : "/tmp") / "server-list-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        return 1;
+    workDir = pattern;
+    WriteList(workDir / "ServerList.xml");
+    DuiLib::CPaintManagerUI::SetInstance((workDir.wstring() + L"/").c_str());
+    std::printf("list: %d servers in %d areas, %ju bytes\n", kAreas * kServersPerArea, kAreas,
+                static_cast<uintmax_t>(fs::file_size(workDir / "ServerList.xml")));
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    fs::remove_all(workDir);
+
+    const auto model = reporter.seconds.find("LoadShowAndPreselect");
+    const auto bare = reporter.seconds.find("BarePugixmlParse");
+    if (model != reporter.seconds.end() && bare != reporter.seconds.end() && bare->second > 0)
+        std::printf("load + show + pre-select / bare parse: %.2fx\n", model->second / bare->second);
+    return 0;
+}

@@ -1,0 +1,222 @@
+#include "launcher/ui/server_model.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pugixml.hpp>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "duilib/paint_manager.h"
+#include "launcher/config/scrambled_file.h"
+#include "system/file_io.h"
+#include "system/path.h"
+
+namespace {
+
+// Only the first three areas have buttons, so only they are searched for the saved choice.
+constexpr size_t kSearchedAreas = 3;
+
+// The markup reader's conversion (a stray invalid byte is dropped), with a short cut for plain
+// ASCII, which most values are.
+DuiLib::CStdString Text(const pugi::xml_attribute& attribute) {
+    const std::string_view value = attribute.value();
+    if (std::all_of(value.begin(), value.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return DuiLib::CStdString(std::wstring(value.begin(), value.end()));
+    return DuiLib::CStdString(pugi::as_wide(value.data()));
+}
+
+// Leading blanks and a sign accepted, stops at the first non-digit, 0 without digits; values
+// beyond 32 bits saturate, as the 32-bit conversion always did.
+int32_t Number(const pugi::xml_attribute& attribute) {
+    const long value = std::strtol(attribute.value(), nullptr, 10);
+    return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+}
+
+bool Named(const pugi::xml_node& node, const char* name) {
+    return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
+}
+
+// The text field an attribute of a "server" fills, or null. The first letter picks the one
+// candidate: lists carry tens of thousands of attributes.
+DuiLib::CStdString* ServerField(ServerInfo& server, const char* name) {
+    switch (name[0]) {
+    case 's':
+        return std::strcmp(name, "sid") == 0 ? &server.sid : nullptr;
+    case 'n':
+        return std::strcmp(name, "name") == 0 ? &server.name : nullptr;
+    case 'a':
+        return std::strcmp(name, "address") == 0 ? &server.address : nullptr;
+    case 'c':
+        return std::strcmp(name, "chargeIp") == 0 ? &server.chargeIp : nullptr;
+    case 'p':
+        return std::strcmp(name, "port") == 0 ? &server.port : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+std::unique_ptr<ServerInfo> ReadServer(const pugi::xml_node& node) {
+    auto server = std::make_unique<ServerInfo>();
+    for (const pugi::xml_attribute& attribute : node.attributes()) {
+        if (DuiLib::CStdString* field = ServerField(*server, attribute.name()))
+            *field = Text(attribute);
+        else if (std::strcmp(attribute.name(), "state") == 0)
+            server->state = Number(attribute);
+    }
+    return server;
+}
+
+ServerArea ReadArea(const pugi::xml_node& node) {
+    ServerArea area;
+    // An area without any attribute stays empty, whatever it holds.
+    if (!node.first_attribute())
+        return area;
+    for (const pugi::xml_attribute& attribute : node.attributes()) {
+        if (std::strcmp(attribute.name(), "pid") == 0)
+            area.pid = Number(attribute);
+        else if (std::strcmp(attribute.name(), "name") == 0)
+            area.name = Text(attribute);
+    }
+    for (const pugi::xml_node& child : node.children()) {
+        if (Named(child, "server"))
+            area.servers.push_back(ReadServer(child));
+    }
+    return area;
+}
+
+ServerListLoad Failure(std::string reason) {
+    return ServerListLoad{ServerListStatus::Failed, {}, std::move(reason)};
+}
+
+// The whole file when it is a regular file within the size cap; nullopt with a reason else.
+// Non-blocking open: a FIFO in the list's place must not wait for a writer.
+std::optional<std::string> ReadListFile(const std::filesystem::path& path, std::string& reason) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        reason = path.string() + ": cannot open: " + std::strerror(errno);
+        return std::nullopt;
+    }
+    struct stat info {};
+    std::optional<std::string> bytes;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = path.string() + ": not a regular file";
+    } else if (static_cast<uint64_t>(info.st_size) > kMaxServerListBytes) {
+        reason = path.string() + ": " + std::to_string(info.st_size) + " bytes, more than " +
+                 std::to_string(kMaxServerListBytes) + " allowed";
+    } else {
+        // The size read is bounded by the size checked, even if the file grows meanwhile.
+        std::string data(static_cast<size_t>(info.st_size), '\0');
+        const std::optional<size_t> read = platform::ReadAt(fd, data.data(), data.size(), 0);
+        if (read) {
+            data.resize(*read);
+            bytes = std::move(data);
+        } else {
+            reason = path.string() + ": read error: " + std::strerror(errno);
+        }
+    }
+    close(fd);
+    return bytes;
+}
+
+std::optional<std::filesystem::path> ProgramFile(const std::wstring& name) {
+    return platform::ToPath(DuiLib::CPaintManagerUI::GetInstancePath().str() + name);
+}
+
+} // namespace
+
+ServerListLoad ParseServerList(std::string& bytes) {
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer_inplace(
+        bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!parsed) {
+        return Failure(std::string("not well-formed: ") + parsed.description() + " at offset " +
+                       std::to_string(parsed.offset));
+    }
+    const pugi::xml_node root = document.document_element();
+    if (!Named(root, "tavi"))
+        return ServerListLoad{ServerListStatus::NotServerList, {}, "root element is not tavi"};
+
+    ServerListLoad load;
+    load.status = ServerListStatus::Loaded;
+    for (const pugi::xml_node& child : root.children()) {
+        if (Named(child, "area"))
+            load.areas.push_back(ReadArea(child));
+    }
+    return load;
+}
+
+ServerListLoad LoadServerListFile(const std::wstring& fileName, const std::wstring& scrambleKey) {
+    const std::wstring copyName = fileName + L".tmp";
+    const auto path = ProgramFile(fileName);
+    const auto copyPath = ProgramFile(copyName);
+    if (fileName.empty() || !path || !copyPath)
+        return Failure("no usable file name");
+
+    std::string reason;
+    std::optional<std::string> bytes = ReadListFile(*path, reason);
+    if (!bytes)
+        return Failure(reason);
+    ServerListLoad plain = ParseServerList(*bytes);
+    if (plain.status != ServerListStatus::Failed)
+        return plain;
+
+    // Not XML: a scrambled list. Unlinking first also keeps the decoder from writing through a
+    // link planted under the copy's name.
+    unlink(copyPath->c_str());
+    if (!DecodeScrambledFile(fileName.c_str(), scrambleKey.c_str(), copyName.c_str()))
+        return Failure(plain.reason + "; cannot decode it as a scrambled list");
+    bytes = ReadListFile(*copyPath, reason);
+    if (!bytes)
+        return Failure(reason);
+    ServerListLoad decoded = ParseServerList(*bytes);
+    if (decoded.status == ServerListStatus::Failed)
+        return Failure(plain.reason + "; decoded copy " + decoded.reason);
+    unlink(copyPath->c_str());
+    return decoded;
+}
+
+ServerPreselection PreselectServer(const ServerAreas& areas, const ServerChoice& saved,
+                                   const ServerChoice& current) {
+    ServerPreselection result;
+    result.values = current;
+    const auto take = [&result](size_t area, const ServerInfo& server) {
+        result.area = static_cast<int>(area);
+        result.server = &server;
+        result.values = ServerChoice{server.address, server.port, server.chargeIp, server.sid};
+    };
+
+    if (!saved.sid.IsEmpty() || !saved.address.IsEmpty()) {
+        const bool bySid = !saved.sid.IsEmpty();
+        const auto matches = [&](const ServerInfo& server) {
+            return bySid ? server.sid == saved.sid
+                         : server.address == saved.address && server.port == saved.port;
+        };
+        result.values = ServerChoice{};
+        for (size_t area = 0; area < std::min(areas.size(), kSearchedAreas); ++area) {
+            const auto& servers = areas[area].servers;
+            const auto found = std::find_if(servers.begin(), servers.end(),
+                                            [&](const auto& server) { return matches(*server); });
+            if (found != servers.end())
+                take(area, **found);
+        }
+    } else if (!areas.empty()) {
+        const auto& servers = areas.front().servers;
+        const auto named = std::find_if(servers.begin(), servers.end(),
+                                        [](const auto& server) { return !server->name.IsEmpty(); });
+        if (named != servers.end())
+            take(0, **named);
+    }
+
+    result.clearChoice = !result.values.IsComplete();
+    if (result.clearChoice)
+        result.serverButtonText = DuiLib::CStdString();
+    else if (result.server != nullptr)
+        result.serverButtonText = result.server->name;
+    return result;
+}
