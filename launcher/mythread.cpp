@@ -59,6 +59,10 @@ bool WorkersShouldStop() {
     return stopRequested.load();
 }
 
+const std::atomic<bool>& WorkerStopFlag() {
+    return stopRequested;
+}
+
 bool StopWorkersAndWait(unsigned timeoutMs) {
     stopRequested = true;
     std::unique_lock<std::mutex> lock(workersMutex);
