@@ -74,6 +74,10 @@ bool WorkersShouldStop() {
     return stopRequested.load();
 }
 
+const std::atomic<bool>& WorkerStopFlag() {
+    return stopRequested;
+}
+
 bool StopWorkersAndWait(unsigned timeoutMs) {
     std::unique_lock<std::mutex> lock(workersMutex);
     stopRequested = true;

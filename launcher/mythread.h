@@ -2,6 +2,8 @@
 // A detached worker thread that runs one plain function with one pointer argument, then deletes
 // itself. At shut-down the launcher asks the workers to stop and waits for them, so no worker
 // outlives the main window.
+#include <atomic>
+
 #include <wx/thread.h>
 
 class MyThread : public wxThread {
@@ -41,6 +43,8 @@ private:
 
 // Polled by worker loops: true once shut-down has begun.
 bool WorkersShouldStop();
+// The same flag, for code that polls it itself (an HTTP transfer's abort check).
+const std::atomic<bool>& WorkerStopFlag();
 // Sets the stop flag and waits up to timeoutMs for every worker's system thread to end; false
 // when some were still running.
 bool StopWorkersAndWait(unsigned timeoutMs);

@@ -4,6 +4,8 @@
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/web_panels.h"
 
+using namespace DuiLib;
+
 namespace {
 
 // A window destroyed with its owner must not stay behind as a dangling pointer in the frame.
@@ -22,7 +24,94 @@ void ForgetChild(LauncherFrameWnd* frame, UIChildWnd* child) {
 
 } // namespace
 
-void UIChildWnd::OnFinalMessage(DuiLib::HWND) {
+CStdString SkinForMode(const wchar_t* name, int mode) {
+    CStdString file(name);
+    if (mode == 1)
+        file += L"_720";
+    else if (mode == 2)
+        file += L"_600";
+    file += L".xml";
+    return file;
+}
+
+LRESULT UIChildWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    switch (uMsg) {
+    case WM_CREATE:
+        return CreateFromSkin();
+    case WM_SIZE: {
+        const SIZE corner = PaintManager.GetRoundCorner();
+        if (!IsIconic(m_hWnd) && (corner.cx != 0 || corner.cy != 0)) {
+            CDuiRect rc;
+            GetWindowRect(m_hWnd, &rc);
+            rc.Offset(-rc.left, -rc.top);
+            rc.right++;
+            rc.bottom++;
+            SetWindowRoundRegion(m_hWnd, rc, corner);
+        }
+        return DefaultHandling(uMsg, wParam, lParam);
+    }
+    case WM_MOUSEACTIVATE:
+        if (ClosesDropDownOnActivate()) {
+            const LRESULT result = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+            CloseServerDropDown();
+            return result;
+        }
+        return DefaultHandling(uMsg, wParam, lParam);
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+        return 0;
+    case WM_NCHITTEST:
+        return CaptionHitTest(POINT{SignedLowWord(lParam), SignedHighWord(lParam)});
+    case WM_NCACTIVATE:
+        if (IsIconic(m_hWnd))
+            return DefaultHandling(uMsg, wParam, lParam);
+        return wParam == 0 ? 1 : 0;
+    default:
+        return DefaultHandling(uMsg, wParam, lParam);
+    }
+}
+
+LRESULT UIChildWnd::CreateFromSkin() {
+    const UINT style = GetWindowStyle(m_hWnd);
+    SetWindowStyle(m_hWnd, (style & ~WS_CAPTION) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    PaintManager.Init(m_hWnd);
+    PaintManager.AddPreMessageFilter(this);
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(SkinFile().GetData(), nullptr, nullptr, &PaintManager);
+    if (root == nullptr)
+        return -1;
+    PaintManager.AttachDialog(root);
+    PaintManager.AddNotifier(this);
+    OnSkinAttached();
+    return 0;
+}
+
+LRESULT UIChildWnd::CaptionHitTest(POINT pt) {
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    const RECT caption = PaintManager.GetCaptionRect();
+    if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right &&
+        pt.y >= caption.top && pt.y < caption.bottom) {
+        CControlUI* control = PaintManager.FindControl(pt);
+        if (control != nullptr && CStdString(control->GetClass()) != L"ButtonUI")
+            return HTCAPTION;
+    }
+    return HTCLIENT;
+}
+
+LRESULT UIChildWnd::DefaultHandling(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (PaintManager.MessageHandler(uMsg, wParam, lParam, result))
+        return result;
+    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+void UIChildWnd::CloseServerDropDown() {
+    if (frame != nullptr && frame->ServerListWnd != nullptr)
+        frame->ServerListWnd->CloseDropDown();
+}
+
+void UIChildWnd::OnFinalMessage(HWND) {
     PaintManager.RemovePreMessageFilter(this);
     ForgetChild(frame, this);
     delete this;

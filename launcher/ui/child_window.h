@@ -1,7 +1,8 @@
 #pragma once
 // What the pop-up windows laid over the main window share: the owning frame, their own paint
-// manager, the class style, a message filter that handles nothing, and release on the final
-// message. The frame releases them at exit through ReleaseChildWindow.
+// manager and skin (picked by the frame's screen-size mode), the class style, the hit test of
+// their caption band, a message filter that handles nothing, and release on the final message.
+// The frame releases them at exit through ReleaseChildWindow.
 #include "duilib/duilib.h"
 
 class LauncherFrameWnd;
@@ -16,14 +17,37 @@ public:
     DuiLib::UINT GetClassStyle() const override {
         return DuiLib::CS_VREDRAW | DuiLib::CS_HREDRAW | DuiLib::CS_DBLCLKS | DuiLib::CS_SAVEBITS;
     }
+    DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam,
+                                  DuiLib::LPARAM lParam) override;
     void Notify(DuiLib::TNotifyUI&) override {}
     DuiLib::LRESULT MessageHandler(DuiLib::UINT, DuiLib::WPARAM, DuiLib::LPARAM, bool&) override {
         return 0;
     }
 
 protected:
+    // The skin file for the frame's screen-size mode.
+    virtual DuiLib::CStdString SkinFile() const = 0;
+    // The class's own steps once its skin is attached.
+    virtual void OnSkinAttached() {}
+    // The web panels close the server drop-down when the mouse activates them.
+    virtual bool ClosesDropDownOnActivate() const { return false; }
+
+    // WM_CREATE: drops the caption style, builds and attaches the skin, registers this object
+    // as filter and notifier. -1 when the skin cannot be built.
+    DuiLib::LRESULT CreateFromSkin();
+    // Inside the caption band a control other than a button (or no control) drags the window.
+    // The point is compared as given with the client-area values.
+    DuiLib::LRESULT CaptionHitTest(DuiLib::POINT pt);
+    // The paint manager first, then the library's default handling.
+    DuiLib::LRESULT DefaultHandling(DuiLib::UINT uMsg, DuiLib::WPARAM wParam,
+                                    DuiLib::LPARAM lParam);
     void OnFinalMessage(DuiLib::HWND) override;
+    // Closes the drop-down when the frame has one.
+    void CloseServerDropDown();
 };
+
+// "name.xml" in mode 0, "name_720.xml" in mode 1, "name_600.xml" in mode 2.
+DuiLib::CStdString SkinForMode(const wchar_t* name, int mode);
 
 // Clears the owner's pointer first, then destroys the window (whose final message frees the
 // object) or, when it has no window, frees the object: each window is released exactly once.

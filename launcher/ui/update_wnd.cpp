@@ -29,23 +29,6 @@ int SaturatingAdd(int a, int b) {
 
 } // namespace
 
-LPCTSTR UIUpdateWnd::GetWindowClassName() const {
-    return L"UIUpdateFrame";
-}
-
-UINT UIUpdateWnd::GetClassStyle() const {
-    return CS_DBLCLKS;
-}
-
-LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (PaintManager.MessageHandler(uMsg, wParam, lParam, result))
-        return result;
-    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
-}
-
-void UIUpdateWnd::Notify(TNotifyUI&) {}
-
 void UIUpdateWnd::OnFinalMessage(HWND) {
     // As for the other child windows: the frame must not keep, and free again at exit, a window
     // destroyed with it.

@@ -61,7 +61,8 @@ std::optional<int> Run(const std::function<bool()>& done, bool block) {
             Backend().WaitForWork(kWaitSlice);
             continue;
         }
-        if (item->message == WM_QUIT && item->hwnd == nullptr && !item->work)
+        // As on the desktop, WM_QUIT ends the loop whichever window it was posted to.
+        if (item->message == WM_QUIT && !item->work)
             return static_cast<int>(item->wParam);
         Deliver(*item);
     }

@@ -1,0 +1,69 @@
+#include "launcher/server_list_download.h"
+
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include "launcher/globals.h"
+#include "launcher/launcher.h"
+#include "launcher/log.h"
+#include "net/http_download.h"
+#include "system/path.h"
+
+namespace {
+
+constexpr int Cycles = 3;
+// A list is never anywhere near this; a larger body is refused, not parsed.
+constexpr std::uint64_t MaxServerListBytes = 16u << 20;
+// A server that answers and then stalls gives up its attempt after this long.
+constexpr auto StallLimit = std::chrono::seconds(5);
+constexpr uint32_t MinimumListBytes = 4;
+
+} // namespace
+
+bool DownloadFile(long connectTimeout, const wxString& url, const wxString& outputPath,
+                  const std::atomic<bool>* abort) {
+    const auto destination = platform::ToPath(outputPath.ToStdWstring());
+    const auto address = platform::WideToUtf8(url.ToStdWstring());
+    if (!destination || !address)
+        return false;
+    net::DownloadOptions options;
+    options.connectTimeout = std::chrono::seconds(connectTimeout);
+    options.stallLimit = StallLimit;
+    options.maxRedirects = 0;
+    options.maxBytes = MaxServerListBytes;
+    options.abort = abort;
+    const net::DownloadResult result = net::DownloadToFile(*address, *destination, options);
+    if (!result.Ok())
+        LOG_ERROR(L"%s(%d): download of %s failed: %s", url, wxString::FromUTF8(result.detail));
+    return result.Ok();
+}
+
+bool DownLoadServerListFile(const wxString& programDir, const wxString& url1, const wxString& url2,
+                            const std::atomic<bool>* abort) {
+    const wxString live = programDir + L"ServerList.xml";
+    const wxString temp = programDir + L"ServerListTemp.xml";
+    bool downloaded = false;
+    for (int cycle = 0; cycle < Cycles && !downloaded; ++cycle) {
+        if (abort != nullptr && abort->load())
+            break;
+        downloaded = DownloadFile(1, url1, temp, abort);
+        if (!downloaded && !url2.empty())
+            downloaded = DownloadFile(1, url2, temp, abort);
+    }
+
+    LauncherFrameWnd* frame = TheLauncherFrame.load();
+    const uint32_t size = frame != nullptr ? frame->GetFileSize(temp) : 0;
+    const auto tempPath = platform::ToPath(temp.ToStdWstring());
+    const auto livePath = platform::ToPath(live.ToStdWstring());
+    std::error_code ec;
+    if (downloaded && tempPath && livePath && size >= MinimumListBytes) {
+        std::filesystem::rename(*tempPath, *livePath, ec);
+        if (!ec)
+            return true;
+        LOG_ERROR(L"%s(%d): can not replace %s: %s", live, wxString::FromUTF8(ec.message()));
+    }
+    if (tempPath)
+        std::filesystem::remove(*tempPath, ec);
+    return false;
+}

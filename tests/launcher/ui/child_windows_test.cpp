@@ -1,0 +1,212 @@
+// The pop-ups around the main window on the headless backend: where preparation puts them, what
+// the web panels show, how the drop-down sizes itself, and the settings dialog.
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "duilib/duilib.h"
+#include "duilib/headless.h"
+#include "duilib/ui_thread.h"
+#include "launcher/config/setting_config.h"
+#include "launcher/globals.h"
+#include "launcher/launcher.h"
+#include "launcher/ui/server_list_wnd.h"
+#include "launcher/ui/update_wnd.h"
+#include "launcher/ui/web_panels.h"
+#include "tests/support/program_dir.h"
+
+using namespace DuiLib;
+using namespace testing_support;
+
+namespace {
+
+class PreparedFrame : public ::testing::Test {
+protected:
+    void Start(const char* screen) {
+        setenv("LAUNCHER_SCREEN", screen, 1);
+        UseProgramDirectory(dir);
+        WriteFile(dir.path() / "resolution.ini", "[Setting]\nFullScreen=1\nResolution=2\n");
+        WriteFile(dir.path() / "version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
+        frame = new LauncherFrameWnd();
+        TheLauncherFrame = frame;
+        ASSERT_NE(
+            frame->Create(nullptr, L"t", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 40, 30, 800, 572),
+            nullptr);
+        hwnd = frame->GetHWND();
+        Headless::PumpMessages();
+        ASSERT_TRUE(frame->WindowPrepared);
+    }
+    void TearDown() override {
+        if (frame == nullptr)
+            return;
+        frame->ReleaseChildren();
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        TheLauncherFrame = nullptr;
+        delete frame;
+    }
+
+    RECT WindowRectOf(HWND window) {
+        RECT rc{};
+        GetWindowRect(window, &rc);
+        return rc;
+    }
+
+    TempDir dir;
+    LauncherFrameWnd* frame = nullptr;
+    HWND hwnd = nullptr;
+};
+
+} // namespace
+
+// Each screen-size mode in a process of its own: the screen is read once per process.
+class PreparedFrameInEachMode : public PreparedFrame,
+                                public ::testing::WithParamInterface<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(Screens, PreparedFrameInEachMode,
+                         ::testing::Values("1024x768", "1280x720", "800x600"));
+
+TEST_P(PreparedFrameInEachMode, ChildrenSitAtTheirLayoutOffsetsInCreationOrder) {
+    Start(GetParam());
+    const RECT main = WindowRectOf(hwnd);
+    const std::pair<HWND, LayoutSlot> children[] = {
+        {frame->NewsWnd->GetHWND(), LayoutNews},
+        {frame->News2Wnd->GetHWND(), LayoutNews2},
+        {frame->TopWnd->GetHWND(), LayoutTop},
+        {frame->UpdateWnd.load()->GetHWND(), LayoutUpdate},
+        {frame->ServerListWnd->GetHWND(), LayoutServerList},
+    };
+    std::vector<HWND> order;
+    for (const Headless::WindowRecord& record : Headless::Windows())
+        if (record.parent == hwnd)
+            order.push_back(record.hwnd);
+    ASSERT_EQ(order.size(), 5u);
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(order[i], children[i].first) << i;
+        const RECT rc = WindowRectOf(children[i].first);
+        const LayoutOffset& offset = frame->LayoutTable[children[i].second];
+        if (children[i].second != LayoutServerList) {
+            EXPECT_EQ(rc.left, main.left + offset.x) << i;
+            EXPECT_EQ(rc.top, main.top + offset.y) << i;
+        }
+        EXPECT_EQ(GetWindowStyle(children[i].first) & WS_CAPTION, 0u) << i;
+    }
+    EXPECT_TRUE(IsWindowVisible(frame->NewsWnd->GetHWND()));
+    EXPECT_FALSE(IsWindowVisible(frame->ServerListWnd->GetHWND()));
+}
+
+TEST_P(PreparedFrameInEachMode, WebPanelsShowTheirPagesSilentlyOnlyTheSmallestModeHasItsOwn) {
+    Start(GetParam());
+    const bool small = std::string(GetParam()) == "800x600";
+    const std::pair<UIWebPanelWnd*, wxString> panels[] = {
+        {frame->NewsWnd, small ? frame->Left600Url : frame->LeftUrl},
+        {frame->News2Wnd, small ? frame->Right600Url : frame->RightUrl},
+        {frame->TopWnd, small ? frame->Top600Url : frame->TopUrl},
+    };
+    for (const auto& [panel, url] : panels) {
+        const std::vector<std::wstring> pages = Headless::Navigations(panel->GetHWND());
+        ASSERT_EQ(pages.size(), 1u);
+        EXPECT_EQ(pages[0], url.ToStdWstring());
+        EXPECT_TRUE(Headless::IsBrowserSilent(panel->GetHWND()));
+    }
+}
+
+TEST_F(PreparedFrame, DropDownGrowsUpwardByItsRowCount) {
+    Start("1024x768");
+    UIServerListWnd* dropDown = frame->ServerListWnd;
+    ASSERT_NE(dropDown->List, nullptr);
+    const int base = frame->LayoutTable[LayoutUpdate].y;
+    EXPECT_EQ(dropDown->BaseYOffset, base);
+    const RECT main = WindowRectOf(hwnd);
+    // items -> height of the client area
+    const std::pair<int, int> cases[] = {{0, 0}, {1, 31}, {5, 139}, {7, 139}};
+    for (const auto& [items, height] : cases) {
+        SCOPED_TRACE(items);
+        dropDown->List->RemoveAll();
+        for (int i = 0; i < items; ++i) {
+            auto* item = new CListLabelElementUI();
+            item->SetText((L"s" + std::to_wstring(i)).c_str());
+            dropDown->List->Add(item);
+        }
+        dropDown->AdjustPosition();
+        EXPECT_EQ(frame->LayoutTable[LayoutServerList].y, base - height + 46);
+        RECT client;
+        GetClientRect(dropDown->GetHWND(), &client);
+        EXPECT_EQ(client.bottom - client.top, height);
+        EXPECT_EQ(WindowRectOf(dropDown->GetHWND()).top, main.top + base - height + 46);
+    }
+}
+
+namespace {
+
+// Runs action on the dialog once it is open (inside the modal loops), re-posting itself until
+// then.
+void WhenDialogOpen(std::function<void(HWND)> action) {
+    PostToUiThread([action] {
+        HWND dialog = Headless::FindWindowByClass(L"UIGameSettingFrame");
+        if (dialog == nullptr)
+            WhenDialogOpen(action);
+        else
+            action(dialog);
+    });
+}
+
+} // namespace
+
+TEST_F(PreparedFrame, SettingsDialogOpensModalOverItsBackdropAndOkStoresTheResolution) {
+    Start("1024x768");
+    bool mainEnabledWhileOpen = true;
+    bool gameSetEnabledWhileOpen = true;
+    bool storedSelected = false;
+    bool windowedSelected = true;
+    WhenDialogOpen([&](HWND dialog) {
+        mainEnabledWhileOpen = IsWindowEnabled(hwnd);
+        gameSetEnabledWhileOpen = frame->GameSetBtn->IsEnabled();
+        CPaintManagerUI* manager = Headless::PaintManagerOf(dialog);
+        storedSelected =
+            static_cast<COptionUI*>(manager->FindControl(L"pel1280_800"))->IsSelected();
+        windowedSelected =
+            static_cast<COptionUI*>(manager->FindControl(L"FullScreenOption"))->IsSelected();
+        EXPECT_TRUE(Headless::Click(dialog, L"pel1024_768"));
+        EXPECT_TRUE(Headless::Click(dialog, L"OkBtn"));
+    });
+    ASSERT_TRUE(Headless::Click(hwnd, L"GameSetBtn"));
+    EXPECT_FALSE(mainEnabledWhileOpen);
+    EXPECT_FALSE(gameSetEnabledWhileOpen);
+    EXPECT_TRUE(storedSelected);
+    EXPECT_FALSE(windowedSelected);
+    EXPECT_TRUE(frame->GameSetBtn->IsEnabled());
+    EXPECT_EQ(Headless::FindWindowByClass(L"UIGameSettingFrame"), nullptr);
+    EXPECT_EQ(Headless::FindWindowByClass(L"UIBackGround"), nullptr);
+    EXPECT_EQ(ReadFile(dir.path() / "resolution.ini"),
+              "[Setting]\nFullScreen=1\nResolution=1\nVoice=1\n");
+}
+
+TEST_F(PreparedFrame, CancelDropsThePickedResolutionButKeepsAFullScreenToggleInMemory) {
+    Start("800x600");
+    WhenDialogOpen([&](HWND dialog) {
+        EXPECT_TRUE(Headless::Click(dialog, L"pel800_600"));
+        EXPECT_TRUE(Headless::Click(dialog, L"FullScreenOption"));
+        EXPECT_TRUE(Headless::Click(dialog, L"CancelBtn"));
+    });
+    ASSERT_TRUE(Headless::Click(hwnd, L"GameSetBtn"));
+    EXPECT_EQ(ReadFile(dir.path() / "resolution.ini"), "[Setting]\nFullScreen=1\nResolution=2\n");
+    EXPECT_FALSE(SettingConfig::Instance()->FullScreen);
+    EXPECT_EQ(SettingConfig::Instance()->Resolution, L"2");
+}
+
+TEST_P(PreparedFrameInEachMode, BackdropKeepsItsSkinSizeOnlyInTheLargestMode) {
+    Start(GetParam());
+    const bool small = std::string(GetParam()) == "800x600";
+    const int width = small ? 510 : 615;
+    const int height = small ? 310 : 370;
+    RECT backdrop{};
+    WhenDialogOpen([&](HWND dialog) {
+        GetClientRect(Headless::FindWindowByClass(L"UIBackGround"), &backdrop);
+        Headless::Click(dialog, L"CancelBtn");
+    });
+    ASSERT_TRUE(Headless::Click(hwnd, L"GameSetBtn"));
+    EXPECT_EQ(backdrop.right - backdrop.left, width);
+    EXPECT_EQ(backdrop.bottom - backdrop.top, height);
+}
