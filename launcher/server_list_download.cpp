@@ -1,6 +1,7 @@
 #include "launcher/server_list_download.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -34,8 +35,9 @@ bool DownloadFile(long connectTimeout, const wxString& url, const wxString& outp
     options.maxBytes = MaxServerListBytes;
     options.abort = abort;
     const net::DownloadResult result = net::DownloadToFile(*address, *destination, options);
+    // The log keeps the pass's own records; why an attempt failed goes to standard error.
     if (!result.Ok())
-        LOG_ERROR(L"%s(%d): download of %s failed: %s", url, wxString::FromUTF8(result.detail));
+        std::fprintf(stderr, "server list %s: %s\n", address->c_str(), result.detail.c_str());
     return result.Ok();
 }
 

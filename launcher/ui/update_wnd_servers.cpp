@@ -4,6 +4,7 @@
 // where the items live.
 #include <mutex>
 
+#include "launcher/config/scrambled_ini.h"
 #include "launcher/config/settings_mutex.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/config/version_config.h"

@@ -15,6 +15,7 @@
 #include "launcher/winmain.h"
 #include "tests/e2e/launcher_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_server.h"
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
@@ -79,7 +80,15 @@ TEST_P(StartupInEachMode, PreparesMainWindowAndLoadsConfiguration) {
     const auto [screen, mode, updateY] = GetParam();
     TempDir dir;
     InstallSkin(dir);
-    WriteFile(dir / "zel.ini", "[Setup]\nVersion=1.2.3\nVoice=50\n");
+    // A server-list server that answers, so that nothing in the run is an error.
+    TempDir site;
+    const std::string list = "<tavi><area pid=\"1\" name=\"A\"><server sid=\"1\" name=\"S\" "
+                             "address=\"10.0.0.1\" port=\"7000\" chargeIp=\"c\"/></area></tavi>";
+    WriteFile(site / "list.xml", list);
+    WriteFile(dir / "ServerList.xml", list);
+    TestServer server(site.path());
+    WriteFile(dir / "zel.ini",
+              "[Setup]\nVersion=1.2.3\nVoice=50\nServerListUrl=" + server.Url("/list.xml") + "\n");
 
     const Observed observed = RunLauncher(dir, screen);
 

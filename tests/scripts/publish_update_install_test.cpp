@@ -36,7 +36,7 @@ protected:
             fs::copy_file(server / file.filename(), file);
             const bool isTre = file.extension() == ".tre";
             const fs::path dir = fs::path(file).replace_extension();
-            ASSERT_TRUE(UnzipPackage(dir.wstring(), isTre)) << file;
+            ASSERT_TRUE(UnzipPackage(dir.wstring(), isTre, {})) << file;
             ASSERT_TRUE(frame.FileTranvers(dir.wstring(), dir.wstring(), isTre)) << file;
         }
     }

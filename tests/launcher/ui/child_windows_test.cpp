@@ -1,7 +1,9 @@
 // The pop-ups around the main window on the headless backend: where preparation puts them, what
 // the web panels show, how the drop-down sizes itself, and the settings dialog.
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include "launcher/config/setting_config.h"
 #include "launcher/globals.h"
 #include "launcher/launcher.h"
+#include "launcher/mythread.h"
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/ui/web_panels.h"
@@ -36,6 +39,14 @@ protected:
         hwnd = frame->GetHWND();
         Headless::PumpMessages();
         ASSERT_TRUE(frame->WindowPrepared);
+        // The server-list worker has no address to try here; its one pass ends before the test
+        // goes on, so that nothing runs beside the windows under test.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
+            Headless::PumpMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ASSERT_EQ(RunningWorkers(), 0);
     }
     void TearDown() override {
         if (frame == nullptr)

@@ -23,7 +23,6 @@ protected:
         testing_support::UseProgramDirectory(dir, withSkin);
         std::filesystem::copy_file(testing_support::BinDir() / "Register.dll",
                                    dir.path() / "Register.dll");
-        platform::SetModuleDirectory(dir.wide());
     }
 
     // One click's worth: load, call with 0, unload. -1 when the module or export is missing.
