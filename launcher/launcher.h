@@ -47,7 +47,7 @@ public:
     void StartGame();
     bool CheckVersion();
     bool FileTranvers(wxString src, wxString base, bool isTre);
-    uint32_t GetFileSize(const wxString& path);
+    static uint32_t GetFileSize(const wxString& path);
     bool MergeDataFiles(const wxString& source, const wxString& destination);
 
     // Worker functions (their argument is ignored; they work on TheLauncherFrame).

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "launcher/globals.h"
 #include "launcher/launcher.h"
 #include "launcher/log.h"
 #include "net/http_download.h"
@@ -36,7 +35,7 @@ bool DownloadFile(long connectTimeout, const wxString& url, const wxString& outp
     options.abort = abort;
     const net::DownloadResult result = net::DownloadToFile(*address, *destination, options);
     // The log keeps the pass's own records; why an attempt failed goes to standard error.
-    if (!result.Ok())
+    if (!result.Ok() && !url.empty())
         std::fprintf(stderr, "server list %s: %s\n", address->c_str(), result.detail.c_str());
     return result.Ok();
 }
@@ -54,8 +53,7 @@ bool DownLoadServerListFile(const wxString& programDir, const wxString& url1, co
             downloaded = DownloadFile(1, url2, temp, abort);
     }
 
-    LauncherFrameWnd* frame = TheLauncherFrame.load();
-    const uint32_t size = frame != nullptr ? frame->GetFileSize(temp) : 0;
+    const uint32_t size = LauncherFrameWnd::GetFileSize(temp);
     const auto tempPath = platform::ToPath(temp.ToStdWstring());
     const auto livePath = platform::ToPath(live.ToStdWstring());
     std::error_code ec;

@@ -1,8 +1,8 @@
 // "run.log": truncated at start, one time-stamped line per error record from any thread,
 // message-level records dropped, nothing after the target is released.
 #include <ctime>
-#include <iomanip>
 #include <filesystem>
+#include <iomanip>
 #include <sstream>
 #include <thread>
 #include <vector>

@@ -17,59 +17,10 @@
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/ui/web_panels.h"
-#include "tests/support/program_dir.h"
+#include "tests/launcher/prepared_frame.h"
 
 using namespace DuiLib;
 using namespace testing_support;
-
-namespace {
-
-class PreparedFrame : public ::testing::Test {
-protected:
-    void Start(const char* screen) {
-        setenv("LAUNCHER_SCREEN", screen, 1);
-        UseProgramDirectory(dir);
-        WriteFile(dir.path() / "resolution.ini", "[Setting]\nFullScreen=1\nResolution=2\n");
-        WriteFile(dir.path() / "version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
-        frame = new LauncherFrameWnd();
-        TheLauncherFrame = frame;
-        ASSERT_NE(
-            frame->Create(nullptr, L"t", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 40, 30, 800, 572),
-            nullptr);
-        hwnd = frame->GetHWND();
-        Headless::PumpMessages();
-        ASSERT_TRUE(frame->WindowPrepared);
-        // The server-list worker has no address to try here; its one pass ends before the test
-        // goes on, so that nothing runs beside the windows under test.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
-            Headless::PumpMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ASSERT_EQ(RunningWorkers(), 0);
-    }
-    void TearDown() override {
-        if (frame == nullptr)
-            return;
-        frame->ReleaseChildren();
-        if (IsWindow(hwnd))
-            DestroyWindow(hwnd);
-        TheLauncherFrame = nullptr;
-        delete frame;
-    }
-
-    RECT WindowRectOf(HWND window) {
-        RECT rc{};
-        GetWindowRect(window, &rc);
-        return rc;
-    }
-
-    TempDir dir;
-    LauncherFrameWnd* frame = nullptr;
-    HWND hwnd = nullptr;
-};
-
-} // namespace
 
 // Each screen-size mode in a process of its own: the screen is read once per process.
 class PreparedFrameInEachMode : public PreparedFrame,

@@ -1,0 +1,68 @@
+#pragma once
+// The main window created and prepared in a temporary program directory on the headless
+// backend, as after its first "windowinit": the five child windows exist and the server-list
+// worker has made its one pass (with no address to try unless the test wrote one).
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "duilib/duilib.h"
+#include "duilib/headless.h"
+#include "launcher/globals.h"
+#include "launcher/launcher.h"
+#include "launcher/mythread.h"
+#include "tests/support/program_dir.h"
+
+namespace testing_support {
+
+class PreparedFrame : public ::testing::Test {
+protected:
+    // Files the test wants in the program directory go there before Start.
+    void Start(const char* screen = "1024x768") {
+        setenv("LAUNCHER_SCREEN", screen, 1);
+        UseProgramDirectory(dir);
+        if (!std::filesystem::exists(dir / "resolution.ini"))
+            WriteFile(dir / "resolution.ini", "[Setting]\nFullScreen=1\nResolution=2\n");
+        if (!std::filesystem::exists(dir / "version.ini"))
+            WriteFile(dir / "version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
+        frame = new LauncherFrameWnd();
+        TheLauncherFrame = frame;
+        ASSERT_NE(frame->Create(nullptr, L"t", DuiLib::WS_VISIBLE | DuiLib::WS_OVERLAPPEDWINDOW, 0,
+                                40, 30, 800, 572),
+                  nullptr);
+        hwnd = frame->GetHWND();
+        DuiLib::Headless::PumpMessages();
+        ASSERT_TRUE(frame->WindowPrepared);
+        // The worker's pass ends before the test goes on, so that nothing runs beside the
+        // windows under test.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
+            DuiLib::Headless::PumpMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ASSERT_EQ(RunningWorkers(), 0);
+    }
+    void TearDown() override {
+        if (frame == nullptr)
+            return;
+        frame->ReleaseChildren();
+        if (DuiLib::IsWindow(hwnd))
+            DuiLib::DestroyWindow(hwnd);
+        TheLauncherFrame = nullptr;
+        delete frame;
+    }
+
+    DuiLib::RECT WindowRectOf(DuiLib::HWND window) {
+        DuiLib::RECT rc{};
+        DuiLib::GetWindowRect(window, &rc);
+        return rc;
+    }
+
+    TempDir dir;
+    LauncherFrameWnd* frame = nullptr;
+    DuiLib::HWND hwnd = nullptr;
+};
+
+} // namespace testing_support

@@ -1,0 +1,136 @@
+// The update window and its drop-down as a player uses them on the headless backend: the cached
+// list shown at preparation, the server button, the area buttons, a click on a server, and the
+// clicks elsewhere that close the drop-down.
+#include <gtest/gtest.h>
+
+#include "duilib/headless.h"
+#include "launcher/config/setting_config.h"
+#include "launcher/ui/server_list_wnd.h"
+#include "launcher/ui/update_wnd.h"
+#include "launcher/ui/web_panels.h"
+#include "tests/launcher/prepared_frame.h"
+
+namespace fs = std::filesystem;
+using namespace DuiLib;
+using namespace testing_support;
+
+namespace {
+
+const std::string TwoAreas =
+    "<tavi><area pid=\"1\" name=\"A\">"
+    "<server sid=\"11\" name=\"East\" address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/>"
+    "<server sid=\"12\" name=\"West\" address=\"10.0.0.3\" port=\"7003\" chargeIp=\"c3\"/>"
+    "</area><area pid=\"2\" name=\"B\">"
+    "<server sid=\"22\" name=\"North\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
+    "</area></tavi>";
+
+class UpdateWindow : public PreparedFrame {
+protected:
+    void StartWithList(const std::string& zelIni = "[Setup]\n") {
+        WriteFile(dir / "ServerList.xml", TwoAreas);
+        WriteFile(dir / "zel.ini", zelIni);
+        Start();
+        updateWnd = frame->UpdateWnd.load();
+        dropDown = frame->ServerListWnd;
+        ASSERT_NE(updateWnd->ServerBtn, nullptr);
+        ASSERT_NE(dropDown->List, nullptr);
+    }
+    std::vector<std::wstring> Items() const {
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < dropDown->List->GetCount(); ++i)
+            texts.push_back(dropDown->List->GetItemAt(i)->GetText().GetData());
+        return texts;
+    }
+    bool DropDownOpen() const { return IsWindowVisible(dropDown->GetHWND()); }
+    void ClickItem(int index) {
+        const RECT rc = dropDown->List->GetItemAt(index)->GetPos();
+        const POINT centre{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+        Headless::SendMouse(dropDown->GetHWND(), WM_LBUTTONDOWN, centre);
+        Headless::SendMouse(dropDown->GetHWND(), WM_LBUTTONUP, centre);
+        Headless::PumpMessages();
+    }
+
+    UIUpdateWnd* updateWnd = nullptr;
+    UIServerListWnd* dropDown = nullptr;
+};
+
+} // namespace
+
+TEST_F(UpdateWindow, CachedListIsShownAtPreparationWithTheSavedServerPicked) {
+    StartWithList("[Setup]\nServerAddr=10.0.0.3\nServerPort=7003\n");
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"East", L"West"}));
+    EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"West");
+    EXPECT_EQ(updateWnd->ShownArea, 0);
+    // The worker had no address: its failure keeps the cached list on screen.
+    EXPECT_EQ(updateWnd->Areas.size(), 2u);
+    // The saved choice is completed and saved again.
+    EXPECT_EQ(ReadFile(dir / "zel.ini"),
+              "[Setup]\nServerAddr=10.0.0.3\nServerPort=7003\nChargeUrl=c3\nServerSid=12\n");
+}
+
+TEST_F(UpdateWindow, ServerButtonOpensAndClosesTheDropDown) {
+    StartWithList();
+    EXPECT_FALSE(DropDownOpen());
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"ServerBtn"));
+    EXPECT_TRUE(DropDownOpen());
+    EXPECT_TRUE(updateWnd->ServerBtn->IsSelected());
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"ServerBtn"));
+    EXPECT_FALSE(DropDownOpen());
+    EXPECT_FALSE(updateWnd->ServerBtn->IsSelected());
+}
+
+TEST_F(UpdateWindow, AreaButtonsRefillTheListAndAMissingAreaEmptiesIt) {
+    StartWithList();
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"DServer"));
+    EXPECT_EQ(Items(), std::vector<std::wstring>{L"North"});
+    const int northY = frame->LayoutTable[LayoutServerList].y;
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"WServer"));
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ(frame->LayoutTable[LayoutServerList].y, northY + 31);
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"WServer"));
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ(updateWnd->ShownArea, 2);
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"FirstServer"));
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"East", L"West"}));
+}
+
+TEST_F(UpdateWindow, ClickOnAServerChoosesItSavesItAndEnablesEnterGame) {
+    StartWithList();
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"DServer"));
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"ServerBtn"));
+    frame->EnterGameBtn->SetEnabled(false);
+    ClickItem(0);
+    EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"North");
+    EXPECT_FALSE(DropDownOpen());
+    EXPECT_TRUE(frame->EnterGameBtn->IsEnabled());
+    EXPECT_EQ(SelectedServerSid.GetData(), std::wstring(L"22"));
+    EXPECT_EQ(ReadFile(dir / "zel.ini"),
+              "[Setup]\nServerAddr=10.0.0.2\nServerPort=7002\nChargeUrl=c2\nServerSid=22\n");
+}
+
+TEST_F(UpdateWindow, ClicksElsewhereCloseTheOpenDropDown) {
+    StartWithList();
+    const auto openDropDown = [&] {
+        ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"ServerBtn"));
+        ASSERT_TRUE(DropDownOpen());
+    };
+    openDropDown();
+    ASSERT_TRUE(Headless::Click(frame->NewsWnd->GetHWND(), L"IE"));
+    EXPECT_FALSE(DropDownOpen());
+    openDropDown();
+    ASSERT_TRUE(Headless::Click(hwnd, L"WebBtn"));
+    EXPECT_FALSE(DropDownOpen());
+    openDropDown();
+    const bool fullScreen = SettingConfig::Instance()->FullScreen;
+    const std::string settings = ReadFile(dir / "resolution.ini");
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"FullScreenOption"));
+    EXPECT_FALSE(DropDownOpen());
+    EXPECT_NE(SettingConfig::Instance()->FullScreen, fullScreen);
+    EXPECT_EQ(ReadFile(dir / "resolution.ini"), settings);
+}
+
+TEST_F(UpdateWindow, VersionTextIsTheGreaterVersionByTextComparison) {
+    WriteFile(dir / "version.ini", "[Version]\nVersion=2.0\nLVersion=10.0\n");
+    StartWithList();
+    EXPECT_EQ(updateWnd->CurVersionTxt->GetText(), L"2.0");
+}
