@@ -1,7 +1,5 @@
 #include "launcher/winmain.h"
 
-#include <curl/curl.h>
-
 #include "duilib/backend.h"
 #include "duilib/duilib.h"
 #include "launcher/config/web_ini_setting.h"
@@ -10,6 +8,7 @@
 #include "launcher/log.h"
 #include "launcher/minidumper.h"
 #include "launcher/mythread.h"
+#include "net/http_download.h"
 
 using namespace DuiLib;
 
@@ -83,12 +82,12 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
         return 0;
     }
     frame->CenterWindow();
-    curl_global_init(CURL_GLOBAL_ALL);
+    net::InitializeNetwork();
 
     CPaintManagerUI::MessageLoop();
 
     // A worker still running may be inside a transfer: the library stays as it is.
     if (ReleaseFrame())
-        curl_global_cleanup();
+        net::CleanupNetwork();
     return 0;
 }
