@@ -1,0 +1,165 @@
+#include "native_window.h"
+
+#include <memory>
+
+#include <wx/dcclient.h>
+#include <wx/graphics.h>
+#include <wx/utils.h>
+
+#include "display_backend.h"
+#include "duilib/headless.h"
+#include "duilib/window.h"
+#include "duilib/window_backend.h"
+#include "wx_renderer.h"
+
+namespace DuiLib::display {
+
+namespace {
+
+long FrameStyle(bool owned) {
+    const long style = wxBORDER_NONE | wxFRAME_SHAPED | wxMINIMIZE_BOX | wxCLOSE_BOX |
+                       wxSYSTEM_MENU | wxCLIP_CHILDREN;
+    return owned ? style | wxFRAME_FLOAT_ON_PARENT | wxFRAME_NO_TASKBAR : style;
+}
+
+RECT RectOf(const wxRect& rect) {
+    return RECT{rect.x, rect.y, rect.x + rect.width, rect.y + rect.height};
+}
+
+} // namespace
+
+NativeWindow::NativeWindow(DisplayBackend& backend, HWND hwnd, wxWindow* owner,
+                           const wxString& title, const RECT& screenRect)
+    : wxFrame(owner, wxID_ANY, title, wxPoint(screenRect.left, screenRect.top),
+              wxSize(screenRect.right - screenRect.left, screenRect.bottom - screenRect.top),
+              FrameStyle(owner != nullptr)),
+      backend_(backend), hwnd_(hwnd),
+      canvas_(new wxWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                           wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE)) {
+    canvas_->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    canvas_->Bind(wxEVT_PAINT, &NativeWindow::OnPaint, this);
+    canvas_->Bind(wxEVT_LEFT_DOWN, &NativeWindow::OnLeftDown, this);
+    canvas_->Bind(wxEVT_LEFT_UP, &NativeWindow::OnLeftUp, this);
+    canvas_->Bind(wxEVT_LEFT_DCLICK, &NativeWindow::OnDoubleClick, this);
+    canvas_->Bind(wxEVT_MOTION, &NativeWindow::OnMotion, this);
+    canvas_->Bind(wxEVT_ENTER_WINDOW, &NativeWindow::OnMotion, this);
+    canvas_->Bind(wxEVT_LEAVE_WINDOW, &NativeWindow::OnLeave, this);
+    canvas_->Bind(wxEVT_MOUSE_CAPTURE_LOST, &NativeWindow::OnCaptureLost, this);
+    Bind(wxEVT_CLOSE_WINDOW, &NativeWindow::OnCloseRequest, this);
+}
+
+void NativeWindow::SetRoundShape(const RECT& rect, SIZE corner) {
+    if (corner.cx <= 0 || corner.cy <= 0) {
+        SetShape(wxRegion());
+        return;
+    }
+    wxGraphicsPath path = wxGraphicsRenderer::GetDefaultRenderer()->CreatePath();
+    path.AddRoundedRectangle(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                             std::min(corner.cx, corner.cy) / 2.0);
+    SetShape(path);
+}
+
+void NativeWindow::EndMouseCapture() {
+    dragging_ = false;
+    if (canvas_->HasCapture())
+        canvas_->ReleaseMouse();
+}
+
+void NativeWindow::OnPaint(wxPaintEvent& /*event*/) {
+    wxPaintDC dc(canvas_);
+    std::unique_ptr<wxGraphicsContext> context(wxGraphicsContext::Create(dc));
+    if (!context || !IsWindow(hwnd_))
+        return;
+    WxRenderer renderer(*context, backend_.Images());
+    const wxRect dirty = canvas_->GetUpdateRegion().GetBox();
+    NativePaint(hwnd_, renderer, RectOf(dirty));
+}
+
+bool NativeWindow::TakesInput() const {
+    return IsWindow(hwnd_) && IsWindowVisible(hwnd_) && IsWindowEnabled(hwnd_);
+}
+
+bool NativeWindow::Activate() {
+    // The core's record of the active window, kept the same way for every backend.
+    if (Headless::ActiveWindow() == hwnd_)
+        return true;
+    SendMessage(hwnd_, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(hwnd_),
+                MakePointParam(static_cast<int>(HTCLIENT), static_cast<int>(WM_LBUTTONDOWN)));
+    if (!IsWindow(hwnd_))
+        return false;
+    NativeActivated(hwnd_);
+    return true;
+}
+
+void NativeWindow::Send(UINT message, WPARAM keys, wxPoint clientPoint) {
+    SendMessage(hwnd_, message, keys, MakePointParam(clientPoint.x, clientPoint.y));
+}
+
+void NativeWindow::OnLeftDown(wxMouseEvent& event) {
+    if (!TakesInput() || !Activate())
+        return;
+    // The window decides by its hit test whether the press drags it.
+    const wxPoint screen = canvas_->ClientToScreen(event.GetPosition());
+    const LRESULT hit = SendMessage(hwnd_, WM_NCHITTEST, 0, MakePointParam(screen.x, screen.y));
+    if (!IsWindow(hwnd_))
+        return;
+    if (!canvas_->HasCapture())
+        canvas_->CaptureMouse();
+    if (hit == HTCAPTION) {
+        RECT rect;
+        GetWindowRect(hwnd_, &rect);
+        grab_ = screen - wxPoint(rect.left, rect.top);
+        dragging_ = true;
+        return;
+    }
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, event.GetPosition());
+}
+
+void NativeWindow::OnLeftUp(wxMouseEvent& event) {
+    const bool wasDragging = dragging_;
+    EndMouseCapture();
+    if (!wasDragging && IsWindow(hwnd_))
+        Send(WM_LBUTTONUP, 0, event.GetPosition());
+}
+
+void NativeWindow::OnDoubleClick(wxMouseEvent& event) {
+    if (TakesInput() && !dragging_)
+        Send(WM_LBUTTONDBLCLK, MK_LBUTTON, event.GetPosition());
+}
+
+void NativeWindow::OnMotion(wxMouseEvent& event) {
+    if (!IsWindow(hwnd_))
+        return;
+    if (dragging_) {
+        // The core moves the record, this frame (SetBounds) and, through WM_MOVE, the children.
+        // The pointer as it is now: queued motion is relative to where the frame was then.
+        const wxPoint origin = wxGetMousePosition() - grab_;
+        RECT rect;
+        GetWindowRect(hwnd_, &rect);
+        NativeBoundsChanged(hwnd_, RECT{origin.x, origin.y, origin.x + rect.right - rect.left,
+                                        origin.y + rect.bottom - rect.top});
+        return;
+    }
+    if (TakesInput())
+        Send(WM_MOUSEMOVE, event.LeftIsDown() ? MK_LBUTTON : 0, event.GetPosition());
+}
+
+// A point outside every control ends the hover.
+void NativeWindow::OnLeave(wxMouseEvent& /*event*/) {
+    if (!dragging_ && !canvas_->HasCapture() && IsWindow(hwnd_))
+        Send(WM_MOUSEMOVE, 0, wxPoint(-1, -1));
+}
+
+void NativeWindow::OnCaptureLost(wxMouseCaptureLostEvent& /*event*/) {
+    dragging_ = false;
+}
+
+// The desktop's close request (a window manager's close box, Alt+F4) goes to the window as the
+// system menu's close would; the window decides, and its destruction removes this frame.
+void NativeWindow::OnCloseRequest(wxCloseEvent& event) {
+    event.Veto();
+    if (IsWindow(hwnd_))
+        PostMessage(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+} // namespace DuiLib::display
