@@ -1,6 +1,13 @@
 #include "native_window.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
+#include <vector>
+
+#include <X11/extensions/shape.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
 
 #include <wx/dcclient.h>
 #include <wx/graphics.h>
@@ -17,9 +24,33 @@ namespace DuiLib::display {
 namespace {
 
 long FrameStyle(bool owned) {
-    const long style = wxBORDER_NONE | wxFRAME_SHAPED | wxMINIMIZE_BOX | wxCLOSE_BOX |
-                       wxSYSTEM_MENU | wxCLIP_CHILDREN;
+    const long style =
+        wxBORDER_NONE | wxMINIMIZE_BOX | wxCLOSE_BOX | wxSYSTEM_MENU | wxCLIP_CHILDREN;
     return owned ? style | wxFRAME_FLOAT_ON_PARENT | wxFRAME_NO_TASKBAR : style;
+}
+
+// One row of pixels at a time: each row of a corner is inset to where the corner's ellipse
+// (corner.cx by corner.cy) crosses the middle of that row.
+cairo_region_t* RoundedRegion(const RECT& rect, SIZE corner) {
+    cairo_region_t* region = cairo_region_create();
+    const double rx = std::min(corner.cx, rect.right - rect.left) / 2.0;
+    const double ry = std::min(corner.cy, rect.bottom - rect.top) / 2.0;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        const double middle = y + 0.5;
+        double dy = 0;
+        if (middle < rect.top + ry)
+            dy = rect.top + ry - middle;
+        else if (middle > rect.bottom - ry)
+            dy = middle - (rect.bottom - ry);
+        const double t = dy / ry;
+        const int inset =
+            dy > 0 ? static_cast<int>(std::lround(rx - rx * std::sqrt(1 - t * t))) : 0;
+        const cairo_rectangle_int_t row{rect.left + inset, y, rect.right - rect.left - 2 * inset,
+                                        1};
+        if (row.width > 0)
+            cairo_region_union_rectangle(region, &row);
+    }
+    return region;
 }
 
 RECT RectOf(const wxRect& rect) {
@@ -48,15 +79,38 @@ NativeWindow::NativeWindow(DisplayBackend& backend, HWND hwnd, wxWindow* owner,
     Bind(wxEVT_CLOSE_WINDOW, &NativeWindow::OnCloseRequest, this);
 }
 
+// The top-level window itself is shaped, which also clips the canvas and web views inside it.
+// On X the shape goes to the server directly: GDK keeps a toplevel's shape to itself here.
 void NativeWindow::SetRoundShape(const RECT& rect, SIZE corner) {
-    if (corner.cx <= 0 || corner.cy <= 0) {
-        SetShape(wxRegion());
+    GtkWidget* widget = GetHandle();
+    gtk_widget_realize(widget);
+    GdkWindow* window = gtk_widget_get_window(widget);
+    const bool square = corner.cx <= 0 || corner.cy <= 0;
+    if (window == nullptr || !GDK_IS_X11_WINDOW(window)) {
+        cairo_region_t* region = square ? nullptr : RoundedRegion(rect, corner);
+        gtk_widget_shape_combine_region(widget, region);
+        if (region != nullptr)
+            cairo_region_destroy(region);
         return;
     }
-    wxGraphicsPath path = wxGraphicsRenderer::GetDefaultRenderer()->CreatePath();
-    path.AddRoundedRectangle(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                             std::min(corner.cx, corner.cy) / 2.0);
-    SetShape(path);
+    ::Display* display = gdk_x11_display_get_xdisplay(gdk_window_get_display(window));
+    const ::Window xid = gdk_x11_window_get_xid(window);
+    if (square) {
+        XShapeCombineMask(display, xid, ShapeBounding, 0, 0, None, ShapeSet);
+        return;
+    }
+    cairo_region_t* region = RoundedRegion(rect, corner);
+    std::vector<XRectangle> rows;
+    for (int i = 0; i < cairo_region_num_rectangles(region); ++i) {
+        cairo_rectangle_int_t row;
+        cairo_region_get_rectangle(region, i, &row);
+        rows.push_back(XRectangle{static_cast<short>(row.x), static_cast<short>(row.y),
+                                  static_cast<unsigned short>(row.width),
+                                  static_cast<unsigned short>(row.height)});
+    }
+    cairo_region_destroy(region);
+    XShapeCombineRectangles(display, xid, ShapeBounding, 0, 0, rows.data(),
+                            static_cast<int>(rows.size()), ShapeSet, Unsorted);
 }
 
 void NativeWindow::EndMouseCapture() {

@@ -1,7 +1,9 @@
 #include "wx_renderer.h"
 
 #include <algorithm>
+#include <vector>
 
+#include <wx/arrstr.h>
 #include <wx/brush.h>
 #include <wx/font.h>
 #include <wx/pen.h>
@@ -76,22 +78,33 @@ void WxRenderer::DrawText(const std::wstring& text, const RECT& rect, const Text
     info.Bold(style.bold);
     context_.SetFont(wxFont(info), ColourOf(style.color != 0 ? style.color : 0xFF000000u));
 
-    double width = 0;
-    double height = 0;
-    context_.GetTextExtent(text, &width, &height);
-    double x = rect.left;
-    if (style.hAlign == HorizontalAlign::Center)
-        x += (Width(rect) - width) / 2;
-    else if (style.hAlign == HorizontalAlign::Right)
-        x += Width(rect) - width;
+    // Each line is aligned on its own; the block of lines as a whole takes the vertical place.
+    const wxArrayString lines = wxSplit(wxString(text), L'\n', L'\0');
+    std::vector<double> widths;
+    double lineHeight = 0;
+    for (const wxString& line : lines) {
+        double width = 0;
+        double height = 0;
+        context_.GetTextExtent(line.empty() ? wxString(L" ") : line, &width, &height);
+        widths.push_back(line.empty() ? 0 : width);
+        lineHeight = std::max(lineHeight, height);
+    }
+    const double blockHeight = lineHeight * static_cast<double>(lines.size());
     double y = rect.top;
     if (style.vAlign == VerticalAlign::Center)
-        y += (Height(rect) - height) / 2;
+        y += (Height(rect) - blockHeight) / 2;
     else if (style.vAlign == VerticalAlign::Bottom)
-        y += Height(rect) - height;
+        y += Height(rect) - blockHeight;
 
     PushClip(rect);
-    context_.DrawText(text, x, y);
+    for (size_t i = 0; i < lines.size(); ++i, y += lineHeight) {
+        double x = rect.left;
+        if (style.hAlign == HorizontalAlign::Center)
+            x += (Width(rect) - widths[i]) / 2;
+        else if (style.hAlign == HorizontalAlign::Right)
+            x += Width(rect) - widths[i];
+        context_.DrawText(lines[i], x, y);
+    }
     PopClip();
 }
 

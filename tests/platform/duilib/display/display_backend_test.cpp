@@ -4,11 +4,13 @@
 #include <sys/wait.h>
 
 #include <atomic>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <thread>
 
 #include <wx/image.h>
+#include <wx/webview.h>
 
 #include "duilib/display.h"
 #include "duilib/duilib.h"
@@ -36,6 +38,12 @@ const char* const kSkin = R"(<?xml version="1.0" encoding="UTF-8"?>
     <Button name="ok" pos="20,100,120,140" text="确定" bkcolor="#FF30A050" textcolor="#FFFFFFFF"/>
     <Control name="swatch" pos="140,60,220,90" bkcolor="#FFE03020"/>
   </Container>
+</Window>)";
+
+// A web panel: the browser control fills it.
+const char* const kWebSkin = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Window size="240,160" bkcolor="#FF000000">
+  <ActiveX name="IE" pos="0,0,240,160"/>
 </Window>)";
 
 struct Geometry {
@@ -79,6 +87,23 @@ void ClickAt(int x, int y) {
     RunTool({"xdotool", "mousemove", Number(x), Number(y), "sleep", "0.05", "click", "1"});
 }
 
+wxImage Screenshot() {
+    const std::string shot = testing::TempDir() + "display_backend_screenshot.png";
+    wxImage image;
+    if (RunTool({"import", "-window", "root", shot}).exitCode == 0)
+        image.LoadFile(shot, wxBITMAP_TYPE_PNG);
+    return image;
+}
+
+wxWebView* FindWebView(wxWindow* window) {
+    if (auto* view = wxDynamicCast(window, wxWebView))
+        return view;
+    for (wxWindow* child : window->GetChildren())
+        if (wxWebView* view = FindWebView(child))
+            return view;
+    return nullptr;
+}
+
 class DisplayBackendTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -90,7 +115,8 @@ protected:
         RegisterWxDisplayBackend();
         ASSERT_EQ(InitBackend(), BackendKind::Display);
         skin_ = std::make_unique<duilib_test::SkinDirectory>(
-            std::initializer_list<std::pair<std::string, std::string>>{{"test.xml", kSkin}});
+            std::initializer_list<std::pair<std::string, std::string>>{{"test.xml", kSkin},
+                                                                       {"web.xml", kWebSkin}});
     }
 
     // A skinned window at (x, y), shown and mapped.
@@ -186,10 +212,10 @@ TEST_F(DisplayBackendTest, DragOnTheCaptionBandMovesTheWindowAndWmMoveMovesItsCh
 TEST_F(DisplayBackendTest, ScreenshotShowsTheSkinsColoursWhereTheWindowIs) {
     TestWindow window("main", L"test.xml");
     ASSERT_NE(Open(window, L"painted", nullptr, 200, 150), nullptr);
-    const std::string shot = testing::TempDir() + "display_backend_screenshot.png";
-    ASSERT_EQ(RunTool({"import", "-window", "root", shot}).exitCode, 0);
-    wxImage image;
-    ASSERT_TRUE(image.LoadFile(shot, wxBITMAP_TYPE_PNG));
+    SetWindowRoundRegion(window.GetHWND(), RECT{0, 0, 241, 161}, SIZE{20, 20});
+    display_test::PumpFor(100);
+    const wxImage image = Screenshot();
+    ASSERT_TRUE(image.IsOk());
     auto near = [&](int x, int y, uint32_t argb) {
         const auto close = [](unsigned char got, uint32_t want) {
             return std::abs(static_cast<int>(got) - static_cast<int>(want & 0xFF)) <= 6;
@@ -202,9 +228,43 @@ TEST_F(DisplayBackendTest, ScreenshotShowsTheSkinsColoursWhereTheWindowIs) {
     EXPECT_TRUE(near(200 + 180, 150 + 75, kSwatch));
     EXPECT_TRUE(near(200 + 141, 150 + 61, kSwatch));
     EXPECT_TRUE(near(200 + 22, 150 + 102, kButton)); // a corner the text leaves alone
-    // Outside the window the root stays black.
+    // Outside the window, and in its cut-off corner, the root stays black.
+    EXPECT_TRUE(near(200, 150, 0xFF000000));
     EXPECT_TRUE(near(200 - 5, 150 - 5, 0xFF000000));
     EXPECT_TRUE(near(200 + 245, 150 + 80, 0xFF000000));
+}
+
+// The "IE" control's page is loaded by a real web engine and shown in the panel's place.
+TEST_F(DisplayBackendTest, BrowserControlShowsItsPageInAWebView) {
+    const auto page = skin_->dir.path() / "panel.html";
+    std::ofstream(page) << "<html><head><title>panel page</title></head>"
+                           "<body style='margin:0;background:#10C040'></body></html>";
+    TestWindow window("panel", L"web.xml");
+    ASSERT_NE(Open(window, L"panel", nullptr, 300, 200), nullptr);
+    auto* control = static_cast<CActiveXUI*>(window.manager.FindControl(L"IE"));
+    ASSERT_NE(control, nullptr);
+    IWebBrowser* browser = control->GetControl();
+    ASSERT_NE(browser, nullptr);
+    wxWebView* view = nullptr;
+    for (wxWindow* top : wxTopLevelWindows)
+        view = view != nullptr ? view : FindWebView(top);
+    ASSERT_NE(view, nullptr);
+    const wxString url = "file://" + page.string();
+    bool loaded = false;
+    view->Bind(wxEVT_WEBVIEW_LOADED,
+               [&](wxWebViewEvent& event) { loaded = loaded || event.GetURL() == url; });
+
+    browser->put_Silent(true);
+    EXPECT_TRUE(browser->Navigate(url.wc_str()));
+    // The title may follow the load event by a turn of the engine's own loop.
+    ASSERT_TRUE(PumpUntil([&] { return loaded; }, 15000));
+    EXPECT_TRUE(PumpUntil([&] { return view->GetCurrentTitle() == "panel page"; }, 5000));
+    display_test::PumpFor(300); // the page's first frame
+    const wxImage image = Screenshot();
+    ASSERT_TRUE(image.IsOk());
+    EXPECT_EQ(image.GetRed(300 + 120, 200 + 80), 0x10);
+    EXPECT_EQ(image.GetGreen(300 + 120, 200 + 80), 0xC0);
+    EXPECT_EQ(image.GetBlue(300 + 120, 200 + 80), 0x40);
 }
 
 // While a modal window runs its loop the owner takes no clicks; the modal one does and ends
