@@ -77,6 +77,7 @@ NativeWindow::NativeWindow(DisplayBackend& backend, HWND hwnd, wxWindow* owner,
     canvas_->Bind(wxEVT_LEAVE_WINDOW, &NativeWindow::OnLeave, this);
     canvas_->Bind(wxEVT_MOUSE_CAPTURE_LOST, &NativeWindow::OnCaptureLost, this);
     Bind(wxEVT_CLOSE_WINDOW, &NativeWindow::OnCloseRequest, this);
+    Bind(wxEVT_ICONIZE, &NativeWindow::OnIconize, this);
 }
 
 // The top-level window itself is shaped, which also clips the canvas and web views inside it.
@@ -206,6 +207,14 @@ void NativeWindow::OnLeave(wxMouseEvent& /*event*/) {
 
 void NativeWindow::OnCaptureLost(wxMouseCaptureLostEvent& /*event*/) {
     dragging_ = false;
+}
+
+// The task bar minimised or restored the window: the record follows, as the system menu's
+// commands would make it. A change the core made itself finds the record agreeing already.
+void NativeWindow::OnIconize(wxIconizeEvent& event) {
+    if (!IsWindow(hwnd_) || event.IsIconized() == IsIconic(hwnd_))
+        return;
+    SendMessage(hwnd_, WM_SYSCOMMAND, event.IsIconized() ? SC_MINIMIZE : SC_RESTORE, 0);
 }
 
 // The desktop's close request (a window manager's close box, Alt+F4) goes to the window as the

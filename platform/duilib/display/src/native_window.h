@@ -31,6 +31,7 @@ private:
     void OnLeave(wxMouseEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
     void OnCloseRequest(wxCloseEvent& event);
+    void OnIconize(wxIconizeEvent& event);
 
     // False when the window takes no input now (gone, hidden or disabled).
     bool TakesInput() const;

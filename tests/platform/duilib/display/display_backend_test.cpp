@@ -1,7 +1,9 @@
 // The display backend on a real X server: windows where their records say, input from the X
 // server's own pointer (xdotool), pixels read back from the screen, modal loops and dialogs.
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
@@ -322,6 +324,21 @@ TEST_F(DisplayBackendTest, MessageBoxIsARealDialogAndPostedWorkRunsWhileItIsOpen
     worker.join();
     EXPECT_EQ(answer, IDOK);
     EXPECT_EQ(order, (std::vector<std::string>{"posted work", "box open", "answered"}));
+}
+
+// A service stop or Ctrl+C closes the main window as its close box would, and the loop ends.
+TEST_F(DisplayBackendTest, SigtermClosesTheMainWindowAndEndsTheLoop) {
+    TestWindow window("main", L"test.xml");
+    window.onMessage = [](UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (message == WM_DESTROY)
+            PostQuitMessage(7);
+        return false;
+    };
+    ASSERT_NE(Open(window, L"stopped", nullptr, 100, 100), nullptr);
+    PostToUiThread([] { kill(getpid(), SIGTERM); });
+    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 7);
+    EXPECT_FALSE(IsWindow(window.GetHWND()));
+    EXPECT_EQ(RunTool({"xdotool", "search", "--onlyvisible", "--name", "stopped"}).output, "");
 }
 
 // Without an X server to talk to, the launcher still runs: headless, with a note.
