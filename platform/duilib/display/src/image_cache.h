@@ -13,15 +13,17 @@ namespace DuiLib::display {
 
 class ImageCache {
 public:
-    // The image, or the part of it that source names (empty: whole). An invalid bitmap when the
-    // entry is missing or not a PNG, or when source lies outside the image; the miss is kept too.
-    const wxBitmap& Get(const std::wstring& name, const RECT& source);
+    // The image, or the part of it that source names (empty: whole), scaled to size. An invalid
+    // bitmap when the entry is missing, not a PNG or larger than 4096 x 4096 pixels, when source
+    // lies outside the image, or when size is empty or larger than that; the miss is kept too.
+    // Scaling here rather than while drawing keeps the edges from fading into the background.
+    const wxBitmap& Get(const std::wstring& name, const RECT& source, wxSize size);
 
 private:
     const wxImage& Whole(const std::wstring& name);
 
     std::map<std::wstring, wxImage> images_;
-    std::map<std::tuple<std::wstring, int, int, int, int>, wxBitmap> bitmaps_;
+    std::map<std::tuple<std::wstring, int, int, int, int, int, int>, wxBitmap> bitmaps_;
 };
 
 } // namespace DuiLib::display

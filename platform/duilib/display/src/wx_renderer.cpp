@@ -63,7 +63,8 @@ void WxRenderer::DrawBorder(const RECT& rect, uint32_t color, int width) {
 }
 
 void WxRenderer::DrawImage(const std::wstring& image, const RECT& dest, const RECT& source) {
-    const wxBitmap& bitmap = images_.Get(image, source);
+    const wxBitmap& bitmap =
+        images_.Get(image, source, wxSize(dest.right - dest.left, dest.bottom - dest.top));
     if (bitmap.IsOk())
         context_.DrawBitmap(bitmap, dest.left, dest.top, Width(dest), Height(dest));
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <wx/image.h>
+#include <wx/mstream.h>
 #include <wx/webview.h>
 
 #include "duilib/display.h"
@@ -41,6 +42,36 @@ const char* const kSkin = R"(<?xml version="1.0" encoding="UTF-8"?>
     <Control name="swatch" pos="140,60,220,90" bkcolor="#FFE03020"/>
   </Container>
 </Window>)";
+
+// Two images: a real one scaled into its control, and one whose header claims 100000 x 100000.
+const char* const kImageSkin = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Window size="240,160" bkcolor="#FF2040C0">
+  <Container name="root" pos="0,0,240,160" bkcolor="#FF2040C0">
+    <Control name="picture" pos="20,20,100,100" bkimage="two_tone.png"/>
+    <Control name="bomb" pos="120,20,220,100" bkimage="huge.png"/>
+  </Container>
+</Window>)";
+
+// A 2 x 1 PNG: red on the left, green on the right.
+std::string TwoTonePng() {
+    wxImage image(2, 1);
+    image.SetRGB(0, 0, 0xFF, 0, 0);
+    image.SetRGB(1, 0, 0, 0xFF, 0);
+    wxMemoryOutputStream out;
+    image.SaveFile(out, wxBITMAP_TYPE_PNG);
+    std::string bytes(out.GetSize(), '\0');
+    out.CopyTo(bytes.data(), bytes.size());
+    return bytes;
+}
+
+// The first bytes of the two-tone PNG with the header's size raised; the rest stays as it was.
+std::string HugePng() {
+    std::string bytes = TwoTonePng();
+    const char huge[] = {0, 1, static_cast<char>(0x86), static_cast<char>(0xA0)}; // 100000
+    bytes.replace(16, 4, huge, 4);
+    bytes.replace(20, 4, huge, 4);
+    return bytes;
+}
 
 // A web panel: the browser control fills it.
 const char* const kWebSkin = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -116,9 +147,14 @@ protected:
         setenv("LAUNCHER_BACKEND", "display", 1);
         RegisterWxDisplayBackend();
         ASSERT_EQ(InitBackend(), BackendKind::Display);
+        // The PNG handler the images need comes with the backend.
         skin_ = std::make_unique<duilib_test::SkinDirectory>(
-            std::initializer_list<std::pair<std::string, std::string>>{{"test.xml", kSkin},
-                                                                       {"web.xml", kWebSkin}});
+            std::initializer_list<std::pair<std::string, std::string>>{
+                {"test.xml", kSkin},
+                {"web.xml", kWebSkin},
+                {"images.xml", kImageSkin},
+                {"two_tone.png", TwoTonePng()},
+                {"huge.png", HugePng()}});
     }
 
     // A skinned window at (x, y), shown and mapped.
@@ -234,6 +270,29 @@ TEST_F(DisplayBackendTest, ScreenshotShowsTheSkinsColoursWhereTheWindowIs) {
     EXPECT_TRUE(near(200, 150, 0xFF000000));
     EXPECT_TRUE(near(200 - 5, 150 - 5, 0xFF000000));
     EXPECT_TRUE(near(200 + 245, 150 + 80, 0xFF000000));
+}
+
+TEST_F(DisplayBackendTest, SkinImagesAreScaledIntoTheirControlsAndOversizedOnesRefused) {
+    TestWindow window("images", L"images.xml");
+    ASSERT_NE(Open(window, L"images", nullptr, 100, 100), nullptr);
+    const wxImage image = Screenshot();
+    ASSERT_TRUE(image.IsOk());
+    auto rgb = [&](int x, int y) {
+        return (image.GetRed(100 + x, 100 + y) << 16) | (image.GetGreen(100 + x, 100 + y) << 8) |
+               image.GetBlue(100 + x, 100 + y);
+    };
+    auto near = [](uint32_t got, uint32_t want) {
+        for (int shift : {16, 8, 0})
+            if (std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > 8)
+                return false;
+        return true;
+    };
+    // 2 x 1 pixels stretched over 80 x 80: the outer columns keep their colours, top to bottom.
+    EXPECT_TRUE(near(rgb(21, 22), 0xFF0000)) << std::hex << rgb(21, 22);
+    EXPECT_TRUE(near(rgb(21, 97), 0xFF0000)) << std::hex << rgb(21, 97);
+    EXPECT_TRUE(near(rgb(98, 60), 0x00FF00)) << std::hex << rgb(98, 60);
+    // The refused image leaves the background showing.
+    EXPECT_EQ(rgb(170, 60), 0x2040C0);
 }
 
 // The "IE" control's page is loaded by a real web engine and shown in the panel's place.
