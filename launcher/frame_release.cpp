@@ -10,7 +10,8 @@ void LauncherFrameWnd::ReleaseChildren() {
     ReleaseChildWindow(News2Wnd);
     ReleaseChildWindow(TopWnd);
     ReleaseChildWindow(ServerListWnd);
-    ReleaseLogTarget(*this);
+    ReleaseLogTarget();
+    LogTarget = nullptr;
     UIUpdateWnd* updateWnd = UpdateWnd.exchange(nullptr);
     ReleaseChildWindow(updateWnd);
 }

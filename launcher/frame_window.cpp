@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include "duilib/dialog_builder.h"
 #include "launcher/config/legacy_migration.h"
 #include "launcher/config/setup_config.h"
 #include "launcher/globals.h"

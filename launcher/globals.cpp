@@ -3,7 +3,6 @@
 #include "system/ticks.h"
 
 std::atomic<LauncherFrameWnd*> TheLauncherFrame{nullptr};
-const wxString ScrambleKey = L"PaxLorQ884021mit552";
 std::atomic<uint32_t> ConnectTick{platform::GetTickCount()};
 
 DuiLib::CStdString SelectedServerAddr;

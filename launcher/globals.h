@@ -14,9 +14,6 @@ class MiniDumper;
 // The one main window; null before it is constructed and after it is destroyed.
 extern std::atomic<LauncherFrameWnd*> TheLauncherFrame;
 
-// The key scrambled configuration files are decoded with.
-extern const wxString ScrambleKey;
-
 // Start of the update worker's second time limit.
 extern std::atomic<uint32_t> ConnectTick;
 

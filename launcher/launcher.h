@@ -9,7 +9,11 @@
 #include <wx/log.h>
 #include <wx/string.h>
 
-#include "duilib/duilib.h"
+#include "duilib/paint_manager.h"
+#include "duilib/std_string.h"
+#include "duilib/types.h"
+#include "duilib/window.h"
+#include "launcher/screen_layout.h"
 
 class UIUpdateWnd;
 class UIServerListWnd;
@@ -17,14 +21,6 @@ class UINewsWnd;
 class UINews2Wnd;
 class UITopWnd;
 class LivePatchModule;
-
-struct LayoutOffset {
-    int x = 0;
-    int y = 0;
-};
-
-// Child windows of the layout table, in its order.
-enum LayoutSlot { LayoutNews = 0, LayoutNews2, LayoutTop, LayoutUpdate, LayoutServerList };
 
 class LauncherFrameWnd : public DuiLib::CWindowWnd, public DuiLib::INotifyUI {
 public:
@@ -64,7 +60,7 @@ public:
     std::atomic<bool> UpdateNeeded{false};          // shared
     std::atomic<uint32_t> InstallTotal{0};          // shared
     std::atomic<uint32_t> InstallDone{0};           // shared
-    std::atomic<wxLog*> LogTarget{nullptr};         // shared, owned
+    std::atomic<wxLog*> LogTarget{nullptr};         // shared, owned by the log
     std::atomic<bool> SelfUpdatePending{false};     // shared
     wxString SelfUpdaterPath;                       // shared
     wxString SelfUpdateSourceDir;                   // shared

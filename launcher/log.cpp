@@ -1,36 +1,51 @@
 #include "launcher/log.h"
 
+#include <atomic>
 #include <mutex>
 
-#include "launcher/globals.h"
-#include "launcher/launcher.h"
+#include <wx/time.h>
 
 namespace {
+
 // Serialises writers and the release of the target at exit.
 std::mutex logMutex;
+std::atomic<wxLog*> logTarget{nullptr};
+
 } // namespace
 
 bool IsLogOpen() {
-    LauncherFrameWnd* frame = TheLauncherFrame.load();
-    return frame != nullptr && frame->LogTarget.load() != nullptr;
+    return logTarget.load() != nullptr;
+}
+
+bool SetLogTarget(wxLog* target) {
+    std::lock_guard<std::mutex> lock(logMutex);
+    if (logTarget.load() != nullptr) {
+        delete target;
+        return false;
+    }
+    wxLog::SetActiveTarget(target);
+    logTarget = target;
+    return true;
 }
 
 void WriteLogRecord(wxLogLevel level, const char* file, int line, const char* function,
                     const wxString& text) {
     std::lock_guard<std::mutex> lock(logMutex);
-    LauncherFrameWnd* frame = TheLauncherFrame.load();
-    wxLog* target = frame ? frame->LogTarget.load() : nullptr;
+    wxLog* target = logTarget.load();
     if (target == nullptr)
         return;
     // Straight to the target: the facility would hold back records of other threads until the
-    // UI thread flushes it, which this launcher never does.
+    // UI thread flushes it, which this launcher never does. The facility stamps the time on
+    // the way, so it is stamped here.
     wxLogRecordInfo info(file, line, function, wxLOG_COMPONENT);
+    info.timestampMS = wxGetUTCTimeMillis().GetValue();
+    info.timestamp = static_cast<time_t>(info.timestampMS / 1000);
     target->LogRecord(level, text, info);
 }
 
-void ReleaseLogTarget(LauncherFrameWnd& frame) {
+void ReleaseLogTarget() {
     std::lock_guard<std::mutex> lock(logMutex);
-    wxLog* target = frame.LogTarget.exchange(nullptr);
+    wxLog* target = logTarget.exchange(nullptr);
     if (target == nullptr)
         return;
     wxLog::SetActiveTarget(nullptr);

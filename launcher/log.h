@@ -1,13 +1,19 @@
 #pragma once
 // The log convention: "run.log" through the wxWidgets logging facility. A record is the format
 // "%s(%d): ..." filled with the source file and line, then the record's own arguments; it is
-// made only while the main window's log target is set. Records made on any thread reach the
-// file.
+// made only while a log target is set. Records made on any thread reach the file.
 #include <wx/log.h>
 #include <wx/string.h>
 
-// True while the main window holds an open log target.
+// True while a log target is set.
 bool IsLogOpen();
+
+// Makes target the active log target and takes ownership of it. False, with target deleted,
+// when one is already set. Any thread.
+bool SetLogTarget(wxLog* target);
+
+// Detaches the target from the facility, then deletes it (exit). Any thread.
+void ReleaseLogTarget();
 
 // Hands a finished text to the open log target (thread-safe). Nothing when the log is closed
 // or the level is disabled.
@@ -27,7 +33,3 @@ void LogRecord(wxLogLevel level, const char* file, int line, const char* functio
     LogRecord(wxLOG_Error, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
 #define LOG_MESSAGE(format, ...)                                                                   \
     LogRecord(wxLOG_Message, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
-
-class LauncherFrameWnd;
-// Detaches the frame's target from the facility, then deletes it (exit).
-void ReleaseLogTarget(LauncherFrameWnd& frame);

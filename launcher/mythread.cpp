@@ -29,8 +29,8 @@ struct WorkerExitNotice {
 
 } // namespace
 
-MyThread::MyThread(void* param, ThreadFunction fun)
-    : wxThread(wxTHREAD_DETACHED), param(param), fun(fun) {
+MyThread::MyThread(void* threadParam, ThreadFunction threadFunction)
+    : wxThread(wxTHREAD_DETACHED), param(threadParam), fun(threadFunction) {
     wxASSERT(param);
     wxASSERT(fun);
     std::lock_guard<std::mutex> lock(workersMutex);
@@ -55,13 +55,28 @@ wxThread::ExitCode MyThread::Entry() {
 
 void MyThread::OnExit() {}
 
+// The stop flag is read under the lock that StopWorkersAndWait sets it under: a scope is either
+// counted before the wait begins or not counted at all.
+WorkerScope::WorkerScope() {
+    std::lock_guard<std::mutex> lock(workersMutex);
+    if (stopRequested.load())
+        return;
+    ++workersAlive;
+    counted = true;
+}
+
+WorkerScope::~WorkerScope() {
+    if (counted)
+        WorkerGone();
+}
+
 bool WorkersShouldStop() {
     return stopRequested.load();
 }
 
 bool StopWorkersAndWait(unsigned timeoutMs) {
-    stopRequested = true;
     std::unique_lock<std::mutex> lock(workersMutex);
+    stopRequested = true;
     return workersGone.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                 [] { return workersAlive == 0; });
 }

@@ -10,7 +10,6 @@
 #include "launcher/log.h"
 #include "launcher/minidumper.h"
 #include "launcher/mythread.h"
-#include "system/modules.h"
 
 using namespace DuiLib;
 
@@ -41,21 +40,23 @@ bool CreateMainWindow(LauncherFrameWnd& frame) {
 }
 
 // After the loop: stop the workers, then release the children, the log and the frame once.
-void ReleaseFrame() {
+// False when a worker did not stop: then nothing it may still use is released.
+bool ReleaseFrame() {
     LauncherFrameWnd* frame = TheLauncherFrame.load();
     if (frame == nullptr)
-        return;
+        return true;
     if (!StopWorkersAndWait(WorkerStopTimeoutMs)) {
         // A worker still runs and may touch the frame: keep it alive; the process ends now.
         LOG_ERROR(L"%s(%d): %d worker threads did not stop, leaving the main window alive",
                   RunningWorkers());
-        return;
+        return false;
     }
     frame->ReleaseChildren();
     if (IsWindow(frame->GetHWND()))
         DestroyWindow(frame->GetHWND());
     TheLauncherFrame = nullptr;
     delete frame;
+    return true;
 }
 
 } // namespace
@@ -73,7 +74,6 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     CPaintManagerUI::SetInstance(instance);
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
     CPaintManagerUI::SetResourceZip(L"bt.dat");
-    platform::SetModuleDirectory(CPaintManagerUI::GetInstancePath().GetData());
 
     auto* frame = new LauncherFrameWnd();
     TheLauncherFrame = frame;
@@ -87,7 +87,8 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
 
     CPaintManagerUI::MessageLoop();
 
-    ReleaseFrame();
-    curl_global_cleanup();
+    // A worker still running may be inside a transfer: the library stays as it is.
+    if (ReleaseFrame())
+        curl_global_cleanup();
     return 0;
 }

@@ -44,7 +44,7 @@ BenchArchive BuildBenchArchive(const std::filesystem::path& dir, uint32_t instal
     std::string data, index = header;
     std::vector<uint32_t> sizes(installedCount);
     for (uint32_t i = 0; i < installedCount; ++i) {
-        sizes[i] = 64 + random() % 960;
+        sizes[i] = 64 + static_cast<uint32_t>(random() % 960);
         Entry(index, static_cast<uint32_t>(data.size()), sizes[i], i);
         data.append(sizes[i], static_cast<char>('a' + i % 26));
     }
@@ -58,13 +58,13 @@ BenchArchive BuildBenchArchive(const std::filesystem::path& dir, uint32_t instal
         uint32_t slot = 0, size = 0;
         if (kind < 12) {
             slot = slots[i];
-            size = 1 + random() % sizes[slot];
+            size = 1 + static_cast<uint32_t>(random() % sizes[slot]);
         } else if (kind < 17) {
             slot = slots[i];
-            size = sizes[slot] + 1 + random() % 2048;
+            size = sizes[slot] + 1 + static_cast<uint32_t>(random() % 2048);
         } else {
-            slot = installedCount + random() % 1000;
-            size = 64 + random() % 960;
+            slot = installedCount + static_cast<uint32_t>(random() % 1000);
+            size = 64 + static_cast<uint32_t>(random() % 960);
         }
         Entry(packageIndex, static_cast<uint32_t>(packageData.size()), size, 1000000 + i);
         Put(packageIndex, slot, 4);

@@ -68,7 +68,7 @@ int Run(const fs::path& archive, const fs::path& work, int runs) {
              const fs::path package = fs::path(out.string() + ".upd");
              fs::remove(package);
              fs::create_symlink(fs::absolute(source), package);
-             return UnzipPackage(out.wstring(), false);
+             return UnzipPackage(out.wstring(), false, {});
          },
          {}},
         {"minizip loop",
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
         return Run(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 5);
     // One extraction by UnzipPackage alone, for profilers (perf stat, perf record).
     if (argc == 3 && std::strcmp(argv[1], "once") == 0)
-        return UnzipPackage(fs::path(argv[2]).replace_extension().wstring(), false) ? 0 : 1;
+        return UnzipPackage(fs::path(argv[2]).replace_extension().wstring(), false, {}) ? 0 : 1;
     std::fprintf(stderr,
                  "usage: %s tree realistic|small DIR\n"
                  "       %s run ARCHIVE WORKDIR [RUNS]\n"

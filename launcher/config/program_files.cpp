@@ -4,16 +4,16 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "duilib/paint_manager.h"
 #include "system/path.h"
 #include "system/profile.h"
+#include "system/program_directory.h"
 
 namespace {
 constexpr size_t kIniBufferChars = 255;
 }
 
 std::wstring ProgramFile(const wchar_t* name) {
-    return DuiLib::CPaintManagerUI::GetInstancePath().str() + name;
+    return platform::ProgramDirectory() + name;
 }
 
 bool IsExistingFile(const std::wstring& path) {

@@ -10,9 +10,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "duilib/paint_manager.h"
 #include "system/file_io.h"
 #include "system/path.h"
+#include "system/program_directory.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr size_t kBlockBytes = 64 * 1024;
 std::optional<std::filesystem::path> ProgramFilePath(const wchar_t* name) {
     if (name == nullptr)
         return std::nullopt;
-    return platform::ToPath(DuiLib::CPaintManagerUI::GetInstancePath().str() + name);
+    return platform::ToPath(platform::ProgramDirectory() + name);
 }
 
 // Reads what is there, retrying interrupted calls; -1 on error, 0 at the end.

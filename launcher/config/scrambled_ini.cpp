@@ -2,8 +2,9 @@
 
 #include "launcher/config/program_files.h"
 #include "launcher/config/scrambled_file.h"
-#include "launcher/globals.h"
 #include "system/profile.h"
+
+const wxString ScrambleKey = L"PaxLorQ884021mit552";
 
 namespace {
 

@@ -6,6 +6,11 @@
 // thread during start-up.
 #include <string>
 
+#include <wx/string.h>
+
+// The key scrambled configuration files are decoded with.
+extern const wxString ScrambleKey;
+
 // What happens to a leftover copy when the ini file itself does not exist.
 enum class LeftoverCopy {
     Remove, // "Do.ini": the copy goes, and the missing file counts as scrambled

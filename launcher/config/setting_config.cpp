@@ -2,9 +2,9 @@
 
 #include <mutex>
 
-#include "duilib/window.h"
 #include "launcher/config/settings_file.h"
 #include "launcher/config/settings_mutex.h"
+#include "system/message_box.h"
 
 SettingConfig* SettingConfig::Instance() {
     static SettingConfig instance;
@@ -30,8 +30,8 @@ bool SettingConfig::Load(wxString path) {
             return true;
         }
     }
-    DuiLib::MessageBox(nullptr, L"游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！", L"错误",
-                       DuiLib::MB_OK);
+    platform::ShowMessageBox(L"游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！", L"错误",
+                             platform::kMessageBoxOk);
     return false;
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "launcher/launcher.h"
+
 using namespace DuiLib;
 
 namespace {
@@ -45,6 +47,12 @@ LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 void UIUpdateWnd::Notify(TNotifyUI&) {}
 
 void UIUpdateWnd::OnFinalMessage(HWND) {
+    // As for the other child windows: the frame must not keep, and free again at exit, a window
+    // destroyed with it.
+    if (frame != nullptr) {
+        UIUpdateWnd* self = this;
+        frame->UpdateWnd.compare_exchange_strong(self, nullptr);
+    }
     delete this;
 }
 

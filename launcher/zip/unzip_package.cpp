@@ -1,11 +1,11 @@
 #include "launcher/zip/unzip_package.h"
 
 #include "launcher/log.h"
-#include "launcher/update/progress.h"
 #include "launcher/zip/zip_extract.h"
 #include "launcher/zip/zip_reader.h"
 
-bool UnzipPackage(const std::wstring& path, bool isTre) {
+bool UnzipPackage(const std::wstring& path, bool isTre,
+                  const std::function<void(float)>& onProgress) {
     ZipHandle* handle = OpenZipFile(path + (isTre ? L".tre" : L".upd"));
     if (handle == nullptr)
         return false; // the caller logs the failed package
@@ -32,7 +32,8 @@ bool UnzipPackage(const std::wstring& path, bool isTre) {
             LOG_ERROR(L"%s(%d): package %s: entry %d not unpacked, code 0x%x", path.c_str(), i,
                       code);
         }
-        ShowUpdateProgress(static_cast<float>(i + 1) / static_cast<float>(count) * 100.0f);
+        if (onProgress)
+            onProgress(static_cast<float>(i + 1) / static_cast<float>(count) * 100.0f);
     }
     CloseZipFile(handle);
     if (failures > 1)

@@ -1,11 +1,14 @@
 #pragma once
 // Unpacking a downloaded update package. Runs on the live-update callback's thread.
+#include <functional>
 #include <string>
 
 // Unpacks `path` + ".tre" (isTre) or `path` + ".upd" into the directory `path`, created when the
-// first entry needs it, reporting progress after each entry through ShowUpdateProgress.
+// first entry needs it, reporting the share of entries done (0 to 100) after each entry to
+// onProgress, on the calling thread (an empty function reports nothing).
 // True only when the archive opened and every entry was written; false leaves ZipLastError at
 // the code of the first entry that failed (ZipErrOpen when the archive itself failed), so a
 // package that did not unpack whole is never installed. Later entries are still unpacked
 // after a failure; what was written stays for the caller to inspect or delete.
-bool UnzipPackage(const std::wstring& path, bool isTre);
+bool UnzipPackage(const std::wstring& path, bool isTre,
+                  const std::function<void(float)>& onProgress);

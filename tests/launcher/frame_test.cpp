@@ -7,6 +7,7 @@
 #include "launcher/globals.h"
 #include "launcher/launcher.h"
 #include "launcher/screen_layout.h"
+#include "launcher/ui/update_wnd.h"
 #include "launcher/ui/web_panels.h"
 #include "tests/support/program_dir.h"
 
@@ -127,4 +128,12 @@ TEST_F(FrameWindow, ChildDestroyedWithTheFrameWindowIsForgotten) {
     ASSERT_NE(top->Create(hwnd, L"", UI_WNDSTYLE_DIALOG, 0, 0, 0, 10, 10), nullptr);
     DestroyWindow(hwnd);
     EXPECT_EQ(frame->TopWnd, nullptr);
+}
+
+TEST_F(FrameWindow, UpdateWindowDestroyedWithTheFrameWindowIsForgottenAndFreedOnce) {
+    auto* update = new UIUpdateWnd(frame);
+    frame->UpdateWnd = update;
+    ASSERT_NE(update->Create(hwnd, L"", UI_WNDSTYLE_DIALOG, 0, 0, 0, 10, 10), nullptr);
+    DestroyWindow(hwnd);
+    EXPECT_EQ(frame->UpdateWnd.load(), nullptr); // the release at exit must not free it again
 }

@@ -1,5 +1,7 @@
 // "run.log": truncated at start, one time-stamped line per error record from any thread,
 // message-level records dropped, nothing after the target is released.
+#include <ctime>
+#include <iomanip>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -22,7 +24,8 @@ protected:
         TheLauncherFrame = &frame;
     }
     void TearDown() override {
-        ReleaseLogTarget(frame);
+        ReleaseLogTarget();
+        frame.LogTarget = nullptr;
         TheLauncherFrame = nullptr;
     }
     std::string Log() const { return ReadFile(dir / "run.log"); }
@@ -59,6 +62,23 @@ TEST_F(RunLog, ErrorRecordsFromAnyThreadAreTimeStampedLines) {
     EXPECT_EQ(log.find("launcher Init!"), std::string::npos);
 }
 
+TEST_F(RunLog, RecordsCarryTheTimeTheyWereMade) {
+    frame.SetLogFile();
+    const std::time_t before = std::time(nullptr);
+    LOG_ERROR(L"%s(%d): stamped");
+    const std::time_t after = std::time(nullptr);
+
+    // The stamp is local time to the second.
+    std::tm stamp{};
+    std::istringstream line(Log());
+    line >> std::get_time(&stamp, "%Y-%m-%d %H:%M:%S");
+    ASSERT_FALSE(line.fail()) << Log();
+    stamp.tm_isdst = -1;
+    const std::time_t made = std::mktime(&stamp);
+    EXPECT_GE(made, before) << Log();
+    EXPECT_LE(made, after) << Log();
+}
+
 TEST_F(RunLog, ChineseTextIsWrittenAsUtf8) {
     frame.SetLogFile();
     LOG_ERROR(L"%s(%d): %s", L"游戏正在连接服务器");
@@ -68,7 +88,7 @@ TEST_F(RunLog, ChineseTextIsWrittenAsUtf8) {
 TEST_F(RunLog, NothingIsWrittenBeforeOpeningOrAfterRelease) {
     LOG_ERROR(L"%s(%d): before");
     frame.SetLogFile();
-    ReleaseLogTarget(frame);
+    ReleaseLogTarget();
     EXPECT_EQ(wxLog::SetActiveTarget(nullptr), nullptr); // detached, not just closed
     LOG_ERROR(L"%s(%d): after");
     EXPECT_EQ(Log(), "");

@@ -67,3 +67,33 @@ TEST(MyThread, AnObjectThatNeverRanIsDeletedByItsCreator) {
     EXPECT_EQ(RunningWorkers(), 0);
     EXPECT_FALSE(job.ran);
 }
+
+// A thread a module or a download started: counted while it holds a scope, so shut-down waits
+// for it; once shut-down has begun a new scope is refused.
+TEST(WorkerScope, ShutDownWaitsForAThreadTheLauncherDidNotStart) {
+    std::atomic<bool> inside{false};
+    std::atomic<bool> finished{false};
+    std::thread callback([&] {
+        WorkerScope scope;
+        ASSERT_TRUE(scope.Counted());
+        inside = true;
+        while (!WorkersShouldStop())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // Still finishing its work after the flag was raised.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        finished = true;
+    });
+    while (!inside)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(RunningWorkers(), 1);
+    EXPECT_TRUE(StopWorkersAndWait(5000));
+    EXPECT_TRUE(finished);
+    callback.join();
+
+    std::thread late([] {
+        WorkerScope scope;
+        EXPECT_FALSE(scope.Counted());
+    });
+    late.join();
+    EXPECT_EQ(RunningWorkers(), 0);
+}

@@ -21,7 +21,8 @@ protected:
         ASSERT_TRUE(IsLogOpen());
     }
     void TearDown() override {
-        ReleaseLogTarget(frame);
+        ReleaseLogTarget();
+        frame.LogTarget = nullptr;
         TheLauncherFrame = nullptr;
     }
     std::string Log() const { return ReadFile(programDir / "run.log"); }

@@ -7,9 +7,9 @@ namespace DuiLib::detail {
 namespace {
 
 std::wstring_view Trim(std::wstring_view text) {
-    while (!text.empty() && std::iswspace(text.front()))
+    while (!text.empty() && std::iswspace(static_cast<wint_t>(text.front())))
         text.remove_prefix(1);
-    while (!text.empty() && std::iswspace(text.back()))
+    while (!text.empty() && std::iswspace(static_cast<wint_t>(text.back())))
         text.remove_suffix(1);
     return text;
 }

@@ -5,13 +5,13 @@
 #include "duilib/paint_manager.h"
 #include "message_loop.h"
 #include "system/path.h"
+#include "system/program_directory.h"
 
 namespace DuiLib {
 
 namespace {
 
 std::mutex pathsMutex; // read by worker threads too
-std::wstring instancePath;
 std::wstring resourcePath;
 std::wstring resourceZip;
 
@@ -26,17 +26,12 @@ std::wstring AsDirectory(LPCTSTR path) {
 
 void CPaintManagerUI::SetInstance(LPCTSTR programDirectory) {
     detail::MarkUiThread();
-    std::lock_guard lock(pathsMutex);
-    instancePath = AsDirectory(programDirectory);
+    platform::SetProgramDirectory(programDirectory != nullptr ? programDirectory : L"");
 }
 
+// The program directory is held once, below this library, for code that does not use it.
 CStdString CPaintManagerUI::GetInstancePath() {
-    {
-        std::lock_guard lock(pathsMutex);
-        if (!instancePath.empty())
-            return instancePath;
-    }
-    return platform::ExecutableDirectory();
+    return platform::ProgramDirectory();
 }
 
 void CPaintManagerUI::SetResourcePath(LPCTSTR path) {

@@ -4,8 +4,10 @@
 #include <mutex>
 #include <thread>
 
+#include "duilib/window.h"
 #include "message_loop.h"
 #include "message_queue.h"
+#include "system/message_box.h"
 
 namespace DuiLib {
 
@@ -24,6 +26,11 @@ void MarkUiThread() {
     std::call_once(uiThreadOnce, [] {
         uiThreadId = std::this_thread::get_id();
         uiThreadKnown.store(true);
+        // From now on this library serves the message boxes asked for below it.
+        platform::SetMessageBoxServer(
+            [](const std::wstring& text, const std::wstring& caption, unsigned style) {
+                return MessageBox(nullptr, text.c_str(), caption.c_str(), style);
+            });
     });
 }
 
@@ -59,6 +66,17 @@ bool PostAndWait(std::function<void()> fn) {
 
 bool HasMessageLoopEnded() {
     return detail::IsQueueClosed();
+}
+
+void PostLatest::Post(float value) {
+    latest_.store(value);
+    if (pending_.exchange(true))
+        return; // the pending hand-over will read this value
+    PostToUiThread([this] {
+        // Cleared before reading: a value stored after the read posts a new hand-over.
+        pending_.store(false);
+        show_(latest_.load());
+    });
 }
 
 } // namespace DuiLib

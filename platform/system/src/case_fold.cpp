@@ -20,7 +20,9 @@ wchar_t FoldCase(wchar_t c) {
     if (c < 0x80)
         return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c;
     const locale_t locale = WideCaseLocale();
-    return static_cast<wchar_t>(locale != static_cast<locale_t>(0) ? towlower_l(c, locale) : c);
+    const auto code = static_cast<wint_t>(c);
+    return static_cast<wchar_t>(locale != static_cast<locale_t>(0) ? towlower_l(code, locale)
+                                                                   : code);
 }
 
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {

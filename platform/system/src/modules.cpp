@@ -1,26 +1,14 @@
 #include "system/modules.h"
 
 #include "system/path.h"
+#include "system/program_directory.h"
 
 #include <dlfcn.h>
-#include <mutex>
 #include <sys/stat.h>
 
 namespace platform {
 
 namespace {
-
-std::mutex directoryMutex;
-std::wstring moduleDirectory; // empty: the executable's directory
-
-std::wstring CurrentModuleDirectory() {
-    {
-        std::lock_guard lock(directoryMutex);
-        if (!moduleDirectory.empty())
-            return moduleDirectory;
-    }
-    return ExecutableDirectory();
-}
 
 bool IsFile(const std::string& path) {
     struct stat info {};
@@ -28,13 +16,6 @@ bool IsFile(const std::string& path) {
 }
 
 } // namespace
-
-void SetModuleDirectory(const std::wstring& directory) {
-    std::lock_guard lock(directoryMutex);
-    moduleDirectory = directory;
-    if (!moduleDirectory.empty() && moduleDirectory.back() != L'/')
-        moduleDirectory += L'/';
-}
 
 ModuleHandle LoadModule(const std::wstring& nameOrPath) {
     const auto name = WideToUtf8(nameOrPath);
@@ -45,7 +26,7 @@ ModuleHandle LoadModule(const std::wstring& nameOrPath) {
         return dlopen(name->c_str(), kFlags);
     // A copy in the program directory decides, even when it fails to load: falling back to a
     // system module of the same name would run code the installation did not ship.
-    if (const auto dir = WideToUtf8(CurrentModuleDirectory())) {
+    if (const auto dir = WideToUtf8(ProgramDirectory())) {
         const std::string local = *dir + *name;
         if (IsFile(local))
             return dlopen(local.c_str(), kFlags);

@@ -69,7 +69,8 @@ std::wstring CanonicalKey(std::wstring_view path) {
 std::string Escape(std::wstring_view text) {
     const std::string utf8 = WideToUtf8(text).value_or(std::string());
     std::string out;
-    for (unsigned char c : utf8) {
+    for (const char byte : utf8) {
+        const auto c = static_cast<unsigned char>(byte);
         if (c == '%' || c < 0x20 || c == 0x7F) {
             static const char kHex[] = "0123456789ABCDEF";
             out += '%';
@@ -178,7 +179,9 @@ void ParseLine(Store& store, std::string_view line) {
         auto data = FromHex(fields[4]);
         uint32_t type = 0;
         for (char c : fields[3])
-            type = (c >= '0' && c <= '9' && type < 100000000) ? type * 10 + (c - '0') : UINT32_MAX;
+            type = (c >= '0' && c <= '9' && type < 100000000)
+                       ? type * 10 + static_cast<uint32_t>(c - '0')
+                       : UINT32_MAX;
         if (!key || key->empty() || !name || !data || fields[3].empty() || type == UINT32_MAX)
             return;
         AddKeyWithParents(store, CanonicalKey(*key));

@@ -10,7 +10,7 @@
 #include <wx/init.h>
 
 #include "duilib/paint_manager.h"
-#include "launcher/globals.h"
+#include "launcher/config/scrambled_ini.h"
 #include "tests/support/temp_dir.h"
 
 class ProgramDirTest : public ::testing::Test {

@@ -102,7 +102,7 @@ TEST_F(LoginMerge, MatchesFieldByFieldWritesOnLargeBlocksAndManyEntries) {
     std::string data;
     std::vector<IndexEntry> installed;
     for (uint32_t i = 0; i < 3000; ++i) {
-        const uint32_t size = 1 + random() % 300;
+        const uint32_t size = 1 + static_cast<uint32_t>(random() % 300);
         installed.push_back(Entry(static_cast<uint32_t>(data.size()), size, i));
         data += std::string(size, static_cast<char>('a' + i % 26));
     }
@@ -117,9 +117,9 @@ TEST_F(LoginMerge, MatchesFieldByFieldWritesOnLargeBlocksAndManyEntries) {
     std::iota(slots.begin(), slots.end(), 0);
     std::shuffle(slots.begin(), slots.end(), random);
     for (uint32_t i = 0; i < 800; ++i)
-        add(slots[i], random() % 400, 5000 + i);
+        add(slots[i], static_cast<uint32_t>(random() % 400), 5000 + i);
     for (const uint32_t size : {3u << 20, 1u << 20, 1u << 20, 2u << 20, 7u})
-        add(3000 + random() % 50, size, size);
+        add(3000 + static_cast<uint32_t>(random() % 50), size, size);
     add(slots[900], 5u << 20, 6); // larger, re-pointed
     std::shuffle(patches.begin(), patches.end(), random);
     std::string index = InstalledIndex(installed);

@@ -1,6 +1,5 @@
 // Unpacking a whole downloaded package: every entry below the package directory, progress per
 // entry, and a package that fails as a whole when any entry fails.
-#include "launcher/update/progress_observer.h"
 #include "launcher/zip/unzip_package.h"
 #include "launcher/zip/zip_entry.h"
 #include "tests/support/temp_dir.h"
@@ -26,12 +25,11 @@ std::string MixedBytes(size_t size) {
 
 class UnzipPackageTest : public testing::Test {
 protected:
-    void SetUp() override {
-        SetProgressObserver([this](float percent) { progress_.push_back(percent); });
-    }
-    void TearDown() override { SetProgressObserver({}); }
-
     std::wstring Package() const { return (dir_ / "patch").wstring(); }
+    bool Unzip(bool isTre) {
+        return UnzipPackage(Package(), isTre,
+                            [this](float percent) { progress_.push_back(percent); });
+    }
 
     TempDir dir_;
     std::vector<float> progress_;
@@ -48,7 +46,7 @@ TEST_F(UnzipPackageTest, UnpacksEveryEntryBelowThePackageDirectory) {
                                  {.name = "docs/", .externalAttributes = 0x10},
                                  {.name = "caf\xc3\xa9\\\xe6\x96\x87.txt", .data = "utf8"}});
     ZipLastError = ZipErrData;
-    ASSERT_TRUE(UnzipPackage(Package(), false));
+    ASSERT_TRUE(Unzip(false));
     EXPECT_EQ(ZipLastError.load(), ZipOk);
 
     const fs::path out = dir_ / "patch";
@@ -64,19 +62,19 @@ TEST_F(UnzipPackageTest, UnpacksEveryEntryBelowThePackageDirectory) {
 TEST_F(UnzipPackageTest, TreFlagChoosesTheArchive) {
     MakeZip(dir_ / "patch.upd", {{.name = "which.txt", .data = "upd"}});
     MakeZip(dir_ / "patch.tre", {{.name = "which.txt", .data = "tre"}});
-    ASSERT_TRUE(UnzipPackage(Package(), true));
+    ASSERT_TRUE(Unzip(true));
     EXPECT_EQ(ReadFile(dir_ / "patch/which.txt"), "tre");
-    ASSERT_TRUE(UnzipPackage(Package(), false));
+    ASSERT_TRUE(Unzip(false));
     EXPECT_EQ(ReadFile(dir_ / "patch/which.txt"), "upd");
 }
 
 TEST_F(UnzipPackageTest, EmptyArchiveSucceedsAndOneThatCannotBeOpenedFails) {
     MakeZip(dir_ / "patch.upd", {});
-    EXPECT_TRUE(UnzipPackage(Package(), false));
+    EXPECT_TRUE(Unzip(false));
     EXPECT_TRUE(progress_.empty());
 
     WriteFile(dir_ / "patch.upd", "<html>502 Bad Gateway</html>");
-    EXPECT_FALSE(UnzipPackage(Package(), false));
+    EXPECT_FALSE(Unzip(false));
     EXPECT_EQ(ZipLastError.load(), ZipErrOpen);
     EXPECT_EQ(ListTree(dir_.path()), Paths{"patch.upd"});
 }
@@ -88,7 +86,7 @@ TEST_F(UnzipPackageTest, FailedEntriesFailThePackageWithTheFirstCode) {
                                  {.name = "../escape.txt", .data = "evil"},
                                  {.name = "bad.txt", .data = "payload", .declaredCrc = 0},
                                  {.name = "last.txt", .data = "3"}});
-    EXPECT_FALSE(UnzipPackage(Package(), false));
+    EXPECT_FALSE(Unzip(false));
     EXPECT_EQ(ZipLastError.load(), ZipErrEncrypted);
     // Every entry reports progress, failed ones too.
     ASSERT_EQ(progress_.size(), 6u);

@@ -37,8 +37,9 @@ protected:
         SetZipBaseDir(handle, (dir_ / "out").wstring());
         std::vector<ZipEntry> records(entries.size());
         for (int32_t i = 0; i < static_cast<int32_t>(entries.size()); ++i) {
-            EXPECT_EQ(GetZipEntry(handle->reader, i, &records[i]), ZipOk) << i;
-            EXPECT_EQ(ExtractZipEntry(handle->reader, i, records[i].name), ZipOk) << i;
+            ZipEntry& record = records[static_cast<size_t>(i)];
+            EXPECT_EQ(GetZipEntry(handle->reader, i, &record), ZipOk) << i;
+            EXPECT_EQ(ExtractZipEntry(handle->reader, i, record.name), ZipOk) << i;
         }
         CloseZipFile(handle);
         return records;

@@ -101,6 +101,25 @@ TEST_F(MessageLoopTest, WorkFromAWorkerRunsOnTheUiThreadInOrderAndAnswers) {
     EXPECT_EQ(sent, 42);
 }
 
+// A burst of values from a worker costs the UI thread one hand-over per pending turn, and the
+// newest value always arrives last.
+TEST_F(MessageLoopTest, PostLatestHandsOverOnlyTheNewestValue) {
+    std::vector<float> shown; // -1 for a call off the UI thread
+    PostLatest handOver([&](float value) { shown.push_back(IsUiThread() ? value : -1.0f); });
+    std::thread worker([&] {
+        for (int i = 1; i <= 1000; ++i)
+            handOver.Post(static_cast<float>(i));
+    });
+    worker.join();
+    Headless::PumpMessages();
+    ASSERT_EQ(shown.size(), 1u); // one hand-over was pending for the whole burst
+    EXPECT_EQ(shown.back(), 1000.0f);
+
+    handOver.Post(1001.0f); // the next value posts a new hand-over
+    Headless::PumpMessages();
+    EXPECT_EQ(shown, (std::vector<float>{1000.0f, 1001.0f}));
+}
+
 // A worker waiting on the UI thread is released with false when the loop ends, while it waits
 // or later; nothing queued behind WM_QUIT runs.
 TEST_F(MessageLoopTest, PostAndWaitGivesUpWhenTheLoopEnds) {

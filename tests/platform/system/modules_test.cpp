@@ -1,5 +1,6 @@
 #include "system/modules.h"
 #include "system/path.h"
+#include "system/program_directory.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@ namespace {
 
 using platform::FindModuleSymbol;
 using platform::LoadModule;
-using platform::SetModuleDirectory;
+using platform::SetProgramDirectory;
 using testing_support::TempDir;
 
 const std::filesystem::path kProbe = PROBE_PATH; // exports ProbeAnswer(), which gives 42
@@ -27,20 +28,20 @@ TEST(ModulesTest, TheProgramDirectoryComesBeforeTheSystem) {
     TempDir program;
     std::filesystem::copy_file(kProbe, program / "Probe.dll");
     std::filesystem::copy_file(kProbe, program / "libz.so.1");
-    SetModuleDirectory(program.wide());
+    SetProgramDirectory(program.wide());
     EXPECT_EQ(AnswerOf(LoadModule(L"Probe.dll")), 42);
     EXPECT_EQ(AnswerOf(LoadModule(kSystemName)), 42); // the shipped copy shadows the system's
 
     // A broken shipped copy is not silently replaced by the system's.
     testing_support::WriteFile(program / "libz.so.1", "not a shared object");
-    SetModuleDirectory(*platform::FromPath(program.path())); // without the trailing "/"
+    SetProgramDirectory(*platform::FromPath(program.path())); // without the trailing "/"
     EXPECT_EQ(LoadModule(kSystemName), nullptr);
 }
 
 TEST(ModulesTest, OtherNamesFallBackToTheSystemAndPathsLoadAsGiven) {
     TempDir program;
     std::filesystem::copy_file(kProbe, program / "renamed.so");
-    SetModuleDirectory(program.wide());
+    SetProgramDirectory(program.wide());
     EXPECT_EQ(AnswerOf(LoadModule(*platform::FromPath(program / "renamed.so"))), 42);
     platform::ModuleHandle system = LoadModule(kSystemName);
     EXPECT_NE(FindModuleSymbol(system, "zlibVersion"), nullptr);
