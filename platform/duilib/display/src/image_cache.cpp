@@ -74,7 +74,8 @@ const wxBitmap& ImageCache::Get(const std::wstring& name, const RECT& source, wx
             part = wanted == wxRect(image.GetSize()) ? image : image.GetSubImage(wanted);
     }
     const bool sizeOk =
-        size.x > 0 && size.y > 0 && uint64_t(size.x) * uint64_t(size.y) <= kMaxPixels;
+        size.x > 0 && size.y > 0 &&
+        uint64_t{static_cast<uint32_t>(size.x)} * static_cast<uint32_t>(size.y) <= kMaxPixels;
     wxBitmap bitmap;
     if (part.IsOk() && sizeOk)
         bitmap = wxBitmap(

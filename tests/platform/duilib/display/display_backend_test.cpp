@@ -277,13 +277,14 @@ TEST_F(DisplayBackendTest, SkinImagesAreScaledIntoTheirControlsAndOversizedOnesR
     ASSERT_NE(Open(window, L"images", nullptr, 100, 100), nullptr);
     const wxImage image = Screenshot();
     ASSERT_TRUE(image.IsOk());
-    auto rgb = [&](int x, int y) {
-        return (image.GetRed(100 + x, 100 + y) << 16) | (image.GetGreen(100 + x, 100 + y) << 8) |
-               image.GetBlue(100 + x, 100 + y);
+    auto rgb = [&](int x, int y) -> uint32_t {
+        return uint32_t{image.GetRed(100 + x, 100 + y)} << 16 |
+               uint32_t{image.GetGreen(100 + x, 100 + y)} << 8 | image.GetBlue(100 + x, 100 + y);
     };
     auto near = [](uint32_t got, uint32_t want) {
         for (int shift : {16, 8, 0})
-            if (std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > 8)
+            if (std::abs(static_cast<int>((got >> shift) & 0xFF) -
+                         static_cast<int>((want >> shift) & 0xFF)) > 8)
                 return false;
         return true;
     };
