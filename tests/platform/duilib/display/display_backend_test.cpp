@@ -129,7 +129,7 @@ wxImage Screenshot() {
 }
 
 wxWebView* FindWebView(wxWindow* window) {
-    if (auto* view = wxDynamicCast(window, wxWebView))
+    if (auto* view = dynamic_cast<wxWebView*>(window))
         return view;
     for (wxWindow* child : window->GetChildren())
         if (wxWebView* view = FindWebView(child))
