@@ -19,3 +19,11 @@ target_link_libraries(wx_base INTERFACE ${wxWidgets_LIBRARIES})
 # cpp-httplib: the test and demo HTTP servers only.
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 add_library(httplib::httplib ALIAS PkgConfig::HTTPLIB)
+# wxWidgets core and webview: only the display backend (duilib_display) links them.
+find_package(wxWidgets REQUIRED COMPONENTS webview core base)
+add_library(wx_gui INTERFACE)
+target_include_directories(wx_gui SYSTEM INTERFACE ${wxWidgets_INCLUDE_DIRS})
+target_compile_definitions(wx_gui INTERFACE ${wxWidgets_DEFINITIONS})
+target_compile_options(wx_gui INTERFACE ${wxWidgets_CXX_FLAGS})
+target_link_libraries(wx_gui INTERFACE ${wxWidgets_LIBRARIES})
+pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0 x11 xext)

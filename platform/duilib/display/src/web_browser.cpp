@@ -1,0 +1,56 @@
+#include "web_browser.h"
+
+#include <wx/weakref.h>
+#include <wx/webview.h>
+
+namespace DuiLib::display {
+
+namespace {
+
+class WebBrowser final : public EmbeddedBrowser {
+public:
+    explicit WebBrowser(wxWebView* view) : view_(view) {}
+    ~WebBrowser() override {
+        if (view_)
+            view_->Destroy();
+    }
+
+    // A silent browser keeps the page's own dialogs and menus away from the player.
+    void put_Silent(bool silent) override {
+        if (view_)
+            view_->EnableContextMenu(!silent);
+    }
+    bool Navigate(LPCTSTR url) override {
+        if (!view_ || url == nullptr)
+            return false;
+        view_->LoadURL(url);
+        return true;
+    }
+    void SetBounds(const RECT& clientRect) override {
+        if (view_)
+            view_->SetSize(clientRect.left, clientRect.top, clientRect.right - clientRect.left,
+                           clientRect.bottom - clientRect.top);
+    }
+    void SetVisible(bool visible) override {
+        if (view_)
+            view_->Show(visible);
+    }
+
+private:
+    // The window's frame takes its children along when it goes before the control.
+    wxWeakRef<wxWebView> view_;
+};
+
+} // namespace
+
+std::unique_ptr<EmbeddedBrowser> MakeWebBrowser(wxWindow* canvas) {
+    if (canvas == nullptr || !wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
+        return nullptr;
+    wxWebView* view = wxWebView::New(canvas, wxID_ANY, wxWebViewDefaultURLStr, wxDefaultPosition,
+                                     wxDefaultSize, wxWebViewBackendDefault, wxBORDER_NONE);
+    if (view == nullptr)
+        return nullptr;
+    return std::make_unique<WebBrowser>(view);
+}
+
+} // namespace DuiLib::display

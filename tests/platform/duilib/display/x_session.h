@@ -1,0 +1,40 @@
+#pragma once
+// A private X server for a test (Xvfb on a display number it picks itself), and the X tools a
+// test drives it with, run while the UI thread keeps turning.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace display_test {
+
+class XSession {
+public:
+    XSession() = default;
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+    ~XSession();
+
+    // Xvfb and xdotool are on PATH.
+    static bool Installed();
+    // Starts Xvfb with a 1024 x 768 x 24 screen and points DISPLAY at it. False with *why set
+    // when it does not come up within 10 s.
+    bool Start(std::string* why);
+
+private:
+    int pid_ = -1;
+};
+
+struct ToolResult {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs a program found on PATH until it ends (at most 20 s, then it is killed); on the UI thread
+// of a started backend the DuiLib loop and GTK keep running meanwhile.
+ToolResult RunTool(const std::vector<std::string>& argv);
+
+// Runs the UI thread's work and GTK events until done() holds or the timeout passes.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
+void PumpFor(int milliseconds);
+
+} // namespace display_test
