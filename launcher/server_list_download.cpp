@@ -53,10 +53,16 @@ bool DownLoadServerListFile(const wxString& programDir, const wxString& url1, co
             downloaded = DownloadFile(1, url2, temp, abort);
     }
 
-    const uint32_t size = LauncherFrameWnd::GetFileSize(temp);
     const auto tempPath = platform::ToPath(temp.ToStdWstring());
-    const auto livePath = platform::ToPath(live.ToStdWstring());
     std::error_code ec;
+    // An abandoned pass leaves nothing behind and says nothing.
+    if (abort != nullptr && abort->load()) {
+        if (tempPath)
+            std::filesystem::remove(*tempPath, ec);
+        return false;
+    }
+    const uint32_t size = LauncherFrameWnd::GetFileSize(temp);
+    const auto livePath = platform::ToPath(live.ToStdWstring());
     if (downloaded && tempPath && livePath && size >= MinimumListBytes) {
         std::filesystem::rename(*tempPath, *livePath, ec);
         if (!ec)

@@ -46,6 +46,9 @@ void LauncherFrameWnd::LoadServerListFromXml(void*) {
         const bool ok =
             DownLoadServerListFile(CPaintManagerUI::GetInstancePath().GetData(),
                                    frame->ServerListUrl1, frame->ServerListUrl2, &WorkerStopFlag());
+        // Shut-down abandons the pass: nothing to load into windows that are going away.
+        if (WorkersShouldStop())
+            return;
         if (ok) {
             LOG_MESSAGE(L"DownLoadServerListFile success!");
             bool loaded = false;
