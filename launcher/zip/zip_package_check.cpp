@@ -72,6 +72,8 @@ uint32_t CheckSpace(const struct statvfs& fs, uint64_t bytes, uint64_t files) {
 } // namespace
 
 uint32_t CheckZipPackage(ZipReader& reader) {
+    if (reader.entryCount == 0)
+        return ZipOk; // writes nothing, so it fits anywhere
     struct statvfs fs {};
     // Without a file system to measure against, a full disk still fails the writes cleanly.
     const bool measured = QueryBaseFileSystem(reader.directories.base(), fs) && fs.f_frsize > 0;
