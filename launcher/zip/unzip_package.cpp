@@ -2,6 +2,7 @@
 
 #include "launcher/log.h"
 #include "launcher/zip/zip_extract.h"
+#include "launcher/zip/zip_package_check.h"
 #include "launcher/zip/zip_reader.h"
 
 bool UnzipPackage(const std::wstring& path, bool isTre,
@@ -10,6 +11,13 @@ bool UnzipPackage(const std::wstring& path, bool isTre,
     if (handle == nullptr)
         return false; // the caller logs the failed package
     if (const uint32_t code = SetZipBaseDir(handle, path)) {
+        CloseZipFile(handle);
+        ZipLastError = code;
+        return false;
+    }
+
+    // A package that cannot be unpacked whole is refused before its first byte is written.
+    if (const uint32_t code = CheckZipPackage(*handle->reader)) {
         CloseZipFile(handle);
         ZipLastError = code;
         return false;

@@ -10,5 +10,8 @@
 // the code of the first entry that failed (ZipErrOpen when the archive itself failed), so a
 // package that did not unpack whole is never installed. Later entries are still unpacked
 // after a failure; what was written stays for the caller to inspect or delete.
+// A package refused as a whole (see CheckZipPackage: overlapping entries, paths the system
+// cannot name, too little free space) writes nothing, reports no progress and gives false with
+// its code.
 bool UnzipPackage(const std::wstring& path, bool isTre,
                   const std::function<void(float)>& onProgress);

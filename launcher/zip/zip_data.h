@@ -17,7 +17,8 @@ struct ZipDataFacts {
     uint32_t crc = 0;
     uint64_t packedSize = 0;
     uint64_t size = 0;
-    uint64_t dataOffset = 0; // where the stored or compressed bytes start in the archive file
+    uint64_t dataOffset = 0;   // where the stored or compressed bytes start in the archive file
+    uint64_t headerOffset = 0; // where the entry's local header starts
 };
 
 inline constexpr uint32_t kZipMethodStored = 0;

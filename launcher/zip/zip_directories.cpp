@@ -5,6 +5,7 @@
 #include "system/path.h"
 
 #include <algorithm>
+#include <climits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,7 +19,23 @@ void ZipDirectories::CloseAll() {
 
 void ZipDirectories::SetBase(std::filesystem::path base) {
     CloseAll();
-    base_ = std::move(base);
+    std::error_code error;
+    base_ = std::filesystem::absolute(base, error);
+    if (error)
+        base_ = std::move(base);
+}
+
+bool ZipDirectories::CanHold(std::span<const std::string> components) const {
+    const std::string& base = base_.native();
+    size_t length = base.find_last_not_of('/') + 1; // "/" counts once, with the first component
+    for (const std::string& component : components) {
+        if (component.size() > NAME_MAX)
+            return false;
+        length += 1 + component.size();
+        if (length >= PATH_MAX) // the terminator needs a byte as well
+            return false;
+    }
+    return true;
 }
 
 int ZipDirectories::Open(std::span<const std::string> components) {
@@ -73,8 +90,5 @@ bool CreateDirectoryPath(const std::wstring& base, const std::wstring& relative)
     const auto target = ResolveZipTarget(relative);
     if (!target)
         return false;
-    std::vector<std::string> levels = target->directories;
-    if (!target->isDirectory)
-        levels.push_back(target->file);
-    return directories.Open(levels) >= 0;
+    return directories.Open(ZipTargetLevels(*target)) >= 0;
 }

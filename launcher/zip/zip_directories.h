@@ -23,6 +23,14 @@ public:
     // level cannot be created or is not a real directory (a symbolic link included).
     int Open(std::span<const std::string> components);
 
+    // Whether the system can name base/components: no component longer than NAME_MAX bytes,
+    // the whole absolute path shorter than PATH_MAX. Deeper trees could be made one level at a
+    // time, but nothing could name their files afterwards.
+    bool CanHold(std::span<const std::string> components) const;
+
+    // The base as given, made absolute.
+    const std::filesystem::path& base() const { return base_; }
+
 private:
     void CloseAll();
 

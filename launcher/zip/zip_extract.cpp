@@ -41,12 +41,12 @@ uint32_t ExtractZipEntry(ZipReader* reader, int32_t index, const std::wstring& t
     const auto resolved = ResolveZipTarget(target);
     if (!resolved || IsSymbolicLink(entry))
         return ZipErrOpen;
-    if ((entry.attributes & ZipAttrDirectory) || resolved->isDirectory) {
-        std::vector<std::string> levels = resolved->directories;
-        if (!resolved->isDirectory)
-            levels.push_back(resolved->file);
+    const bool isDirectory = (entry.attributes & ZipAttrDirectory) || resolved->isDirectory;
+    const std::vector<std::string> levels = ZipTargetLevels(*resolved);
+    if (!reader->directories.CanHold(levels))
+        return ZipErrOpen;
+    if (isDirectory)
         return reader->directories.Open(levels) >= 0 ? ZipOk : ZipErrOpen;
-    }
     if (const uint32_t code = CheckWritable(facts))
         return code;
 

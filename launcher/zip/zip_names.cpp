@@ -3,13 +3,48 @@
 #include "system/below_root.h"
 #include "system/path.h"
 
+#include <algorithm>
+
 namespace {
+
+constexpr wchar_t kReplacementCharacter = 0xFFFD;
 
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
 
+// The length a UTF-8 lead byte announces; 1 for a byte that cannot start a sequence.
+size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead >= 0xF0 && lead <= 0xF7)
+        return 4;
+    if (lead >= 0xE0)
+        return lead <= 0xEF ? 3 : 1;
+    return lead >= 0xC0 ? 2 : 1;
+}
+
 } // namespace
+
+std::wstring DecodeZipName(std::string_view raw) {
+    if (auto whole = platform::Utf8ToWide(raw))
+        return std::move(*whole);
+    // Sequence by sequence, so overlong forms (a disguised "/" or ".") and surrogates are
+    // replaced as well, and never become separators.
+    std::wstring out;
+    out.reserve(raw.size());
+    for (size_t i = 0; i < raw.size();) {
+        const size_t length =
+            std::min(Utf8SequenceLength(static_cast<unsigned char>(raw[i])), raw.size() - i);
+        const auto one = platform::Utf8ToWide(raw.substr(i, length));
+        if (one && one->size() == 1) {
+            out += (*one)[0];
+            i += length;
+        } else {
+            out += kReplacementCharacter;
+            ++i;
+        }
+    }
+    return out;
+}
 
 std::wstring SanitiseZipName(std::wstring_view name) {
     static constexpr std::wstring_view kParentGroups[] = {L"\\..\\", L"\\../", L"/../", L"/..\\"};
@@ -59,4 +94,11 @@ std::optional<ZipTarget> ResolveZipTarget(std::wstring_view target) {
     }
     result.directories = std::move(*segments);
     return result;
+}
+
+std::vector<std::string> ZipTargetLevels(const ZipTarget& target) {
+    std::vector<std::string> levels = target.directories;
+    if (!target.isDirectory)
+        levels.push_back(target.file);
+    return levels;
 }

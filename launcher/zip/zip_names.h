@@ -5,6 +5,10 @@
 #include <string_view>
 #include <vector>
 
+// An entry's raw name as text: UTF-8, with U+FFFD for each byte that starts no valid sequence
+// (an archive from a tool that wrote another code page still unpacks, under a replaced name).
+std::wstring DecodeZipName(std::string_view raw);
+
 // Drops drive prefixes ("C:"), leading separators and everything up to the last
 // separator-dot-dot-separator group ("\..\", "\../", "/../", "/..\"). Separators are kept as
 // they are; the result may still be unsafe (for instance "../x") and is checked by
@@ -17,6 +21,9 @@ struct ZipTarget {
     std::string file;                     // the file's own name; empty for a directory
     bool isDirectory = false;             // the name ends in a separator
 };
+
+// Every level of the target's path, its file included.
+std::vector<std::string> ZipTargetLevels(const ZipTarget& target);
 
 // Checks a target name and splits it. Refused (nullopt): empty names, control characters,
 // absolute names ("/x", "C:..."), any ".." component, text that is not valid Unicode, and names

@@ -13,6 +13,9 @@ std::atomic<uint32_t> ZipLastError{ZipOk};
 
 namespace {
 
+// The fixed part of a local header; the name and the extra field follow it.
+constexpr uint64_t kLocalHeaderSize = 30;
+
 // Runs minizip's check of the local header against the central record (done when the entry
 // is opened), notes where the entry's data starts and reads the local extra field, which
 // holds the timestamps we want. The entry is closed again: no entry stays open between calls.
@@ -133,13 +136,9 @@ uint32_t GetZipEntry(ZipReader* reader, int32_t index, ZipEntry* entry) {
     const std::string_view rawName(reader->nameBuffer.data(), info.size_filename);
     if (rawName.find('\0') != std::string_view::npos)
         return ZipErrOpen;
-    const auto wideName = platform::Utf8ToWide(rawName);
-    if (!wideName)
-        return ZipErrOpen;
-
     ZipEntry record;
     record.number = index;
-    record.name = platform::NormaliseSeparators(SanitiseZipName(*wideName));
+    record.name = platform::NormaliseSeparators(SanitiseZipName(DecodeZipName(rawName)));
     const auto external = static_cast<uint32_t>(info.external_fa);
     const auto madeBy = static_cast<uint16_t>(info.version);
     record.attributes = ZipWindowsAttributes(external, madeBy);
@@ -157,7 +156,9 @@ uint32_t GetZipEntry(ZipReader* reader, int32_t index, ZipEntry* entry) {
                                        static_cast<uint32_t>(info.crc),
                                        info.compressed_size,
                                        info.uncompressed_size,
-                                       dataOffset};
+                                       dataOffset,
+                                       dataOffset - kLocalHeaderSize - info.size_filename -
+                                           reader->extraField.size()};
     reader->cachedEntry = record;
     reader->cachedIndex = index;
     *entry = std::move(record);

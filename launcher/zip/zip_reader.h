@@ -30,7 +30,8 @@ uint32_t SetZipBaseDir(ZipHandle* handle, const std::wstring& dir);
 // entry count, everything else empty). Indices below -1 or not below the count give
 // ZipErrBadArgument; a central directory that cannot be walked to the index or a local header
 // that disagrees with it ZipErrHeader; an unreadable local extra field ZipErrRead; a name with
-// an embedded NUL or that is not UTF-8 ZipErrOpen. Does not touch ZipLastError.
+// an embedded NUL ZipErrOpen. Bytes of the name that are not UTF-8 become U+FFFD.
+// Does not touch ZipLastError.
 uint32_t GetZipEntry(ZipReader* reader, int32_t index, ZipEntry* entry);
 
 // Closes the archive and frees the handle and its reader. Result also stored in ZipLastError.

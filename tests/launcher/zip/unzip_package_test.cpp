@@ -5,8 +5,11 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_maker.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 #include <random>
+#include <sched.h>
+#include <sys/mount.h>
 
 namespace {
 
@@ -23,11 +26,68 @@ std::string MixedBytes(size_t size) {
     return out;
 }
 
+uint32_t GetU32(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i)
+        value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
+void PutU32(std::string& bytes, size_t at, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
+}
+
+// An archive of one entry whose central record is repeated `records` times, each copy under its
+// own name of the same length ("f0000.dat", ...) and all pointing at the one local entry.
+std::string ManyRecordsForOneEntry(const std::string& data, int records) {
+    const std::string one = ZipBytes({{.name = "f0000.dat", .data = data}});
+    const size_t endRecord = one.size() - 22;
+    const size_t central = GetU32(one, endRecord + 16);
+    const std::string record = one.substr(central, endRecord - central);
+    std::string out = one.substr(0, central);
+    for (int i = 0; i < records; ++i) {
+        std::string copy = record;
+        const std::string number = std::to_string(10000 + i).substr(1);
+        copy.replace(copy.size() - 8, 4, number);
+        out += copy;
+    }
+    std::string end = one.substr(endRecord);
+    end[8] = end[10] = static_cast<char>(records & 0xFF);
+    end[9] = end[11] = static_cast<char>(records >> 8);
+    PutU32(end, 12, static_cast<uint32_t>(record.size() * static_cast<size_t>(records)));
+    return out + end;
+}
+
+// A tmpfs mounted at `dir` that only this test's process sees (each test runs in a process of
+// its own); unmounted at the end of the test.
+class PrivateTmpfs {
+public:
+    PrivateTmpfs(const fs::path& dir, const char* options) : dir_(dir) {
+        fs::create_directories(dir);
+        mounted_ = unshare(CLONE_NEWNS) == 0 &&
+                   mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                   mount("tmpfs", dir.c_str(), "tmpfs", 0, options) == 0;
+    }
+    ~PrivateTmpfs() {
+        if (mounted_)
+            umount2(dir_.c_str(), MNT_DETACH);
+    }
+    PrivateTmpfs(const PrivateTmpfs&) = delete;
+    PrivateTmpfs& operator=(const PrivateTmpfs&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    fs::path dir_;
+    bool mounted_ = false;
+};
+
 class UnzipPackageTest : public testing::Test {
 protected:
     std::wstring Package() const { return (dir_ / "patch").wstring(); }
-    bool Unzip(bool isTre) {
-        return UnzipPackage(Package(), isTre,
+    bool Unzip(bool isTre) { return UnzipAt(dir_ / "patch", isTre); }
+    bool UnzipAt(const fs::path& package, bool isTre = false) {
+        return UnzipPackage(package.wstring(), isTre,
                             [this](float percent) { progress_.push_back(percent); });
     }
 
@@ -95,6 +155,134 @@ TEST_F(UnzipPackageTest, FailedEntriesFailThePackageWithTheFirstCode) {
     // The good entries are there for inspection; nothing failed left a file or a temporary.
     EXPECT_EQ(ListTree(dir_.path()), (Paths{"patch", "patch.upd", "patch/first.txt",
                                             "patch/last.txt", "patch/middle.txt"}));
+}
+
+TEST_F(UnzipPackageTest, OverlappingEntriesAreRefusedBeforeAnythingIsWritten) {
+    // 3,000 central records of one local entry of 1 MiB: about 170 KB that would write 3 GB.
+    WriteFile(dir_ / "many/patch.upd", ManyRecordsForOneEntry(std::string(1 << 20, '\0'), 3000));
+    // The first entry's packed data claims to run on over the second entry's header.
+    std::string quoted =
+        ZipBytes({{.name = "a.txt", .data = std::string(100, 'a'), .deflate = false},
+                  {.name = "b.txt", .data = "b"}});
+    const size_t central = GetU32(quoted, quoted.size() - 22 + 16);
+    PutU32(quoted, 18, 110);           // the local header's packed size
+    PutU32(quoted, central + 20, 110); // the central record's
+    WriteFile(dir_ / "quoted/patch.upd", quoted);
+
+    for (const char* name : {"many", "quoted"}) {
+        SCOPED_TRACE(name);
+        ZipLastError = ZipOk;
+        EXPECT_FALSE(UnzipAt(dir_ / name / "patch"));
+        EXPECT_EQ(ZipLastError.load(), ZipErrHeader);
+        EXPECT_EQ(ListTree(dir_ / name), Paths{"patch.upd"});
+    }
+    EXPECT_TRUE(progress_.empty());
+}
+
+TEST_F(UnzipPackageTest, PathsTheSystemCannotNameAreRefusedBeforeAnythingIsWritten) {
+    const size_t base = (dir_ / "fits/patch").native().size();
+    ASSERT_EQ((dir_ / "long/patch").native().size(), base);
+    // Levels of 200 bytes, so that base/name is exactly `length` bytes long.
+    const auto nameOfPath = [base](size_t length) {
+        std::string name;
+        size_t left = length - base - 1;
+        while (left > 200) {
+            name += std::string(199, 'd') + "/";
+            left -= 200;
+        }
+        return name + std::string(left, 'f');
+    };
+    const struct {
+        const char* package;
+        std::string name;
+        bool unpacks;
+    } cases[] = {
+        {"fits", nameOfPath(PATH_MAX - 1), true},
+        {"long", nameOfPath(PATH_MAX), false},
+        {"name255", std::string(NAME_MAX, 'n'), true},
+        {"name256", std::string(NAME_MAX + 1, 'n'), false},
+        // One directory nested 32,760 deep: a single name of 65,520 bytes.
+        {"deep",
+         [] {
+             std::string name;
+             for (int i = 0; i < 32760; ++i)
+                 name += "a/";
+             return name;
+         }(),
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.package);
+        MakeZip(dir_ / c.package / "patch.upd",
+                {{.name = "first.txt", .data = "1"}, {.name = c.name, .data = "x"}});
+        ZipLastError = ZipOk;
+        EXPECT_EQ(UnzipAt(dir_ / c.package / "patch"), c.unpacks);
+        if (c.unpacks) {
+            EXPECT_EQ(ReadFile(dir_ / c.package / "patch" / c.name), "x");
+            continue;
+        }
+        EXPECT_EQ(ZipLastError.load(), ZipErrOpen);
+        EXPECT_EQ(ListTree(dir_ / c.package), Paths{"patch.upd"});
+    }
+}
+
+TEST_F(UnzipPackageTest, PackageThatDoesNotFitTheDiskIsRefusedBeforeAnythingIsWritten) {
+    std::vector<ZipMakerEntry> manyFiles;
+    for (int i = 0; i < 100; ++i)
+        manyFiles.push_back({.name = "f" + std::to_string(i)});
+    const struct {
+        const char* disk;
+        std::vector<ZipMakerEntry> entries;
+        bool unpacks;
+    } cases[] = {
+        // 8 MiB of zeros packs into a few KB.
+        {"size=4m",
+         {{.name = "small.txt", .data = "s"},
+          {.name = "zeros", .data = std::string(8 << 20, '\0')}},
+         false},
+        {"size=4m",
+         {{.name = "small.txt", .data = "s"}, {.name = "mixed", .data = MixedBytes(1 << 20)}},
+         true},
+        {"size=4m,nr_inodes=64", manyFiles, false},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.disk + std::string(" ") + c.entries.back().name);
+        const fs::path disk = dir_ / ("disk" + std::to_string(number++));
+        PrivateTmpfs mount(disk, c.disk);
+        if (!mount.mounted())
+            GTEST_SKIP() << "this system does not let the test mount a small file system";
+        MakeZip(disk / "patch.upd", c.entries);
+        ZipLastError = ZipOk;
+        EXPECT_EQ(UnzipAt(disk / "patch"), c.unpacks);
+        if (c.unpacks) {
+            EXPECT_EQ(ZipLastError.load(), ZipOk);
+            EXPECT_TRUE(ReadFile(disk / "patch" / c.entries.back().name) == c.entries.back().data);
+            continue;
+        }
+        EXPECT_EQ(ZipLastError.load(), ZipErrWrite);
+        EXPECT_EQ(ListTree(disk), Paths{"patch.upd"});
+    }
+}
+
+TEST_F(UnzipPackageTest, NamesThatAreNotUtf8AreReplacedAndUnpackedBelowThePackage) {
+    // Names as a legacy tool writes them, in its own code page.
+    MakeZip(dir_ / "patch.upd",
+            {{.name = "\xb5\xd8\xcd\xbc.dat", .data = "map"}, // GBK
+             {.name = "data\\\xff\\x.txt", .data = "x"},      // a directory level
+             {.name = "a\xc0\xaf..\xc0\xaf"
+                      "b.txt",
+              .data = "b"},                                    // overlong "/": no separator
+             {.name = "\xff/../\xfe/../up.txt", .data = "up"}, // still sanitised
+             {.name = "caf\xc3\xa9.txt", .data = "utf8"}});
+    ASSERT_TRUE(Unzip(false));
+    EXPECT_EQ(ZipLastError.load(), ZipOk);
+    const std::string r = "\xef\xbf\xbd"; // U+FFFD
+    EXPECT_EQ(ListTree(dir_ / "patch"),
+              (Paths{"a" + r + r + ".." + r + r + "b.txt", "caf\xc3\xa9.txt", "data", "data/" + r,
+                     "data/" + r + "/x.txt", "up.txt", r + r + "\xcd\xbc.dat"}));
+    EXPECT_EQ(ReadFile(dir_ / "patch" / (r + r + "\xcd\xbc.dat")), "map");
+    EXPECT_EQ(ReadFile(dir_ / "patch/up.txt"), "up");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // What an entry's record says about the file and what the written file gets: Windows attributes
 // and permissions from Unix or DOS hosts, times from the DOS field or an extended-timestamp block.
+#include "launcher/zip/zip_attributes.h"
 #include "launcher/zip/zip_extract.h"
 #include "launcher/zip/zip_reader.h"
 #include "tests/support/temp_dir.h"
@@ -15,7 +16,8 @@ namespace {
 using namespace testing_support;
 
 ZipFileTime FromUnix(int64_t seconds) {
-    return static_cast<ZipFileTime>(seconds) * ZipFileTimeTicksPerSecond + ZipFileTimeUnixEpoch;
+    return static_cast<ZipFileTime>(seconds * static_cast<int64_t>(ZipFileTimeTicksPerSecond) +
+                                    static_cast<int64_t>(ZipFileTimeUnixEpoch));
 }
 
 class ZipAttributesTest : public testing::Test {
@@ -127,6 +129,101 @@ TEST_F(ZipAttributesTest, DosTimeIsReadWithTheOffsetInForceAtItsDate) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].writeTime, FromUnix(1610276400)); // 11:00 UTC
     EXPECT_EQ(records[1].writeTime, FromUnix(1625911200)); // 10:00 UTC
+}
+
+TEST_F(ZipAttributesTest, DosDatesAtMonthAndYearEndsAreReadOrRefused) {
+    const struct {
+        int year, month, day, hour, minute, second;
+        int64_t utc; // -1: not a calendar time
+    } cases[] = {
+        {1980, 1, 1, 0, 0, 0, 315532800}, // the first DOS time
+        {2021, 1, 31, 13, 14, 16, 1612098856},
+        {2021, 2, 28, 23, 59, 58, 1614556798},
+        {2021, 3, 1, 0, 0, 0, 1614556800},
+        {2021, 2, 29, 12, 0, 0, -1},
+        {2020, 2, 29, 12, 0, 0, 1582977600},
+        {2024, 2, 29, 23, 59, 58, 1709251198},
+        {2000, 2, 29, 0, 0, 0, 951782400}, // divisible by 400
+        {2100, 2, 29, 0, 0, 0, -1},        // by 100 only
+        {2020, 2, 30, 0, 0, 0, -1},
+        {2021, 4, 30, 8, 0, 0, 1619769600},
+        {2021, 4, 31, 8, 0, 0, -1},
+        {2021, 6, 31, 8, 0, 0, -1},
+        {2021, 9, 31, 8, 0, 0, -1},
+        {2021, 11, 31, 8, 0, 0, -1},
+        {2021, 12, 31, 23, 59, 58, 1640995198},
+        {2107, 12, 31, 23, 59, 58, 4354819198}, // the last DOS time
+        {2021, 1, 0, 0, 0, 0, -1},
+        {2021, 0, 10, 0, 0, 0, -1},
+        {2021, 13, 10, 0, 0, 0, -1},
+        {2021, 12, 31, 24, 0, 0, -1},
+        {2021, 12, 31, 23, 60, 0, -1},
+        {2021, 12, 31, 23, 59, 60, -1}, // seconds field 30
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " " << c.hour
+                                        << ":" << c.minute << ":" << c.second);
+        const uint32_t dos = DosDateTime(c.year, c.month, c.day, c.hour, c.minute, c.second);
+        EXPECT_EQ(DosTimeToFileTime(dos), c.utc < 0 ? 0 : FromUnix(c.utc));
+    }
+}
+
+TEST_F(ZipAttributesTest, DosTimesAtYearEndTakeTheOffsetOfTheirZone) {
+    setenv("TZ", "JST-9", 1);
+    tzset();
+    EXPECT_EQ(DosTimeToFileTime(DosDateTime(2107, 12, 31, 23, 59, 58)), FromUnix(4354786798));
+    EXPECT_EQ(DosTimeToFileTime(DosDateTime(1980, 1, 1, 0, 0, 0)), FromUnix(315500400));
+    // Summer time at the turn of the year in the southern hemisphere: 11 hours ahead.
+    setenv("TZ", "AEST-10AEDT,M10.1.0,M4.1.0/3", 1);
+    tzset();
+    EXPECT_EQ(DosTimeToFileTime(DosDateTime(2021, 12, 31, 23, 59, 58)), FromUnix(1640955598));
+    EXPECT_EQ(DosTimeToFileTime(DosDateTime(2021, 6, 30, 23, 59, 58)), FromUnix(1625061598));
+}
+
+TEST_F(ZipAttributesTest, ExtendedTimestampBlockSetsTheTimesItsFlagsName) {
+    constexpr ZipFileTime kDos = 1;        // stands for the time the DOS field gave
+    const int32_t leapDayEnd = 1709251198; // 2024-02-29 23:59:58
+    const int32_t yearEnd = 1640995199;    // 2021-12-31 23:59:59, an odd second DOS cannot hold
+    const auto block = [](uint8_t flags, std::initializer_list<int32_t> times) {
+        return TimestampBlock(flags, times);
+    };
+    const struct {
+        const char* what;
+        std::string field;
+        int64_t write, access, creation; // INT64_MIN: kept at the DOS time
+    } cases[] = {
+        {"write", block(1, {leapDayEnd}), leapDayEnd, INT64_MIN, INT64_MIN},
+        {"access", block(2, {yearEnd}), INT64_MIN, yearEnd, INT64_MIN},
+        {"creation", block(4, {yearEnd}), INT64_MIN, INT64_MIN, yearEnd},
+        {"all three in order", block(7, {1, 2, 3}), 1, 2, 3},
+        {"access and creation", block(6, {2, 3}), INT64_MIN, 2, 3},
+        {"write and creation", block(5, {1, 3}), 1, INT64_MIN, 3},
+        {"extremes", block(3, {INT32_MAX, INT32_MIN}), INT32_MAX, INT32_MIN, INT64_MIN},
+        {"only the first block", block(1, {1}) + block(1, {2}), 1, INT64_MIN, INT64_MIN},
+        {"behind another block", std::string("zz\x02\x00zz", 6) + block(1, {yearEnd}), yearEnd,
+         INT64_MIN, INT64_MIN},
+        // The block holds the flags only: the bytes after it belong to the next block.
+        {"time outside the block", std::string("UT\x01\x00\x01zz\x00\x00", 9), INT64_MIN, INT64_MIN,
+         INT64_MIN},
+        {"cut off", block(1, {yearEnd}).substr(0, 8), INT64_MIN, INT64_MIN, INT64_MIN},
+        {"no data", std::string("UT\x00\x00", 4), INT64_MIN, INT64_MIN, INT64_MIN},
+        {"inside a longer block", std::string("zz\x09\x00", 4) + block(1, {yearEnd}), INT64_MIN,
+         INT64_MIN, INT64_MIN},
+        {"other tag", "TU" + block(1, {yearEnd}).substr(2), INT64_MIN, INT64_MIN, INT64_MIN},
+    };
+    const auto expected = [](int64_t seconds) {
+        return seconds == INT64_MIN ? kDos : FromUnix(seconds);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ZipEntry entry;
+        entry.writeTime = entry.accessTime = entry.creationTime = kDos;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.field.data());
+        ApplyExtendedTimestamp({bytes, c.field.size()}, entry);
+        EXPECT_EQ(entry.writeTime, expected(c.write));
+        EXPECT_EQ(entry.accessTime, expected(c.access));
+        EXPECT_EQ(entry.creationTime, expected(c.creation));
+    }
 }
 
 } // namespace
