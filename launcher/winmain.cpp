@@ -4,6 +4,7 @@
 
 #include "duilib/backend.h"
 #include "duilib/duilib.h"
+#include "launcher/config/stale_temporaries.h"
 #include "launcher/config/web_ini_setting.h"
 #include "launcher/globals.h"
 #include "launcher/launcher.h"
@@ -74,6 +75,8 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     CPaintManagerUI::SetInstance(instance);
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
     CPaintManagerUI::SetResourceZip(L"bt.dat");
+    // A run killed while it replaced a settings file leaves its temporary sibling behind.
+    RemoveStaleTemporaryFiles();
 
     auto* frame = new LauncherFrameWnd();
     TheLauncherFrame = frame;

@@ -31,11 +31,13 @@ bool SetupConfig::Load(wxString path) {
         return false;
     std::lock_guard lock(SettingsMutex());
     FilePath = path;
+    // Read once: the saves below start from these bytes too.
+    std::string bytes;
+    if (ReadSettingsBytes(path, bytes) != SettingsFileStatus::Ok)
+        return false;
     {
-        auto document = OpenSettingsFile(path);
-        if (!document)
-            return false;
-        const wxFileConfig& config = document->config();
+        SettingsDocument document(bytes, path);
+        const wxFileConfig& config = document.config();
         ReadSettingText(config, L"Setup/ServerListUrl", ServerListUrl);
         ReadSettingText(config, L"Setup/UpdateVersionUrl", UpdateVersionUrl);
         ReadSettingText(config, L"Setup/WeiServer", WeiServer);
@@ -50,9 +52,9 @@ bool SetupConfig::Load(wxString path) {
         ReadSettingText(config, L"Setup/ServerSid", ServerSid);
     }
     if (DeriveNewStyleUrl(UpdateVersionUrl2, NewUpdateVersionUrl2))
-        Save();
+        SaveOver(bytes);
     if (DeriveNewStyleUrl(UpdateVersionUrl, NewUpdateVersionUrl1))
-        Save();
+        SaveOver(bytes);
     return true;
 }
 
@@ -68,11 +70,18 @@ bool SetupConfig::Save() {
     case SettingsFileStatus::Unreadable:
         return false;
     }
-    SettingsDocument document(bytes);
+    return SaveOver(bytes);
+}
+
+bool SetupConfig::SaveOver(std::string& bytes) {
+    SettingsDocument document(bytes, FilePath);
     wxFileConfig& config = document.config();
     config.Write(L"Setup/ServerAddr", ServerAddr);
     config.Write(L"Setup/ServerPort", ServerPort);
     config.Write(L"Setup/ChargeUrl", ChargeUrl);
     const bool written = config.Write(L"Setup/ServerSid", ServerSid);
-    return WriteSettingsFile(document, FilePath) && written;
+    if (!WriteSettingsFile(document, FilePath))
+        return false;
+    document.Serialise(bytes);
+    return written;
 }

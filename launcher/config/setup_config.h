@@ -2,6 +2,8 @@
 // "zel.ini" group "Setup": the server-list and update addresses, and the player's chosen game
 // server (which the game client reads from the same file). Fields are guarded by
 // SettingsMutex() (settings_mutex.h) whenever a worker may touch them.
+#include <string>
+
 #include <wx/string.h>
 
 class SetupConfig {
@@ -31,4 +33,8 @@ public:
     wxString WeiServer2;
     wxString ServerSid;
     wxString FilePath;
+
+private:
+    // Save over the file that held bytes; on success bytes become what the file now holds.
+    bool SaveOver(std::string& bytes);
 };
