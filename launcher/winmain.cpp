@@ -75,7 +75,7 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     CPaintManagerUI::SetInstance(instance);
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
     CPaintManagerUI::SetResourceZip(L"bt.dat");
-    // A run killed while it replaced a settings file leaves its temporary sibling behind.
+    // A run killed while it replaced one of its files leaves the temporary sibling behind.
     RemoveStaleTemporaryFiles();
 
     auto* frame = new LauncherFrameWnd();

@@ -2,9 +2,9 @@
 // "zel.ini" group "Setup": the server-list and update addresses, and the player's chosen game
 // server (which the game client reads from the same file). Fields are guarded by
 // SettingsMutex() (settings_mutex.h) whenever a worker may touch them.
-#include <string>
-
 #include <wx/string.h>
+
+class SettingsDocument;
 
 class SetupConfig {
 public:
@@ -35,6 +35,6 @@ public:
     wxString FilePath;
 
 private:
-    // Save over the file that held bytes; on success bytes become what the file now holds.
-    bool SaveOver(std::string& bytes);
+    // Writes the four chosen-server keys into document and replaces the file with it.
+    bool SaveInto(SettingsDocument& document);
 };
