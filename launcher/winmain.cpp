@@ -2,6 +2,7 @@
 
 #include "duilib/backend.h"
 #include "duilib/duilib.h"
+#include "launcher/config/stale_temporaries.h"
 #include "launcher/config/web_ini_setting.h"
 #include "launcher/globals.h"
 #include "launcher/launcher.h"
@@ -73,6 +74,8 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     CPaintManagerUI::SetInstance(instance);
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
     CPaintManagerUI::SetResourceZip(L"bt.dat");
+    // A run killed while it replaced one of its files leaves the temporary sibling behind.
+    RemoveStaleTemporaryFiles();
 
     auto* frame = new LauncherFrameWnd();
     TheLauncherFrame = frame;

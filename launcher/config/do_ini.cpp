@@ -18,7 +18,7 @@ void LauncherFrameWnd::LoadDoIni() {
             {L"CDNUpdateVersionUrl", &CDNUpdateVersionUrl},
         };
         for (const auto& entry : entries)
-            *entry.member = ReadIniText(ini.path, L"Addr", entry.key, *entry.member);
+            *entry.member = ReadIniText(ini.values, L"Addr", entry.key, *entry.member);
     }
     RemoveIniCopy(L"Do.ini");
 }

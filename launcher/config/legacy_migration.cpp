@@ -3,6 +3,8 @@
 #include "launcher/config/program_files.h"
 #include "launcher/config/setting_config.h"
 #include "launcher/config/version_config.h"
+#include "system/atomic_replace.h"
+#include "system/path.h"
 #include "system/profile.h"
 
 namespace {
@@ -25,19 +27,27 @@ constexpr LegacyKey kVersionKeys[] = {
     {L"LVersion", L"0.0"},
 };
 
-// Copies the keys from "zel.ini" [Setup] into a new file's group, in order. Failed writes are
-// left to the settings object's Load, which reports a file that is still missing.
+// Creates the new file from the keys of "zel.ini" [Setup], in order. The file appears whole or
+// not at all (a full disk or a crash must not leave an empty or partial file, which would
+// never be migrated again). A failure is left to the settings object's Load, which reports
+// the missing file.
 template <size_t N>
 void MigrateIfMissing(const std::wstring& target, const wchar_t* group,
                       const LegacyKey (&keys)[N]) {
     if (IsExistingFile(target))
         return;
-    CreateFileIfMissing(target);
-    const std::wstring legacy = ProgramFile(L"zel.ini");
+    const platform::ProfileFile legacy(ProgramFile(L"zel.ini"));
+    std::wstring text = std::wstring(L"[") + group + L"]\n";
     for (const LegacyKey& key : keys) {
-        const wxString value = ReadIniText(legacy, L"Setup", key.name, key.fallback);
-        platform::WriteProfileString(target, group, key.name, value.ToStdWstring());
+        text += key.name;
+        text += L'=';
+        text += ReadIniText(legacy, L"Setup", key.name, key.fallback).ToStdWstring();
+        text += L'\n';
     }
+    const auto path = platform::ToPath(target);
+    const auto bytes = platform::WideToUtf8(text);
+    if (path && bytes)
+        platform::ReplaceFileAtomically(*path, *bytes);
 }
 
 } // namespace

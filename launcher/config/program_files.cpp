@@ -1,13 +1,9 @@
 #include "launcher/config/program_files.h"
 
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 #include "system/path.h"
-#include "system/profile.h"
 #include "system/program_directory.h"
-#include "system/unique_fd.h"
 
 namespace {
 constexpr size_t kIniBufferChars = 255;
@@ -30,17 +26,7 @@ void RemoveFileIfPresent(const std::wstring& path) {
     }
 }
 
-void CreateFileIfMissing(const std::wstring& path) {
-    const auto file = platform::ToPath(path);
-    if (!file)
-        return;
-    // Created empty when missing; an existing file keeps its content.
-    const platform::UniqueFd created(
-        open(file->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666));
-}
-
-wxString ReadIniText(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+wxString ReadIniText(const platform::ProfileFile& ini, const wchar_t* section, const wchar_t* key,
                      const wxString& fallback) {
-    return wxString(
-        platform::ReadProfileString(file, section, key, fallback.ToStdWstring(), kIniBufferChars));
+    return wxString(ini.ReadString(section, key, fallback.ToStdWstring(), kIniBufferChars));
 }

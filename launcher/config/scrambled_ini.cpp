@@ -15,8 +15,8 @@ std::wstring CopyName(const wchar_t* iniName) {
 }
 
 // A missing file has no section either.
-bool HasSection(const std::wstring& path) {
-    const auto names = platform::ReadProfileSectionNames(path, kSectionBufferChars);
+bool HasSection(const platform::ProfileFile& ini) {
+    const auto names = ini.SectionNames(kSectionBufferChars);
     return !names.empty() && !names.front().empty();
 }
 
@@ -27,14 +27,15 @@ IniToRead PrepareIniToRead(const wchar_t* iniName, LeftoverCopy leftover) {
     const std::wstring copyName = CopyName(iniName);
     const std::wstring copyPath = ProgramFile(copyName.c_str());
     if (leftover == LeftoverCopy::Keep && !IsExistingFile(iniPath))
-        return {iniPath, false};
+        return {iniPath, false, platform::ProfileFile(iniPath)};
     RemoveFileIfPresent(copyPath);
-    if (HasSection(iniPath))
-        return {iniPath, false};
+    platform::ProfileFile ini(iniPath);
+    if (HasSection(ini))
+        return {iniPath, false, std::move(ini)};
     if (DecodeScrambledFile(iniName, ScrambleKey.wc_str(), copyName.c_str()) &&
         IsExistingFile(copyPath))
-        return {copyPath, true};
-    return {iniPath, false};
+        return {copyPath, true, platform::ProfileFile(copyPath)};
+    return {iniPath, false, std::move(ini)};
 }
 
 void RemoveIniCopy(const wchar_t* iniName) {

@@ -8,6 +8,8 @@
 
 #include <wx/string.h>
 
+#include "system/profile.h"
+
 // The key scrambled configuration files are decoded with.
 extern const wxString ScrambleKey;
 
@@ -18,12 +20,14 @@ enum class LeftoverCopy {
 };
 
 struct IniToRead {
-    std::wstring path; // full path of the file to read: the ini file or its decoded copy
-    bool copy = false; // true when path is the decoded copy
+    std::wstring path;            // full path of the file read: the ini file or its decoded copy
+    bool copy = false;            // true when path is the decoded copy
+    platform::ProfileFile values; // what path held; each file is read once per load
 };
 
 // Decides which file a reader of iniName (relative to the program directory) reads, decoding
-// a scrambled file first. When decoding fails the ini file itself is read (it yields no keys).
+// a scrambled file first, and reads it. When decoding fails the ini file itself is read (it
+// yields no keys).
 IniToRead PrepareIniToRead(const wchar_t* iniName, LeftoverCopy leftover);
 
 // Removes the copy of iniName when it exists.

@@ -1,8 +1,13 @@
 #include "launcher/config/settings_file.h"
 
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include <wx/mstream.h>
+#include <wx/thread.h>
 
 #include "launcher/log.h"
 
@@ -23,6 +28,65 @@ template <typename Fn> void ForEachLine(std::string_view text, Fn fn) {
     for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1)
         fn(text.substr(start, end - start), true);
     fn(text.substr(start), false);
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The text with every CR LF as LF, to compare texts up to their line ends.
+std::string WithLineFeeds(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    }
+    return out;
+}
+
+// Holds what the ini library logs on this thread while it parses; it knows no file name, so
+// its records say "file ''". The records go to the log afterwards, naming the file.
+class ParseRecords : public wxLog {
+public:
+    explicit ParseRecords(wxString path) : path_(std::move(path)) {
+        // The library logs to the process's target on the main thread, else to the thread's.
+        previous_ =
+            wxThread::IsMain() ? wxLog::SetActiveTarget(this) : wxLog::SetThreadActiveTarget(this);
+    }
+    ~ParseRecords() override {
+        if (wxThread::IsMain())
+            wxLog::SetActiveTarget(previous_);
+        else
+            wxLog::SetThreadActiveTarget(previous_);
+        for (auto& [level, text] : records_) {
+            text.Replace(L"file ''", L"file '" + path_ + L"'", false);
+            ::LogRecord(level, __FILE__, __LINE__, __func__, L"%s(%d): %s", text);
+        }
+    }
+    ParseRecords(const ParseRecords&) = delete;
+    ParseRecords& operator=(const ParseRecords&) = delete;
+
+protected:
+    void DoLogRecord(wxLogLevel level, const wxString& text, const wxLogRecordInfo&) override {
+        records_.emplace_back(level, text);
+    }
+
+private:
+    wxString path_;
+    wxLog* previous_ = nullptr;
+    std::vector<std::pair<wxLogLevel, wxString>> records_;
+};
+
+// False, with the reason logged, when an existing regular file at file may not be written by
+// us or has no write permission for anyone. A link in its place is replaced, never followed,
+// so its target is not asked.
+bool MayReplace(const std::filesystem::path& file, const wxString& path) {
+    struct stat info {};
+    if (lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return true;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && access(file.c_str(), W_OK) == 0)
+        return true;
+    LOG_ERROR(L"%s(%d): %s is read-only and is not replaced", path);
+    return false;
 }
 
 } // namespace
@@ -51,7 +115,12 @@ SettingsFileStatus ReadSettingsBytes(const wxString& path, std::string& bytes) {
     return SettingsFileStatus::Ok;
 }
 
-SettingsDocument::SettingsDocument(const std::string& bytes) {
+SettingsDocument::SettingsDocument(const std::string& file, const wxString& path) {
+    // The mark is no part of the text: kept aside, written back in front.
+    const std::string_view bytesView(file);
+    if (bytesView.starts_with(kUtf8Bom))
+        bom_ = kUtf8Bom;
+    const std::string bytes(bytesView.substr(bom_.size()));
     const size_t firstEnd = bytes.find('\n');
     crlf_ = firstEnd != std::string::npos && firstEnd > 0 && bytes[firstEnd - 1] == '\r';
     finalLineEnd_ = bytes.empty() || bytes.back() == '\n';
@@ -65,8 +134,13 @@ SettingsDocument::SettingsDocument(const std::string& bytes) {
         if (ended)
             text += '\n';
     });
-    wxMemoryInputStream stream(text.data(), text.size());
-    config_ = std::make_unique<wxFileConfig>(stream, SettingsTextConverter());
+    {
+        const ParseRecords records(path);
+        wxMemoryInputStream stream(text.data(), text.size());
+        config_ = std::make_unique<wxFileConfig>(stream, SettingsTextConverter());
+    }
+    std::string unchanged;
+    faithful_ = Serialise(unchanged) && WithLineFeeds(unchanged) == WithLineFeeds(file);
 }
 
 bool SettingsDocument::Serialise(std::string& bytes) const {
@@ -75,7 +149,7 @@ bool SettingsDocument::Serialise(std::string& bytes) const {
         return false;
     std::string saved(stream.GetSize(), '\0');
     stream.CopyTo(saved.data(), saved.size());
-    bytes.clear();
+    bytes = bom_;
     bytes.reserve(saved.size() + saved.size() / 16);
     ForEachLine(saved, [&](std::string_view line, bool ended) {
         if (line != kBlankLineMark)
@@ -109,11 +183,18 @@ std::optional<SettingsDocument> OpenSettingsFile(const wxString& path) {
     std::string bytes;
     if (ReadSettingsBytes(path, bytes) != SettingsFileStatus::Ok)
         return std::nullopt;
-    return SettingsDocument(bytes);
+    return SettingsDocument(bytes, path);
 }
 
 bool WriteSettingsFile(const SettingsDocument& document, const wxString& path) {
     const auto file = platform::ToPath(path.ToStdWstring());
+    if (!file)
+        return false;
+    if (!document.faithful()) {
+        LOG_ERROR(L"%s(%d): %s was not read whole and faithfully and is not written", path);
+        return false;
+    }
     std::string bytes;
-    return file && document.Serialise(bytes) && platform::ReplaceFileAtomically(*file, bytes);
+    return MayReplace(*file, path) && document.Serialise(bytes) &&
+           platform::ReplaceFileAtomically(*file, bytes);
 }

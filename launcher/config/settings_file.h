@@ -20,20 +20,27 @@ const wxMBConv& SettingsTextConverter();
 SettingsFileStatus ReadSettingsBytes(const wxString& path, std::string& bytes);
 
 // A configuration with the layout of the text it came from. wxFileConfig alone would drop
-// empty lines and turn CR LF into LF; Serialise puts both back, so every line that was not
-// written keeps its bytes.
+// empty lines, a UTF-8 byte-order mark and turn CR LF into LF; Serialise puts them back, so
+// every line that was not written keeps its bytes. The ini library's records about the text
+// name path and go to the log.
 class SettingsDocument {
 public:
-    explicit SettingsDocument(const std::string& bytes);
+    SettingsDocument(const std::string& bytes, const wxString& path);
 
     wxFileConfig& config() { return *config_; }
     // The whole text; false when the configuration could not be serialised.
     bool Serialise(std::string& bytes) const;
+    // True when the text came through the configuration whole: serialised unchanged it gives
+    // the same bytes, up to the line ends of a file that mixes CR LF and LF. A text that did
+    // not (a NUL byte, a lone CR) must never be written back.
+    bool faithful() const { return faithful_; }
 
 private:
     std::unique_ptr<wxFileConfig> config_;
+    std::string bom_;
     bool crlf_ = false;
     bool finalLineEnd_ = true;
+    bool faithful_ = false;
 };
 
 // Reads a text value (environment variables expanded, as the library does by default) into
@@ -49,5 +56,7 @@ bool ReadSettingFlag(const wxFileConfig& config, const wxString& key, bool& fiel
 std::optional<SettingsDocument> OpenSettingsFile(const wxString& path);
 
 // Replaces the file with the whole document: a crash leaves either the old file or the new
-// one. False when anything failed; the file is then unchanged.
+// one. A document that was not read faithfully, or a file we may not write (no write
+// permission for us, or none for anyone: the read-only attribute), is not replaced and the
+// reason is logged. False when anything failed; the file is then unchanged.
 bool WriteSettingsFile(const SettingsDocument& document, const wxString& path);

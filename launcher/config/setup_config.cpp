@@ -31,28 +31,34 @@ bool SetupConfig::Load(wxString path) {
         return false;
     std::lock_guard lock(SettingsMutex());
     FilePath = path;
-    {
-        auto document = OpenSettingsFile(path);
-        if (!document)
-            return false;
-        const wxFileConfig& config = document->config();
-        ReadSettingText(config, L"Setup/ServerListUrl", ServerListUrl);
-        ReadSettingText(config, L"Setup/UpdateVersionUrl", UpdateVersionUrl);
-        ReadSettingText(config, L"Setup/WeiServer", WeiServer);
-        ReadSettingText(config, L"Setup/WeiServer2", WeiServer2);
-        ReadSettingText(config, L"Setup/ServerListUrl2", ServerListUrl2);
-        ReadSettingText(config, L"Setup/UpdateVersionUrl2", UpdateVersionUrl2);
-        ReadSettingText(config, L"Setup/NewUpdateVersionUrl1", NewUpdateVersionUrl1);
-        ReadSettingText(config, L"Setup/NewUpdateVersionUrl2", NewUpdateVersionUrl2);
-        ReadSettingText(config, L"Setup/ServerAddr", ServerAddr);
-        ReadSettingText(config, L"Setup/ServerPort", ServerPort);
-        ReadSettingText(config, L"Setup/ChargeUrl", ChargeUrl);
-        ReadSettingText(config, L"Setup/ServerSid", ServerSid);
-    }
+    // Read and parsed once: the saves below write into the same document.
+    std::string bytes;
+    if (ReadSettingsBytes(path, bytes) != SettingsFileStatus::Ok)
+        return false;
+    SettingsDocument document(bytes, path);
+    const struct {
+        const wchar_t* key;
+        wxString* field;
+    } entries[] = {
+        {L"Setup/ServerListUrl", &ServerListUrl},
+        {L"Setup/UpdateVersionUrl", &UpdateVersionUrl},
+        {L"Setup/WeiServer", &WeiServer},
+        {L"Setup/WeiServer2", &WeiServer2},
+        {L"Setup/ServerListUrl2", &ServerListUrl2},
+        {L"Setup/UpdateVersionUrl2", &UpdateVersionUrl2},
+        {L"Setup/NewUpdateVersionUrl1", &NewUpdateVersionUrl1},
+        {L"Setup/NewUpdateVersionUrl2", &NewUpdateVersionUrl2},
+        {L"Setup/ServerAddr", &ServerAddr},
+        {L"Setup/ServerPort", &ServerPort},
+        {L"Setup/ChargeUrl", &ChargeUrl},
+        {L"Setup/ServerSid", &ServerSid},
+    };
+    for (const auto& entry : entries)
+        ReadSettingText(document.config(), entry.key, *entry.field);
     if (DeriveNewStyleUrl(UpdateVersionUrl2, NewUpdateVersionUrl2))
-        Save();
+        SaveInto(document);
     if (DeriveNewStyleUrl(UpdateVersionUrl, NewUpdateVersionUrl1))
-        Save();
+        SaveInto(document);
     return true;
 }
 
@@ -68,7 +74,11 @@ bool SetupConfig::Save() {
     case SettingsFileStatus::Unreadable:
         return false;
     }
-    SettingsDocument document(bytes);
+    SettingsDocument document(bytes, FilePath);
+    return SaveInto(document);
+}
+
+bool SetupConfig::SaveInto(SettingsDocument& document) {
     wxFileConfig& config = document.config();
     config.Write(L"Setup/ServerAddr", ServerAddr);
     config.Write(L"Setup/ServerPort", ServerPort);

@@ -4,6 +4,8 @@
 // SettingsMutex() (settings_mutex.h) whenever a worker may touch them.
 #include <wx/string.h>
 
+class SettingsDocument;
+
 class SetupConfig {
 public:
     // The one object, built on first use.
@@ -31,4 +33,8 @@ public:
     wxString WeiServer2;
     wxString ServerSid;
     wxString FilePath;
+
+private:
+    // Writes the four chosen-server keys into document and replaces the file with it.
+    bool SaveInto(SettingsDocument& document);
 };

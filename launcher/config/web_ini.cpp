@@ -20,6 +20,6 @@ void LauncherFrameWnd::LoadWebIni() {
         {L"Left600Url", &Left600Url},
     };
     for (const auto& entry : entries)
-        *entry.member = ReadIniText(ini.path, L"Web", entry.key, *entry.member);
+        *entry.member = ReadIniText(ini.values, L"Web", entry.key, *entry.member);
     RemoveIniCopy(L"web.ini");
 }

@@ -2,7 +2,6 @@
 
 #include "launcher/config/program_files.h"
 #include "launcher/config/scrambled_ini.h"
-#include "system/profile.h"
 
 WebIniSetting ReadWebIniSetting() {
     WebIniSetting setting;
@@ -10,12 +9,10 @@ WebIniSetting ReadWebIniSetting() {
     if (!IsExistingFile(ini.path))
         return setting;
     setting.present = true;
-    setting.title = ReadIniText(ini.path, L"Setting", L"AppTitle", setting.title);
-    setting.logo = ReadIniText(ini.path, L"Setting", L"Logo", setting.logo);
-    setting.logoWidth =
-        platform::ReadProfileInt(ini.path, L"Setting", L"LogoWidth", setting.logoWidth);
-    setting.logoHeight =
-        platform::ReadProfileInt(ini.path, L"Setting", L"LogoHeight", setting.logoHeight);
+    setting.title = ReadIniText(ini.values, L"Setting", L"AppTitle", setting.title);
+    setting.logo = ReadIniText(ini.values, L"Setting", L"Logo", setting.logo);
+    setting.logoWidth = ini.values.ReadInt(L"Setting", L"LogoWidth", setting.logoWidth);
+    setting.logoHeight = ini.values.ReadInt(L"Setting", L"LogoHeight", setting.logoHeight);
     return setting;
 }
 

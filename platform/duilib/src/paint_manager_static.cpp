@@ -4,7 +4,6 @@
 
 #include "duilib/paint_manager.h"
 #include "message_loop.h"
-#include "system/path.h"
 #include "system/program_directory.h"
 
 namespace DuiLib {
@@ -15,8 +14,9 @@ std::mutex pathsMutex; // read by worker threads too
 std::wstring resourcePath;
 std::wstring resourceZip;
 
+// A system path: a "\" in it is part of a name, never a separator.
 std::wstring AsDirectory(LPCTSTR path) {
-    std::wstring directory = platform::NormaliseSeparators(path != nullptr ? path : L"");
+    std::wstring directory = path != nullptr ? path : L"";
     if (!directory.empty() && directory.back() != L'/')
         directory += L'/';
     return directory;

@@ -57,10 +57,9 @@ std::optional<size_t> FindKey(const detail::ProfileDocument& document, std::wstr
     return std::nullopt;
 }
 
-std::optional<std::wstring> LookUp(const std::wstring& file, const std::wstring& section,
-                                   const std::wstring& key) {
-    const auto document = LoadDocument(file);
-    if (!document)
+std::optional<std::wstring> LookUp(const detail::ProfileDocument* document,
+                                   const std::wstring& section, const std::wstring& key) {
+    if (document == nullptr)
         return std::nullopt;
     const auto index = FindKey(*document, detail::TrimBlanks(section), detail::TrimBlanks(key));
     if (!index)
@@ -112,31 +111,34 @@ bool IsWritable(std::wstring_view section, std::wstring_view key, std::wstring_v
 
 } // namespace
 
-std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section,
-                               const std::wstring& key, const std::wstring& defaultValue,
-                               size_t bufferChars) {
+ProfileFile::ProfileFile(const std::wstring& file) {
+    if (auto document = LoadDocument(file))
+        document_ = std::make_shared<const detail::ProfileDocument>(std::move(*document));
+}
+
+std::wstring ProfileFile::ReadString(const std::wstring& section, const std::wstring& key,
+                                     const std::wstring& defaultValue, size_t bufferChars) const {
     if (bufferChars == 0)
         return {};
-    std::wstring value = LookUp(file, section, key).value_or(defaultValue);
+    std::wstring value = LookUp(document_.get(), section, key).value_or(defaultValue);
     // The caller's buffer holds bufferChars - 1 characters and the terminator.
     if (value.size() > bufferChars - 1)
         value.resize(bufferChars - 1);
     return value;
 }
 
-int ReadProfileInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                   int defaultValue) {
-    const auto value = LookUp(file, section, key);
+int ProfileFile::ReadInt(const std::wstring& section, const std::wstring& key,
+                         int defaultValue) const {
+    const auto value = LookUp(document_.get(), section, key);
     return value ? ParseLeadingInt(*value) : defaultValue;
 }
 
-std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& file, size_t bufferChars) {
+std::vector<std::wstring> ProfileFile::SectionNames(size_t bufferChars) const {
     std::vector<std::wstring> names;
-    const auto document = LoadDocument(file);
-    if (!document)
+    if (!document_)
         return names;
     size_t used = 1; // the list's final terminator
-    for (const detail::ProfileLine& line : document->lines) {
+    for (const detail::ProfileLine& line : document_->lines) {
         const detail::ParsedLine parsed = detail::ClassifyLine(line.text);
         if (parsed.kind != LineKind::Section || parsed.name.empty())
             continue;
@@ -151,6 +153,21 @@ std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& file, size
         names.emplace_back(parsed.name);
     }
     return names;
+}
+
+std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section,
+                               const std::wstring& key, const std::wstring& defaultValue,
+                               size_t bufferChars) {
+    return ProfileFile(file).ReadString(section, key, defaultValue, bufferChars);
+}
+
+int ReadProfileInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                   int defaultValue) {
+    return ProfileFile(file).ReadInt(section, key, defaultValue);
+}
+
+std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& file, size_t bufferChars) {
+    return ProfileFile(file).SectionNames(bufferChars);
 }
 
 bool WriteProfileString(const std::wstring& file, const std::wstring& section,

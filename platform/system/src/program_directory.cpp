@@ -13,12 +13,14 @@ std::wstring programDirectory;
 
 } // namespace
 
+// The directory is the system's own path: "\" is an ordinary character in a name here, so it is
+// never turned into a separator (a directory "a\..\b" is not "a/../b").
 void SetProgramDirectory(std::wstring_view directory) {
-    std::wstring normalised = NormaliseSeparators(directory);
-    if (!normalised.empty() && normalised.back() != L'/')
-        normalised += L'/';
+    std::wstring asDirectory(directory);
+    if (!asDirectory.empty() && asDirectory.back() != L'/')
+        asDirectory += L'/';
     std::lock_guard lock(directoryMutex);
-    programDirectory = std::move(normalised);
+    programDirectory = std::move(asDirectory);
 }
 
 std::wstring ProgramDirectory() {

@@ -4,10 +4,13 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "launcher/config/settings_file.h"
+#include "launcher/config/setup_config.h"
+#include "launcher/config/version_config.h"
 #include "tests/support/frame_with_log.h"
 
 namespace {
@@ -45,6 +48,46 @@ TEST_F(SettingsFileRead, OnlyRegularFilesUpToOneMebibyteAreRead) {
               std::string::npos)
         << log;
     EXPECT_EQ(log.find("at-cap.ini"), std::string::npos) << log;
+}
+
+TEST_F(SettingsFileRead, TheIniLibrarysRecordsNameTheFileOnEveryThread) {
+    WriteFile(programDir / "zel.ini", "[Setup] junk\nServerAddr=1\nServerAddr=2\n");
+    WriteFile(programDir / "version.ini", "[Version]\nVersion=1\n[Extra]] more\n");
+    ASSERT_TRUE(SetupConfig::Instance()->Load(wxString((programDir / "zel.ini").wstring())));
+    std::thread worker(
+        [&] { VersionConfig::Instance()->Load(wxString((programDir / "version.ini").wstring())); });
+    worker.join();
+
+    const std::string log = Log();
+    const std::string zel = (programDir / "zel.ini").string();
+    const std::string version = (programDir / "version.ini").string();
+    for (const std::string& record :
+         {"file '" + zel + "', line 1: 'junk' ignored after group header.",
+          "file '" + zel + "', line 3: key 'ServerAddr' was first found at line 1.",
+          "file '" + version + "', line 3: '] more' ignored after group header."})
+        EXPECT_NE(log.find(record), std::string::npos) << record << "\n" << log;
+    EXPECT_EQ(log.find("file ''"), std::string::npos) << log;
+}
+
+TEST_F(SettingsFileRead, RefusedWritesSayWhy) {
+    using namespace std::string_literals;
+    WriteFile(programDir / "zel.ini", "[Setup]\nServerAddr=1\nName=\0\n"s);
+    WriteFile(programDir / "version.ini", "[Version]\nVersion=1\n");
+    fs::permissions(programDir / "version.ini", fs::perms::owner_read);
+    SetupConfig& setup = *SetupConfig::Instance();
+    ASSERT_TRUE(setup.Load(wxString((programDir / "zel.ini").wstring())));
+    EXPECT_FALSE(setup.Save());
+    VersionConfig& versions = *VersionConfig::Instance();
+    ASSERT_TRUE(versions.Load(wxString((programDir / "version.ini").wstring())));
+    EXPECT_FALSE(versions.Save());
+    const std::string log = Log();
+    EXPECT_NE(log.find((programDir / "zel.ini").string() +
+                       " was not read whole and faithfully and is not written"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find((programDir / "version.ini").string() + " is read-only and is not replaced"),
+              std::string::npos)
+        << log;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "duilib/headless.h"
 #include "tests/launcher/config/program_dir_test.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
@@ -69,4 +70,69 @@ TEST_F(SetupConfigTest, MissingFileLoadsNothingSilentlyAndTheFirstSaveCreatesIt)
     setup.ServerSid = L"12";
     EXPECT_TRUE(setup.Save());
     EXPECT_EQ(Read("zel.ini"), "[Setup]\nServerAddr=\nServerPort=\nChargeUrl=\nServerSid=12\n");
+}
+
+TEST_F(SetupConfigTest, AFileNotReadWholeAndFaithfullyIsNeverWrittenBack) {
+    using namespace std::string_literals;
+    // An address to derive makes Load itself save.
+    const std::string head = "[Setup]\nUpdateVersionUrl=http://up.example.com/a.xml\n";
+    const std::string files[] = {
+        // Everything after the NUL byte would be dropped by a rewrite.
+        head + "ServerAddr=10.0.0.1\nName=a\0b\nServerSid=3\n[Other]\nKeep=1\n"s,
+        // A lone CR ends a line for the ini library, not for the game.
+        head + "ServerAddr=10.0.0.1\nName=a\rServerSid=3\n[Other]\nKeep=1\n",
+    };
+    for (const std::string& text : files) {
+        Write("zel.ini", text);
+        SetupConfig setup;
+        ASSERT_TRUE(setup.Load(WideFile("zel.ini")));
+        EXPECT_EQ(setup.ServerAddr, L"10.0.0.1");
+        EXPECT_EQ(setup.NewUpdateVersionUrl1, L"http://up.example.com/a_newStyle.xml");
+        setup.ServerAddr = L"10.9.9.9";
+        EXPECT_FALSE(setup.Save());
+        EXPECT_EQ(Read("zel.ini"), text);
+        EXPECT_EQ(Entries(), std::set<std::string>{"zel.ini"});
+    }
+}
+
+TEST_F(SetupConfigTest, AByteOrderMarkIsSkippedOnReadingAndKeptOnSaving) {
+    const std::string before = "\xEF\xBB\xBF[Setup]\r\nServerListUrl=http://list.example.com/\r\n"
+                               "ServerAddr=10.0.0.1\r\nServerSid=3\r\n";
+    Write("zel.ini", before);
+    SetupConfig setup;
+    ASSERT_TRUE(setup.Load(WideFile("zel.ini")));
+    EXPECT_EQ(setup.ServerListUrl, L"http://list.example.com/");
+    EXPECT_EQ(setup.ServerAddr, L"10.0.0.1");
+    setup.ServerSid = L"4";
+    EXPECT_TRUE(setup.Save());
+    EXPECT_EQ(Read("zel.ini"), "\xEF\xBB\xBF[Setup]\r\nServerListUrl=http://list.example.com/\r\n"
+                               "ServerAddr=10.0.0.1\r\nServerSid=4\r\nServerPort=\r\n"
+                               "ChargeUrl=\r\n");
+}
+
+TEST_F(SetupConfigTest, AFileWeMayNotWriteIsNotReplaced) {
+    const std::string before = "[Setup]\nServerAddr=10.0.0.1\n";
+    Write("zel.ini", before);
+    // No write permission for anyone: read-only even for a user who could write it anyway.
+    std::filesystem::permissions(File("zel.ini"), std::filesystem::perms::owner_read |
+                                                      std::filesystem::perms::group_read |
+                                                      std::filesystem::perms::others_read);
+    SetupConfig setup;
+    ASSERT_TRUE(setup.Load(WideFile("zel.ini")));
+    setup.ServerAddr = L"10.9.9.9";
+    EXPECT_FALSE(setup.Save());
+    EXPECT_EQ(Read("zel.ini"), before);
+
+    // Writable by its owner only, and we are someone else in a directory we may write.
+    std::filesystem::permissions(File("zel.ini"), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    const wxString path = WideFile("zel.ini");
+    EXPECT_TRUE(testing_support::AsUnprivilegedUser(dir.path(), [&] {
+        SetupConfig other;
+        other.FilePath = path;
+        other.ServerAddr = L"10.9.9.9";
+        return !other.Save() && testing_support::ReadFile(File("zel.ini")) == before;
+    }));
+    EXPECT_EQ(Read("zel.ini"), before);
+    EXPECT_EQ(Entries(), std::set<std::string>{"zel.ini"});
 }

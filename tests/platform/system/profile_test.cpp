@@ -55,6 +55,71 @@ TEST_F(ProfileTest, ReadsFollowTheIniRules) {
     EXPECT_EQ(Read(Name("absent-dir/x.ini"), L"Setting", L"k"), L"<default>");
 }
 
+TEST_F(ProfileTest, ValueRulesAtTheirBoundaries) {
+    const struct {
+        const char* line;
+        const wchar_t *key, *expected;
+    } cases[] = {
+        {"url=http://h/?a=1&b=2", L"url", L"http://h/?a=1&b=2"}, // the first "=" ends the key
+        {"eq = = x", L"eq", L"= x"},
+        {"eqs==", L"eqs", L"="},
+        {"quotedEmpty=\"\"", L"quotedEmpty", L""},
+        {"singleEmpty=''", L"singleEmpty", L""},
+        {"oneQuote=\"", L"oneQuote", L"\""},
+        {"mixed=\"x'", L"mixed", L"\"x'"},
+        {"spaceInQuotes=\" \"", L"spaceInQuotes", L" "},
+        {"quotedEquals=\"a=b\"", L"quotedEquals", L"a=b"},
+        {"tabs=\t\tv\t \r", L"tabs", L"v"},
+        {"\tindented key\t=1", L"indented key", L"1"},
+        {"Dup=first", L"dup", L"first"}, // first match, whatever the case
+        {"dup=second", L"DUP", L"first"},
+        {"[S]\ndup=other section\nlate=5", L"late", L"5"},
+    };
+    std::string text = "[s]\n";
+    for (const auto& c : cases)
+        text += std::string(c.line) + "\n";
+    const auto file = Ini(text);
+    for (const auto& c : cases)
+        EXPECT_EQ(Read(file, L"s", c.key), c.expected) << c.line;
+    EXPECT_EQ(platform::ReadProfileInt(file, L"s", L"eqs", 7), 0);
+    EXPECT_EQ(platform::ReadProfileInt(file, L"s", L"quotedEmpty", 7), 0) << "present, no number";
+}
+
+TEST_F(ProfileTest, TheBufferHoldsOneCharacterLessThanItsSize) {
+    const auto file = Ini("[s]\nv254=" + std::string(254, 'a') + "\nv255=" + std::string(255, 'b') +
+                          "\nq254=\"" + std::string(254, 'c') +
+                          "\"\nwide=" + std::string(253, 'd') + "\xE4\xB8\xAD\xE6\x96\x87\n");
+    EXPECT_EQ(Read(file, L"s", L"v254", 255), std::wstring(254, L'a'));
+    EXPECT_EQ(Read(file, L"s", L"v255", 255), std::wstring(254, L'b'));
+    EXPECT_EQ(Read(file, L"s", L"v255", 256), std::wstring(255, L'b'));
+    EXPECT_EQ(Read(file, L"s", L"q254", 255), std::wstring(254, L'c'));
+    // Characters, not bytes: two three-byte characters after 253 ASCII ones.
+    EXPECT_EQ(Read(file, L"s", L"wide", 255), std::wstring(253, L'd') + L"\u4E2D");
+    EXPECT_EQ(platform::ReadProfileInt(Ini("[n]\nmax=2147483647\nover=2147483648\n"
+                                           "min=-2147483648\nhexOnly=0x\nplus=+12\n"),
+                                       L"n", L"max", 0),
+              INT_MAX);
+    const std::pair<const wchar_t*, int> ints[] = {
+        {L"over", INT_MAX}, {L"min", INT_MIN}, {L"hexOnly", 0}, {L"plus", 12}};
+    for (const auto& [key, expected] : ints)
+        EXPECT_EQ(platform::ReadProfileInt(Name("test.ini"), L"n", key, 9), expected) << key;
+}
+
+TEST_F(ProfileTest, AProfileFileIsReadOnceAndAnswersFromWhatWasRead) {
+    const auto file = Ini("[s]\nk=1\n[t]\n");
+    const platform::ProfileFile ini(file);
+    std::filesystem::remove(dir_ / "test.ini");
+    EXPECT_TRUE(ini.loaded());
+    EXPECT_EQ(ini.ReadString(L"S", L"K", L"<default>", 255), L"1");
+    EXPECT_EQ(ini.ReadInt(L"s", L"k", 9), 1);
+    EXPECT_EQ(ini.SectionNames(255), (Names{L"s", L"t"}));
+    const platform::ProfileFile missing(file);
+    EXPECT_FALSE(missing.loaded());
+    EXPECT_EQ(missing.ReadString(L"s", L"k", L"<default>", 255), L"<default>");
+    EXPECT_EQ(missing.ReadInt(L"s", L"k", 9), 9);
+    EXPECT_TRUE(missing.SectionNames(255).empty());
+}
+
 TEST_F(ProfileTest, ValuesAndDefaultsAreCutToTheBuffer) {
     const auto file = Ini("[s]\nlong=" + std::string(300, 'v') + "\nquoted=\"abcdef\"\n");
     EXPECT_EQ(Read(file, L"s", L"long", 255), std::wstring(254, L'v'));

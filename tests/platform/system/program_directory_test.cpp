@@ -1,5 +1,5 @@
-// The one program directory: as the entry sets it, with "/" separators and a trailing "/",
-// the executable's directory until set; and the message-box door without a server.
+// The one program directory: as the entry sets it, with a trailing "/", the executable's
+// directory until set; and the message-box door without a server.
 #include <gtest/gtest.h>
 
 #include "system/message_box.h"
@@ -10,8 +10,11 @@ TEST(ProgramDirectory, IsTheExecutablesUntilSetThenAlwaysEndsInOneSlash) {
     EXPECT_EQ(platform::ProgramDirectory(), platform::ExecutableDirectory());
     platform::SetProgramDirectory(L"/opt/game");
     EXPECT_EQ(platform::ProgramDirectory(), L"/opt/game/");
-    platform::SetProgramDirectory(L"C:\\game\\");
-    EXPECT_EQ(platform::ProgramDirectory(), L"C:/game/");
+    // The system's path as it is: "\" is a character of a name, never a separator.
+    platform::SetProgramDirectory(L"/srv/games/a\\..\\victim");
+    EXPECT_EQ(platform::ProgramDirectory(), L"/srv/games/a\\..\\victim/");
+    platform::SetProgramDirectory(L"/srv/back\\slash\\");
+    EXPECT_EQ(platform::ProgramDirectory(), L"/srv/back\\slash\\/");
     platform::SetProgramDirectory(L"/srv/游戏/");
     EXPECT_EQ(platform::ProgramDirectory(), L"/srv/游戏/");
 }

@@ -5,10 +5,35 @@
 // the default, a present-but-empty value gives "". Files are read as UTF-8 (BOM skipped),
 // UTF-16 with BOM, else GB18030; writes are UTF-8. A section named twice acts as one section,
 // and a line without "=" inside a section is a key with an empty value.
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+namespace detail {
+struct ProfileDocument;
+}
+
+// An ini file read once, at construction; every look-up goes to what was read. A missing or
+// unreadable file reads as one without sections. Any thread; the object is immutable.
+class ProfileFile {
+public:
+    explicit ProfileFile(const std::wstring& file);
+
+    // False when the file was missing or could not be read.
+    bool loaded() const { return document_ != nullptr; }
+    // As ReadProfileString, ReadProfileInt and ReadProfileSectionNames below.
+    std::wstring ReadString(const std::wstring& section, const std::wstring& key,
+                            const std::wstring& defaultValue, size_t bufferChars) const;
+    int ReadInt(const std::wstring& section, const std::wstring& key, int defaultValue) const;
+    std::vector<std::wstring> SectionNames(size_t bufferChars) const;
+
+private:
+    std::shared_ptr<const detail::ProfileDocument> document_;
+};
+
+// The functions below read the file anew on each call; use ProfileFile for several keys.
 
 // The value of [section] key, at most bufferChars - 1 characters (bufferChars 0 gives "").
 std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section,

@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// Stores the directory with "/" separators and a trailing "/". A later call replaces it.
+// Stores the directory as given (a "\" in it stays a character of a name), with a trailing "/".
+// A later call replaces it.
 void SetProgramDirectory(std::wstring_view directory);
 
 // The directory last set, ending in "/"; the executable's directory when none was set.
