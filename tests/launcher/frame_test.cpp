@@ -9,6 +9,7 @@
 #include "launcher/screen_layout.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/ui/web_panels.h"
+#include "tests/launcher/prepared_frame.h"
 #include "tests/support/program_dir.h"
 
 using namespace DuiLib;
@@ -37,6 +38,7 @@ protected:
         hwnd = frame->GetHWND();
     }
     void TearDown() override {
+        StopFrameWorkers();
         frame->ReleaseChildren();
         if (IsWindow(hwnd))
             DestroyWindow(hwnd);

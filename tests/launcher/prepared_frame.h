@@ -17,6 +17,17 @@
 
 namespace testing_support {
 
+// Ends the frame's workers as shut-down does, pumping the UI queue meanwhile: a worker may be
+// waiting for the UI thread to run what it handed over.
+inline void StopFrameWorkers() {
+    StopWorkersAndWait(0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
+        DuiLib::Headless::PumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
 class PreparedFrame : public ::testing::Test {
 protected:
     // Files the test wants in the program directory go there before Start.
@@ -47,6 +58,7 @@ protected:
     void TearDown() override {
         if (frame == nullptr)
             return;
+        StopFrameWorkers();
         frame->ReleaseChildren();
         if (DuiLib::IsWindow(hwnd))
             DuiLib::DestroyWindow(hwnd);
