@@ -1,7 +1,11 @@
 // The whole update flow in this process: version check, patch, install and the refusals, with
 // the real module, a published release and a local HTTP server.
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -14,10 +18,22 @@
 #include "tests/scripts/command.h"
 #include "tests/support/zip_maker.h"
 
+extern char** environ;
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
 namespace {
+
+// A running game client: a copy of sleep named "zel.exe". Its process id, or -1.
+pid_t StartGameClient(const TempDir& dir) {
+    fs::copy_file("/bin/sleep", dir / "zel.exe");
+    std::string program = (dir / "zel.exe").string();
+    std::string seconds = "1000";
+    char* argv[] = {program.data(), seconds.data(), nullptr};
+    pid_t pid = -1;
+    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+}
 
 TEST_F(UpdateFlow, WholePatchTurnsTheInstalledGameIntoTheNewVersion) {
     Install(Game10());
@@ -216,11 +232,28 @@ TEST_F(UpdateFlow, FreshInstallDeletesDataThenInstallsTheWholeGame) {
     Install({{"version.ini", "[Version]\nVersion=0.0\nLVersion=1\n"}});
     WriteFile(game / "data/stale.bin", "from an earlier install");
     Publish(Game11(), "1.1", "1");
+    TempDir clientDir;
+    const pid_t client = StartGameClient(clientDir);
+    ASSERT_GT(client, 0);
     StartServer();
     StartLauncher("", server->Url("/manifest.xml"), "");
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
     ExpectGameIs(Game11(), work / "new");
     EXPECT_FALSE(fs::exists(game / "data/stale.bin"));
+    // The running client was ended before anything was deleted.
+    int status = 0;
+    pid_t reaped = 0;
+    for (int i = 0; i < 500 && reaped == 0; ++i) {
+        reaped = waitpid(client, &status, WNOHANG);
+        if (reaped == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (reaped == 0) {
+        kill(client, SIGKILL);
+        waitpid(client, &status, 0);
+        ADD_FAILURE() << "the game client was not ended";
+    }
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
 TEST_F(UpdateFlow, WithoutTheModuleTheGameCountsAsLatest) {
