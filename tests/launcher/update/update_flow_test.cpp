@@ -14,6 +14,7 @@
 #include "launcher/globals.h"
 #include "launcher/update/live_patch_module.h"
 #include "launcher/update/update_controls.h"
+#include "system/ticks.h"
 #include "tests/launcher/update/update_flow.h"
 #include "tests/scripts/command.h"
 #include "tests/support/zip_maker.h"
@@ -53,6 +54,28 @@ TEST_F(UpdateFlow, WholePatchTurnsTheInstalledGameIntoTheNewVersion) {
     // Both packages of the step came from the server once.
     EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 1);
     EXPECT_EQ(server->CountRequests("/1.0-1.1-2.tre"), 1);
+}
+
+TEST_F(UpdateFlow, TickCounterThatWrapsDuringTheChecksEndsNoWindowEarly) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    StartServer();
+    // The window is prepared 3 s before the counter wraps; once the server is asked, 4 s pass.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    skew = 0xFFFFFFFFu - 3000u - static_cast<uint32_t>(ms);
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    bool jumped = false;
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds([&] {
+        if (!jumped && server->CountRequests("/manifest.xml") > 0) {
+            skew += 4000;
+            jumped = true;
+        }
+    }));
+    EXPECT_GT(frame->PrepareTick.load(), 0xFFFFF000u);
+    EXPECT_LT(platform::GetTickCount(), 0x10000u);
+    ExpectGameIs(Game11(), work / "new");
+    EXPECT_TRUE(DuiLib::Headless::MessageBoxes().empty());
 }
 
 TEST_F(UpdateFlow, ChoiceMissingAtTheEndLeavesTheButtonDisabled) {
