@@ -53,6 +53,11 @@ public:
     // Worker functions (their argument is ignored; they work on TheLauncherFrame).
     static void LoadServerListFromXml(void* param);
     static void LinkUpdate(void* param);
+    // The live-update module's callbacks; they work on TheLauncherFrame.
+    static int liveUpdateProgress(void* context, double total, double done);
+    static void liveUpdateProcess(const wchar_t* fileName, int bytesDone, int bytesTotal,
+                                  bool finished, LivePatchModule* patchModule, bool launcherStep,
+                                  bool noHandOver);
 
     DuiLib::CPaintManagerUI PaintManager;
     DuiLib::CStdString ServerListFileName;          // shared

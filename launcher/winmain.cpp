@@ -87,6 +87,16 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     frame->CenterWindow();
     net::InitializeNetwork();
 
+    // The update worker waits for the prepared window, so it starts before the loop.
+    auto* updateWorker = new MyThread(frame, &LauncherFrameWnd::LinkUpdate);
+    if (updateWorker->Create(0) != wxTHREAD_NO_ERROR) {
+        LOG_ERROR(L"Can't create the update thread!");
+        delete updateWorker;
+    } else if (updateWorker->Run() != wxTHREAD_NO_ERROR) {
+        LOG_ERROR(L"The UpdateThread run Error!");
+        delete updateWorker;
+    }
+
     CPaintManagerUI::MessageLoop();
 
     // A worker still running may be inside a transfer: the library stays as it is.

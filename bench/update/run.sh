@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The update path side by side, on loopback:
+#  1. one 200 MiB package fetched by LiveUpdate.dll (manifest, download, SHA-256 check) beside
+#     `curl -o` of the same file from the same server (and beside curl followed by sha256sum);
+#  2. a whole 200 MiB patch run by the launcher (headless: version check, download, check,
+#     unpack, install, version.ini, the download directory deleted) beside the sum of its parts
+#     measured alone (the module's download, unzip, install, rm -rf of the download directory).
+# Prints each round and the medians. Usage: bench/update/run.sh [BUILD_DIR] [WORK_DIR] [ROUNDS]
+set -euo pipefail
+
+build_dir=$(realpath "${1:-build}")
+work_dir=${2:-/tmp/update-bench}
+rounds=${3:-5}
+scripts=$(realpath "$(dirname "$0")/../../scripts")
+bench="$build_dir/bench/update_bench"
+server_bin="$build_dir/tests/server/launcher-test-server"
+[ -x "$server_bin" ] || server_bin=$(find "$build_dir" -name launcher-test-server -type f | head -1)
+command -v curl >/dev/null || { echo "run.sh needs curl" >&2; exit 1; }
+[ -x "$bench" ] || cmake --build "$build_dir" --target update_bench
+
+mkdir -p "$work_dir"
+work_dir=$(realpath "$work_dir")
+server_pid=""
+launcher_pid=""
+cleanup() {
+    [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null || true
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    rm -rf "$work_dir/round"
+}
+trap cleanup EXIT
+
+# 50 files of 4 MiB that do not compress, changed in a directory the old game already has.
+if [ ! -f "$work_dir/srv/manifest.xml" ]; then
+    rm -rf "$work_dir/old" "$work_dir/new" "$work_dir/srv" "$work_dir/key"
+    mkdir -p "$work_dir/old/data" "$work_dir/new/data"
+    printf '[Version]\nVersion=1.0\nLVersion=1\n' >"$work_dir/old/version.ini"
+    printf '[Version]\nVersion=1.1\nLVersion=1\n' >"$work_dir/new/version.ini"
+    for i in $(seq 10 59); do
+        echo "old $i" >"$work_dir/old/data/f$i.bin"
+        head -c $((4 << 20)) /dev/urandom >"$work_dir/new/data/f$i.bin"
+    done
+    "$scripts/make-update-key" "$work_dir/key" >/dev/null
+    "$scripts/publish-update" --key "$work_dir/key/update.key" --installed "$work_dir/old" \
+        --new "$work_dir/new" --version 1.1 --launcher-version 1 --out "$work_dir/srv"
+fi
+package=$(basename "$(ls "$work_dir"/srv/*.upd | head -1)")
+echo "package: $package, $(stat -c %s "$work_dir/srv/$package") bytes"
+
+"$server_bin" --root "$work_dir/srv" --port-file "$work_dir/port" --log-file /dev/null >/dev/null &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$work_dir/port" ] && break; sleep 0.05; done
+port=$(cat "$work_dir/port")
+url="http://127.0.0.1:$port"
+for _ in $(seq 100); do curl -sf -o /dev/null "$url/manifest.xml" && break; sleep 0.05; done
+
+# A fresh copy of the installed game with the launcher's program files.
+fresh_game() {
+    rm -rf "$work_dir/round"
+    cp -r "$work_dir/old" "$work_dir/round"
+    cp "$build_dir/bin/launcher" "$build_dir/bin/bt.dat" "$build_dir/bin/LiveUpdate.dll" \
+        "$work_dir/round/"
+    cp "$work_dir/key/update.pub" "$work_dir/round/"
+    printf '[Setting]\nFullScreen=0\nResolution=1\n' >"$work_dir/round/resolution.ini"
+    printf '[Addr]\nUpdateVersionUrl1=%s/manifest.xml\n' "$url" >"$work_dir/round/Do.ini"
+}
+
+seconds() { date +%s.%N; }
+median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+
+curl_times=() curl_sha_times=() module_times=() whole_times=() parts_times=()
+for round in $(seq "$rounds"); do
+    fresh_game
+    start=$(seconds)
+    curl -sS -o "$work_dir/round/curl.upd" "$url/$package"
+    curl_time=$(echo "$(seconds) - $start" | bc)
+    sha256sum "$work_dir/round/curl.upd" >/dev/null
+    curl_sha_time=$(echo "$(seconds) - $start" | bc)
+    rm -f "$work_dir/round/curl.upd"
+
+    download=$("$bench" download "$work_dir/round" "$url/manifest.xml" 1.0 1 | awk '{ print $2 }')
+    install=$("$bench" install "$work_dir/round" "$work_dir/round/temp/$package" |
+        awk '{ s += $2 } END { print s }')
+    start=$(seconds)
+    rm -rf "$work_dir/round/temp"
+    parts=$(echo "$download + $install + $(seconds) - $start" | bc)
+
+    fresh_game
+    start=$(seconds)
+    (cd "$work_dir/round" && LAUNCHER_BACKEND=headless exec ./launcher 2>/dev/null) &
+    launcher_pid=$!
+    until grep -q 'Version=1.1' "$work_dir/round/version.ini" 2>/dev/null &&
+        [ ! -e "$work_dir/round/temp" ]; do sleep 0.01; done
+    whole=$(echo "$(seconds) - $start" | bc)
+    kill "$launcher_pid"
+    wait "$launcher_pid" || true
+    launcher_pid=""
+
+    echo "round $round: curl ${curl_time}s curl+sha256sum ${curl_sha_time}s module ${download}s" \
+        "| whole ${whole}s parts ${parts}s"
+    curl_times+=("$curl_time") curl_sha_times+=("$curl_sha_time") module_times+=("$download")
+    whole_times+=("$whole")
+    parts_times+=("$parts")
+done
+
+curl_m=$(printf '%s\n' "${curl_times[@]}" | median)
+curl_sha_m=$(printf '%s\n' "${curl_sha_times[@]}" | median)
+module_m=$(printf '%s\n' "${module_times[@]}" | median)
+whole_m=$(printf '%s\n' "${whole_times[@]}" | median)
+parts_m=$(printf '%s\n' "${parts_times[@]}" | median)
+echo "median download: module ${module_m}s, curl ${curl_m}s, ratio $(echo "scale=3; $module_m / $curl_m" | bc)"
+echo "median curl + sha256sum ${curl_sha_m}s, module ratio $(echo "scale=3; $module_m / $curl_sha_m" | bc)"
+echo "median patch: whole ${whole_m}s, sum of parts ${parts_m}s, ratio $(echo "scale=3; $whole_m / $parts_m" | bc)"

@@ -1,0 +1,321 @@
+// The whole update flow in this process: version check, patch, install and the refusals, with
+// the real module, a published release and a local HTTP server.
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "duilib/headless.h"
+#include "launcher/globals.h"
+#include "launcher/update/live_patch_module.h"
+#include "launcher/update/update_controls.h"
+#include "system/ticks.h"
+#include "tests/launcher/update/update_flow.h"
+#include "tests/scripts/command.h"
+#include "tests/support/zip_maker.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+namespace {
+
+// A running game client: a copy of sleep named "zel.exe". Its process id, or -1.
+pid_t StartGameClient(const TempDir& dir) {
+    fs::copy_file("/bin/sleep", dir / "zel.exe");
+    std::string program = (dir / "zel.exe").string();
+    std::string seconds = "1000";
+    char* argv[] = {program.data(), seconds.data(), nullptr};
+    pid_t pid = -1;
+    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+}
+
+TEST_F(UpdateFlow, WholePatchTurnsTheInstalledGameIntoTheNewVersion) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+
+    ExpectGameIs(Game11(), work / "new");
+    EXPECT_FALSE(fs::exists(game / "temp"));
+    EXPECT_FALSE(frame->UpdateNeeded);
+    EXPECT_TRUE(EnterGameEnabled());
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 100.0f);
+    EXPECT_TRUE(DuiLib::Headless::MessageBoxes().empty());
+    // Both packages of the step came from the server once.
+    EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 1);
+    EXPECT_EQ(server->CountRequests("/1.0-1.1-2.tre"), 1);
+}
+
+TEST_F(UpdateFlow, TickCounterThatWrapsDuringTheChecksEndsNoWindowEarly) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    StartServer();
+    // The window is prepared 3 s before the counter wraps; once the server is asked, 4 s pass.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    skew = 0xFFFFFFFFu - 3000u - static_cast<uint32_t>(ms);
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    bool jumped = false;
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds([&] {
+        if (!jumped && server->CountRequests("/manifest.xml") > 0) {
+            skew += 4000;
+            jumped = true;
+        }
+    }));
+    EXPECT_GT(frame->PrepareTick.load(), 0xFFFFF000u);
+    EXPECT_LT(platform::GetTickCount(), 0x10000u);
+    ExpectGameIs(Game11(), work / "new");
+    EXPECT_TRUE(DuiLib::Headless::MessageBoxes().empty());
+}
+
+TEST_F(UpdateFlow, ChoiceMissingAtTheEndLeavesTheButtonDisabled) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    StartServer();
+    chooseServer = false;
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+    ExpectGameIs(Game11(), work / "new");
+    EXPECT_FALSE(EnterGameEnabled());
+}
+
+// A refused update: the game stays as installed and the player may enter it.
+class RefusedUpdate : public UpdateFlow {
+protected:
+    // What was downloaded stays in "temp" for the next start to clear.
+    void ExpectRefused() {
+        ExpectGameIs(Game10(), work / "old", false);
+        EXPECT_FALSE(frame->UpdateNeeded);
+        EXPECT_TRUE(EnterGameEnabled());
+    }
+    // Once the server was asked for path `count` times, the time limits pass.
+    std::function<void()> PassLimitsAfter(const std::string& path, int count) {
+        return [this, path, count] {
+            if (skew == 0 && server->CountRequests(path) >= count)
+                PassTimeLimits();
+        };
+    }
+};
+
+TEST_F(RefusedUpdate, ManifestWithBadSignatureCountsAsNoAnswer) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    std::string signature = ReadFile(work / "srv/manifest.xml.sig");
+    signature[10] = static_cast<char>(signature[10] ^ 1);
+    WriteFile(work / "srv/manifest.xml.sig", signature);
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/manifest.xml.sig", 1)));
+
+    ExpectRefused();
+    EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 0);
+    ASSERT_EQ(DuiLib::Headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(DuiLib::Headless::MessageBoxes()[0].caption, L"连接更新服务器失败");
+}
+
+TEST_F(RefusedUpdate, PackageWhoseBytesDifferFromItsDigest) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    std::string package = ReadFile(work / "srv/1.0-1.1-1.upd");
+    package[package.size() / 2] = static_cast<char>(package[package.size() / 2] ^ 0x55);
+    WriteFile(work / "srv/1.0-1.1-1.upd", package);
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/1.0-1.1-1.upd", 2)));
+
+    ExpectRefused();
+    EXPECT_NE(Log().find("The network is busy,please update again later!"), std::string::npos);
+}
+
+TEST_F(RefusedUpdate, PackageTruncatedMidDownload) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    StartServer({"/1.0-1.1-1.upd=close:20"});
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/1.0-1.1-1.upd", 2)));
+    ExpectRefused();
+}
+
+TEST_F(RefusedUpdate, ServerThatStalls) {
+    setenv("LIVEUPDATE_STALL_LIMIT_MS", "100", 1);
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    StartServer({"/1.0-1.1-1.upd=stall"});
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/1.0-1.1-1.upd", 2)));
+    ExpectRefused();
+}
+
+TEST_F(RefusedUpdate, PackageWithAnEscapingEntryName) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    // The operator's package replaced by one that reaches out of the game directory, listed and
+    // signed as if it were genuine.
+    const std::string old = ReadFile(work / "srv/1.0-1.1-1.upd");
+    MakeZip(work / "srv/1.0-1.1-1.upd",
+            {{.name = "changed.txt", .data = "evil"}, {.name = "../escaped.txt", .data = "evil"}});
+    const auto digest = [](const fs::path& file) {
+        return RunCommand({"sha256sum", file}).output.substr(0, 64);
+    };
+    WriteFile(work / "old.upd", old);
+    std::string manifest = ReadFile(work / "srv/manifest.xml");
+    const auto replace = [&manifest](const std::string& from, const std::string& to) {
+        const size_t at = manifest.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        manifest.replace(at, from.size(), to);
+    };
+    replace(digest(work / "old.upd"), digest(work / "srv/1.0-1.1-1.upd"));
+    replace("size=\"" + std::to_string(old.size()) + "\"",
+            "size=\"" + std::to_string(fs::file_size(work / "srv/1.0-1.1-1.upd")) + "\"");
+    WriteFile(work / "srv/manifest.xml", manifest);
+    const CommandResult sign =
+        RunCommand({"openssl", "pkeyutl", "-sign", "-rawin", "-inkey", work / "key/update.key",
+                    "-in", work / "srv/manifest.xml", "-out", work / "srv/manifest.xml.sig"});
+    ASSERT_EQ(sign.exitCode, 0) << sign.output;
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+
+    ExpectRefused();
+    EXPECT_FALSE(fs::exists(game.path().parent_path() / "escaped.txt"));
+    EXPECT_NE(Log().find("unzip files failure!"), std::string::npos);
+    // The module stopped: the step's second package was never fetched.
+    EXPECT_EQ(server->CountRequests("/1.0-1.1-2.tre"), 0);
+    EXPECT_TRUE(DuiLib::Headless::MessageBoxes().empty());
+}
+
+TEST_F(UpdateFlow, NoAddressAnswersShowsTheNetworkHelpThenFreesTheButton) {
+    Install(Game10());
+    StartServer({"/manifest.xml=404"});
+    StartLauncher(server->Url("/manifest.xml"), "", "http://127.0.0.1:1/manifest.xml");
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds([this] {
+        if (skew == 0 && server->CountRequests("/manifest.xml") >= 2)
+            PassTimeLimits();
+    }));
+    const auto boxes = DuiLib::Headless::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, NetworkHelpMessage);
+    EXPECT_EQ(boxes[0].caption, L"连接更新服务器失败");
+    EXPECT_EQ(boxes[0].type, 0x10u);
+    EXPECT_EQ(boxes[0].owner, frame->GetHWND());
+    EXPECT_NE(Log().find("can not connect update server! may be update server not open!"),
+              std::string::npos);
+    EXPECT_NE(Log().find("The network is busy,please update again later!"), std::string::npos);
+    EXPECT_FALSE(frame->UpdateNeeded);
+    EXPECT_TRUE(EnterGameEnabled());
+    ExpectGameIs(Game10(), work / "old");
+}
+
+TEST_F(UpdateFlow, OnlyTheSecondAddressAnswersAfterTheOthersWereTriedInOrder) {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+    StartServer({"/cdn.xml=404", "/first.xml=404"});
+    const std::string second = server->Url("/manifest.xml");
+    StartLauncher(server->Url("/cdn.xml"), server->Url("/first.xml"), second);
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+    ExpectGameIs(Game11(), work / "new");
+    const auto requests = server->Requests();
+    ASSERT_GE(requests.size(), 3u);
+    EXPECT_EQ(requests[0].path, "/cdn.xml");
+    EXPECT_EQ(requests[1].path, "/first.xml");
+    EXPECT_EQ(requests[2].path, "/manifest.xml");
+    EXPECT_EQ(std::wstring(TheLivePatchModule().url), std::wstring(second.begin(), second.end()));
+}
+
+TEST_F(UpdateFlow, SameGameVersionButNewLauncherVersionRecordsTheLauncherVersion) {
+    Files installed = Game11();
+    Install(installed);
+    // The release holds the step 1.0 -> 1.1; the game is at 1.1 already.
+    fs::remove_all(work / "old");
+    for (const auto& [path, bytes] : Game10())
+        WriteFile(work / "old" / path, bytes);
+    Publish(Game11(), "1.1", "2");
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+    EXPECT_EQ(ReadFile(game / "version.ini"), "[Version]\nVersion=1.1\nLVersion=2\n");
+    EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 0);
+    EXPECT_TRUE(EnterGameEnabled());
+}
+
+TEST_F(UpdateFlow, FreshInstallDeletesDataThenInstallsTheWholeGame) {
+    Install({{"version.ini", "[Version]\nVersion=0.0\nLVersion=1\n"}});
+    WriteFile(game / "data/stale.bin", "from an earlier install");
+    Publish(Game11(), "1.1", "1");
+    TempDir clientDir;
+    const pid_t client = StartGameClient(clientDir);
+    ASSERT_GT(client, 0);
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+    ExpectGameIs(Game11(), work / "new");
+    EXPECT_FALSE(fs::exists(game / "data/stale.bin"));
+    // The running client was ended before anything was deleted.
+    int status = 0;
+    pid_t reaped = 0;
+    for (int i = 0; i < 500 && reaped == 0; ++i) {
+        reaped = waitpid(client, &status, WNOHANG);
+        if (reaped == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (reaped == 0) {
+        kill(client, SIGKILL);
+        waitpid(client, &status, 0);
+        ADD_FAILURE() << "the game client was not ended";
+    }
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+}
+
+TEST_F(UpdateFlow, WithoutTheModuleTheGameCountsAsLatest) {
+    Install(Game10());
+    fs::remove(game / "LiveUpdate.dll");
+    Publish(Game11(), "1.1", "1");
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+    EXPECT_TRUE(server->Requests().empty());
+    ExpectGameIs(Game10(), work / "old");
+    EXPECT_TRUE(EnterGameEnabled());
+    EXPECT_NE(Log(), "");
+}
+
+TEST_F(UpdateFlow, SelfUpdaterInAPackageIsStartedAndTheLauncherQuits) {
+    TempDir out;
+    const std::string script =
+        "#!/bin/sh\nprintf '%s|' \"$@\" > '" + (out / "args").string() + "'\n";
+    Files installed = Game10();
+    installed["launcherupdate.exe"] = "old updater";
+    Install(installed);
+    Files fresh = Game11();
+    fresh["launcherupdate.exe"] = script;
+    Publish(fresh, "1.1", "1");
+    StartServer();
+    StartLauncher("", server->Url("/manifest.xml"), "");
+
+    EXPECT_FALSE(RunUntilUpdateWorkerEnds());
+
+    for (int i = 0; i < 500 && ReadFile(out / "args").empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(ReadFile(out / "args"),
+              (game / "temp/1.0-1.1-3/").string() + "*" + game.path().string() + "/|");
+    // The game's own packages are in; the self-updater's is left to it.
+    EXPECT_EQ(ReadFile(game / "changed.txt"), "new");
+    EXPECT_EQ(ReadFile(game / "launcherupdate.exe"), "old updater");
+    EXPECT_TRUE(fs::exists(game / "temp/1.0-1.1-3/launcherupdate.exe"));
+}
+
+} // namespace
+} // namespace testing_support
