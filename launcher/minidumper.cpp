@@ -238,6 +238,8 @@ void MiniDumper::HandleCrash(const CrashSignal& crash) {
         signal_safe::WriteAll(STDERR_FILENO, prompt);
     }
 
+    // A plain open, not the file layer's: its paths and results allocate, which a signal
+    // handler must not do.
     platform::UniqueFd file(
         named ? open(dumpPath, O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0644) : -1);
     if (!file) {

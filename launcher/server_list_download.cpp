@@ -1,14 +1,19 @@
 #include "launcher/server_list_download.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
 
 #include "launcher/launcher.h"
 #include "launcher/log.h"
 #include "net/http_download.h"
+#include "system/atomic_replace.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 
 namespace {
 
@@ -54,22 +59,23 @@ bool DownLoadServerListFile(const wxString& programDir, const wxString& url1, co
     }
 
     const auto tempPath = platform::ToPath(temp.ToStdWstring());
+    if (!tempPath)
+        return false;
     std::error_code ec;
     // An abandoned pass leaves nothing behind and says nothing.
     if (abort != nullptr && abort->load()) {
-        if (tempPath)
-            std::filesystem::remove(*tempPath, ec);
+        std::filesystem::remove(*tempPath, ec);
         return false;
     }
     const uint32_t size = LauncherFrameWnd::GetFileSize(temp);
     const auto livePath = platform::ToPath(live.ToStdWstring());
-    if (downloaded && tempPath && livePath && size >= MinimumListBytes) {
-        std::filesystem::rename(*tempPath, *livePath, ec);
-        if (!ec)
+    if (downloaded && livePath && size >= MinimumListBytes) {
+        platform::OpenedFile list = platform::OpenRegular(*tempPath, O_RDONLY | O_NOFOLLOW);
+        if (platform::CommitFileInto(list.fd, *tempPath, *livePath))
             return true;
-        LOG_ERROR(L"%s(%d): can not replace %s: %s", live, wxString::FromUTF8(ec.message()));
+        LOG_ERROR(L"%s(%d): can not replace %s: %s", live,
+                  wxString::FromUTF8(std::strerror(errno)));
     }
-    if (tempPath)
-        std::filesystem::remove(*tempPath, ec);
+    std::filesystem::remove(*tempPath, ec);
     return false;
 }

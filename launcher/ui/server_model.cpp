@@ -1,20 +1,18 @@
 #include "launcher/ui/server_model.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <pugixml.hpp>
 #include <string_view>
-#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "duilib/paint_manager.h"
 #include "launcher/config/scrambled_file.h"
-#include "system/file_io.h"
 #include "system/path.h"
+#include "system/regular_file.h"
 
 namespace {
 
@@ -95,33 +93,17 @@ ServerListLoad Failure(std::string reason) {
 }
 
 // The whole file when it is a regular file within the size cap; nullopt with a reason else.
-// Non-blocking open: a FIFO in the list's place must not wait for a writer.
 std::optional<std::string> ReadListFile(const std::filesystem::path& path, std::string& reason) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        reason = path.string() + ": cannot open: " + std::strerror(errno);
-        return std::nullopt;
+    platform::FileBytes file = platform::OpenRegularForRead(path, kMaxServerListBytes);
+    if (file.ok())
+        return std::move(file.bytes);
+    reason = path.string() + ": " + platform::DescribeFileProblem(file.problem);
+    if (file.problem == platform::FileProblem::TooLarge) {
+        std::error_code ec;
+        reason += ": " + std::to_string(std::filesystem::file_size(path, ec)) +
+                  " bytes, more than " + std::to_string(kMaxServerListBytes) + " allowed";
     }
-    struct stat info {};
-    std::optional<std::string> bytes;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        reason = path.string() + ": not a regular file";
-    } else if (static_cast<uint64_t>(info.st_size) > kMaxServerListBytes) {
-        reason = path.string() + ": " + std::to_string(info.st_size) + " bytes, more than " +
-                 std::to_string(kMaxServerListBytes) + " allowed";
-    } else {
-        // The size read is bounded by the size checked, even if the file grows meanwhile.
-        std::string data(static_cast<size_t>(info.st_size), '\0');
-        const std::optional<size_t> read = platform::ReadAt(fd, data.data(), data.size(), 0);
-        if (read) {
-            data.resize(*read);
-            bytes = std::move(data);
-        } else {
-            reason = path.string() + ": read error: " + std::strerror(errno);
-        }
-    }
-    close(fd);
-    return bytes;
+    return std::nullopt;
 }
 
 std::optional<std::filesystem::path> ProgramFile(const std::wstring& name) {

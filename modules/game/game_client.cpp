@@ -13,18 +13,16 @@
 // holds a line break of its own. The line ends with one LF.
 //
 // Exit code 0 once the line is written; 1 when the log cannot be written (reason on stderr).
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "system/file_io.h"
 #include "system/path.h"
 #include "system/profile.h"
+#include "system/regular_file.h"
 
 namespace {
 
@@ -86,17 +84,15 @@ bool AppendLine(const std::wstring& directory, const std::string& line) {
         std::fprintf(stderr, "zel.exe: the program directory cannot be named\n");
         return false;
     }
-    const int fd =
-        open(path->c_str(),
-             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0644);
-    if (fd < 0) {
-        std::fprintf(stderr, "zel.exe: %s: %s\n", path->c_str(), std::strerror(errno));
+    platform::OpenedFile log =
+        platform::OpenRegular(*path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, 0644);
+    if (!log.fd) {
+        std::fprintf(stderr, "zel.exe: %s: %s\n", path->c_str(),
+                     platform::DescribeFileProblem(log.problem));
         return false;
     }
-    struct stat info {};
-    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    const bool written = regular && platform::WriteAll(fd, line.data(), line.size());
-    const bool closed = close(fd) == 0;
+    const bool written = platform::WriteAll(log.fd.get(), line.data(), line.size());
+    const bool closed = log.fd.Close();
     if (!written || !closed)
         std::fprintf(stderr, "zel.exe: %s: cannot append the start line\n", path->c_str());
     return written && closed;

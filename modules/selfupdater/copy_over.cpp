@@ -1,14 +1,11 @@
 #include "modules/selfupdater/copy_over.h"
 
-#include "system/file_io.h"
-#include "system/file_operations.h"
+#include "system/atomic_replace.h"
+#include "system/regular_file.h"
 
 #include <algorithm>
 #include <fcntl.h>
-#include <optional>
-#include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace selfupdater {
@@ -17,26 +14,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The whole file and its permission bits; nullopt unless it is a regular file (a link or a
-// FIFO is never opened through).
-std::optional<std::pair<std::string, mode_t>> ReadRegularFile(const fs::path& file) {
-    const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info {};
-    std::optional<std::pair<std::string, mode_t>> result;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        if (auto bytes = platform::ReadToEnd(fd))
-            result.emplace(std::move(*bytes), info.st_mode & 0777);
-    }
-    close(fd);
-    return result;
-}
-
+// Streams the file into target's place with the file's permission bits; false unless it is a
+// regular file (a link or a FIFO is never opened through).
 bool CopyFile(const fs::path& source, const fs::path& target) {
-    const auto file = ReadRegularFile(source);
-    return file && platform::ReplaceFileAtomically(target, file->first) &&
-           chmod(target.c_str(), file->second) == 0;
+    const platform::OpenedFile file = platform::OpenRegular(source, O_RDONLY | O_NOFOLLOW);
+    struct stat info {};
+    return file.fd && fstat(file.fd.get(), &info) == 0 &&
+           platform::ReplaceFileFromDescriptor(target, file.fd.get(), info.st_mode & 0777);
 }
 
 // An installed directory may be the player's link to another disk: it is used as it is.

@@ -4,15 +4,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "system/regular_file.h"
+
 namespace selfupdater {
 
 UpdateLog::UpdateLog(const std::filesystem::path& file) {
-    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-        file_ = fdopen(fd, "w");
-        if (file_ == nullptr)
-            close(fd);
-    }
+    platform::OpenedFile log = platform::OpenRegular(file, O_WRONLY | O_CREAT | O_NOFOLLOW, 0644);
+    if (!log.fd || ftruncate(log.fd.get(), 0) != 0)
+        return;
+    file_ = fdopen(log.fd.get(), "w");
+    if (file_ != nullptr)
+        log.fd.release(); // the stream owns it now
 }
 
 UpdateLog::~UpdateLog() {

@@ -1,16 +1,14 @@
 #include "package_fetch.h"
 
 #include <array>
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 #include <openssl/evp.h>
 
 #include "net/http_download.h"
 #include "system/file_io.h"
+#include "system/regular_file.h"
 
 namespace liveupdate {
 
@@ -32,21 +30,18 @@ std::string HexOf(const unsigned char* bytes, size_t size) {
 
 // The SHA-256 of a regular file of exactly `size` bytes, as lowercase hex; "" otherwise.
 std::string Sha256OfFile(const std::filesystem::path& file, std::uint64_t size) {
-    const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const platform::OpenedFile opened = platform::OpenRegular(file, O_RDONLY | O_NOFOLLOW);
+    if (!opened.fd || opened.size != size)
         return "";
     std::string hex;
-    struct stat status {};
     EVP_MD_CTX* context = EVP_MD_CTX_new();
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-        static_cast<std::uint64_t>(status.st_size) == size && context != nullptr &&
-        EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1) {
+    if (context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1) {
         std::string chunk(kHashChunkBytes, '\0');
         std::uint64_t offset = 0;
         bool ok = true;
         while (ok && offset < size) {
             const std::optional<size_t> read =
-                platform::ReadAt(fd, chunk.data(), chunk.size(), offset);
+                platform::ReadAt(opened.fd.get(), chunk.data(), chunk.size(), offset);
             ok = read && *read > 0 && EVP_DigestUpdate(context, chunk.data(), *read) == 1;
             offset += read.value_or(0);
         }
@@ -56,7 +51,6 @@ std::string Sha256OfFile(const std::filesystem::path& file, std::uint64_t size) 
             hex = HexOf(digest.data(), digestSize);
     }
     EVP_MD_CTX_free(context);
-    close(fd);
     return hex;
 }
 

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "system/unique_fd.h"
+
 namespace net {
 
 // True when destination may be replaced: it does not exist or is a regular file (not a link).
@@ -14,7 +16,7 @@ bool IsReplaceableDestination(const std::filesystem::path& destination, std::str
 class PartFile {
 public:
     PartFile() = default;
-    ~PartFile(); // closes the descriptor and leaves the file
+    ~PartFile() = default; // closes the descriptor and leaves the file
     PartFile(const PartFile&) = delete;
     PartFile& operator=(const PartFile&) = delete;
 
@@ -24,17 +26,15 @@ public:
     std::uint64_t Size() const { return size_; }
     bool Truncate(std::uint64_t size);
     bool WriteAt(const void* data, std::size_t size, std::uint64_t offset);
-    // Flushes the file to disk, renames it over destination and flushes the directory. False
-    // leaves the part where it was.
+    // Flushes the file to disk, renames it over destination (a sibling) and flushes the
+    // directory. The part is closed either way; false leaves it where it was.
     bool CommitTo(const std::filesystem::path& destination, std::string* detail);
     // Deletes the part file this object opened.
     void Remove();
 
 private:
-    void Close();
-
     std::filesystem::path path_;
-    int fd_ = -1;
+    platform::UniqueFd fd_;
     std::uint64_t size_ = 0;
 };
 

@@ -31,6 +31,21 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
 }
 
+UniqueFd OpenParentDirectory(const std::filesystem::path& file) {
+    const std::filesystem::path dir = file.has_parent_path() ? file.parent_path() : ".";
+    return UniqueFd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// The one commit sequence. A close can report a failed write on some file systems, so it is
+// checked before the rename; a failed directory sync is not reported: the data is safe by then.
+bool CommitInDirectory(UniqueFd& file, int dir, const char* from, const char* target) {
+    const bool synced = file && fsync(file.get()) == 0;
+    if (!file.Close() || !synced || renameat(dir, from, dir, target) != 0)
+        return false;
+    fsync(dir);
+    return true;
+}
+
 } // namespace
 
 std::string TemporarySiblingName(std::string_view targetName) {
@@ -70,8 +85,7 @@ bool AtomicFileWriter::Begin(const std::filesystem::path& target, std::optional<
     targetName_ = target.filename().native();
     if (targetName_.empty() || targetName_ == "." || targetName_ == "..")
         return false;
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-    dir_.reset(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    dir_ = OpenParentDirectory(target);
     if (!dir_)
         return false;
     for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
@@ -102,15 +116,26 @@ bool AtomicFileWriter::Begin(const std::filesystem::path& target, std::optional<
 }
 
 bool AtomicFileWriter::Commit() {
-    if (!file_ || fsync(file_.get()) != 0 || !file_.Close() ||
-        renameat(dir_.get(), tempName_.c_str(), dir_.get(), targetName_.c_str()) != 0) {
+    if (!CommitInDirectory(file_, dir_.get(), tempName_.c_str(), targetName_.c_str())) {
         Discard();
         return false;
     }
     tempName_.clear();
-    fsync(dir_.get());
     dir_.reset();
     return true;
+}
+
+bool CommitFileInto(UniqueFd& file, const std::filesystem::path& from,
+                    const std::filesystem::path& target) {
+    const UniqueFd dir =
+        from.parent_path() == target.parent_path() && from.has_filename() && target.has_filename()
+            ? OpenParentDirectory(target)
+            : UniqueFd();
+    if (!dir) {
+        file.reset();
+        return false;
+    }
+    return CommitInDirectory(file, dir.get(), from.filename().c_str(), target.filename().c_str());
 }
 
 bool ReplaceFileAtomically(const std::filesystem::path& target, const std::string& bytes) {

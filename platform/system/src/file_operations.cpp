@@ -1,4 +1,5 @@
 #include "system/file_operations.h"
+#include "system/below_root.h"
 #include "system/unique_fd.h"
 
 #include <cerrno>
@@ -104,8 +105,7 @@ bool DeleteContents(UniqueFd dirFd) {
             continue;
         }
         if (S_ISDIR(info.st_mode)) {
-            UniqueFd child(
-                openat(dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            UniqueFd child = OpenChildDirectory(dirfd(dir), name, false);
             const bool emptied = child && DeleteContents(std::move(child));
             all = emptied && unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR) == 0 && all;
         } else {

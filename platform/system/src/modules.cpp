@@ -10,6 +10,8 @@ namespace platform {
 
 namespace {
 
+// A stat, not an open: dlopen opens the file itself, and a copy that cannot be read must still
+// decide (and fail) rather than let a system module of that name load.
 bool IsFile(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);

@@ -45,13 +45,13 @@ const char* DescribeFileProblem(FileProblem problem) {
     return "unreadable";
 }
 
-OpenedFile OpenRegular(const std::filesystem::path& path, int access) {
+OpenedFile OpenRegular(const std::filesystem::path& path, int access, mode_t mode) {
     OpenedFile file;
     if (path.empty()) {
         file.problem = FileProblem::Missing;
         return file;
     }
-    UniqueFd fd(open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    UniqueFd fd(open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode));
     if (!fd) {
         const int error = errno;
         file.problem = error == ENOENT      ? FileProblem::Missing

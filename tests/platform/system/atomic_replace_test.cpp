@@ -13,6 +13,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using platform::CommitFileInto;
 using platform::IsTemporarySiblingName;
 using platform::ReplaceFileAtomically;
 using platform::ReplaceFileFromDescriptor;
@@ -116,6 +117,48 @@ TEST(AtomicFileWriter, NothingChangesUntilCommitAndADroppedWriterLeavesNothing) 
     }
     EXPECT_EQ(ReadFile(dir / "ServerList.xml"), "old list");
     EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"ServerList.xml"}));
+}
+
+TEST(CommitFileInto, PutsAKeptFileInPlaceAndAFailureLeavesBothNamesAsTheyWere) {
+    TempDir dir;
+    WriteFile(dir / "list.xml", "old list");
+    WriteFile(dir / "sentinel", "outside");
+    fs::create_symlink(dir / "sentinel", dir / "linked.xml");
+    const auto openPart = [&](const fs::path& path, const std::string& bytes) {
+        platform::UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+        EXPECT_EQ(write(fd.get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        return fd;
+    };
+
+    platform::UniqueFd part = openPart(dir / "list.xml.part", "new list");
+    ASSERT_TRUE(CommitFileInto(part, dir / "list.xml.part", dir / "list.xml"));
+    EXPECT_FALSE(part);
+    EXPECT_EQ(ReadFile(dir / "list.xml"), "new list");
+
+    // A link in the target's place is replaced, the file it points to untouched.
+    part = openPart(dir / "linked.xml.part", "replaced");
+    ASSERT_TRUE(CommitFileInto(part, dir / "linked.xml.part", dir / "linked.xml"));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "linked.xml")));
+    EXPECT_EQ(ReadFile(dir / "sentinel"), "outside");
+
+    // Not a sibling, a directory in the way, a closed descriptor: nothing moves.
+    fs::create_directory(dir / "sub");
+    part = openPart(dir / "sub/list.xml.part", "elsewhere");
+    EXPECT_FALSE(CommitFileInto(part, dir / "sub/list.xml.part", dir / "list.xml"));
+    EXPECT_FALSE(part);
+    fs::create_directories(dir / "in-the-way/inner");
+    part = openPart(dir / "in-the-way.part", "blocked");
+    EXPECT_FALSE(CommitFileInto(part, dir / "in-the-way.part", dir / "in-the-way"));
+    platform::UniqueFd closed;
+    EXPECT_FALSE(CommitFileInto(closed, dir / "in-the-way.part", dir / "list.xml"));
+
+    EXPECT_EQ(ReadFile(dir / "list.xml"), "new list");
+    EXPECT_EQ(ReadFile(dir / "sub/list.xml.part"), "elsewhere");
+    EXPECT_EQ(ReadFile(dir / "in-the-way.part"), "blocked");
+    EXPECT_TRUE(fs::is_directory(dir / "in-the-way/inner"));
+    EXPECT_EQ(Names(dir.path()),
+              (std::set<std::string>{"in-the-way", "in-the-way.part", "linked.xml", "list.xml",
+                                     "sentinel", "sub"}));
 }
 
 TEST(TemporarySiblingName, IsHiddenRandomAndRecognisedWhileOtherNamesAreNot) {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +71,33 @@ TEST_F(Kinds, OpeningForUpdateRefusesLinksAndLeavesADescriptorThatBlocks) {
     }
     EXPECT_FALSE(fs::exists(dir / "nowhere")); // nothing was created through the dangling link
     EXPECT_EQ(ReadFile(dir / "plain"), "plain bytes");
+}
+
+TEST_F(Kinds, CreatingOpensMakeAMissingFileButNeverOneThroughALinkOrAFifo) {
+    constexpr int kAppend = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW;
+    const mode_t oldMask = umask(022);
+    platform::OpenedFile made = OpenRegular(dir / "new.log", kAppend, 0640);
+    umask(oldMask);
+    ASSERT_TRUE(made.fd);
+    EXPECT_EQ(made.size, 0u);
+    struct stat info {};
+    ASSERT_EQ(fstat(made.fd.get(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    platform::OpenedFile existing = OpenRegular(dir / "plain", kAppend, 0640);
+    ASSERT_TRUE(existing.fd);
+    EXPECT_EQ(existing.size, 11u);
+    ASSERT_EQ(write(existing.fd.get(), "+", 1), 1);
+    EXPECT_EQ(ReadFile(dir / "plain"), "plain bytes+");
+
+    for (const char* name : {"link-to-plain", "dangling", "fifo", "directory", "zero"}) {
+        SCOPED_TRACE(name);
+        const platform::OpenedFile refused = OpenRegular(dir / name, kAppend);
+        EXPECT_FALSE(refused.fd);
+        EXPECT_EQ(refused.problem, FileProblem::NotRegular);
+    }
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(ReadFile(dir / "plain"), "plain bytes+");
 }
 
 TEST(OpenRegularForRead, TheCapIsInclusiveAndAPermissionErrorIsAFailure) {

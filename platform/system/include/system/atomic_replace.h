@@ -45,6 +45,13 @@ private:
     std::string targetName_;
 };
 
+// Makes what was written through file durable under target's name, for a file that cannot go
+// through AtomicFileWriter (one kept between attempts): syncs and closes file, renames from over
+// target and syncs the directory. from must be a sibling of target. file is closed either way;
+// false (a failed sync, close or rename) leaves from where it was and target as it was.
+bool CommitFileInto(UniqueFd& file, const std::filesystem::path& from,
+                    const std::filesystem::path& target);
+
 // Replaces target with bytes. False when anything failed; the target is then unchanged.
 bool ReplaceFileAtomically(const std::filesystem::path& target, const std::string& bytes);
 // Replaces target with everything read from source (from its current position), streamed for

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <sys/types.h>
 
 #include "system/unique_fd.h"
 
@@ -27,9 +28,10 @@ struct OpenedFile {
     FileProblem problem = FileProblem::Failed;
 };
 
-// Opens path with access (O_RDONLY, O_WRONLY or O_RDWR, optionally with O_NOFOLLOW) when it is
-// a regular file. The descriptor is close-on-exec and never becomes a controlling terminal.
-OpenedFile OpenRegular(const std::filesystem::path& path, int access);
+// Opens path with access (O_RDONLY, O_WRONLY or O_RDWR, optionally with O_NOFOLLOW, O_APPEND
+// and O_CREAT) when it is a regular file. With O_CREAT a missing file is made with mode (before
+// the umask). The descriptor is close-on-exec and never becomes a controlling terminal.
+OpenedFile OpenRegular(const std::filesystem::path& path, int access, mode_t mode = 0666);
 // For reading and writing an existing file in place: a link in its place is refused, never
 // followed.
 OpenedFile OpenRegularForUpdate(const std::filesystem::path& path);
