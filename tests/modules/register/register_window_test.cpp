@@ -72,6 +72,10 @@ TEST(RegisterModuleLinking, TheLauncherExportsEveryUiSymbolTheModuleNeeds) {
     ASSERT_FALSE(needed.empty());
     std::string missing;
     for (const std::string& name : needed) {
+        // The UI library's own symbols; the C and C++ runtimes (and a sanitizer's) come from
+        // system libraries.
+        if (name.find("6DuiLib") == std::string::npos)
+            continue;
         if (!exported.contains(name))
             missing += name + " ";
     }
