@@ -6,6 +6,7 @@
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/ui/web_panels.h"
+#include "launcher/ui/window_chrome.h"
 #include "system/display.h"
 
 using namespace DuiLib;
@@ -19,13 +20,6 @@ void PlaceChild(CWindowWnd* child, const RECT& frame, const LayoutOffset& offset
     if (child != nullptr)
         SetWindowPos(child->GetHWND(), nullptr, frame.left + offset.x, frame.top + offset.y, -1, -1,
                      flags);
-}
-
-void ShowZoomButtons(CPaintManagerUI& manager, bool zoomed) {
-    if (CControlUI* maxButton = manager.FindControl(L"maxbtn"))
-        maxButton->SetVisible(!zoomed);
-    if (CControlUI* restoreButton = manager.FindControl(L"restorebtn"))
-        restoreButton->SetVisible(zoomed);
 }
 
 } // namespace
@@ -77,52 +71,24 @@ LRESULT LauncherFrameWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
-    case WM_SIZE: {
-        const SIZE corner = PaintManager.GetRoundCorner();
-        if (!IsIconic(m_hWnd) && (corner.cx != 0 || corner.cy != 0)) {
-            CDuiRect rc;
-            GetWindowRect(m_hWnd, &rc);
-            rc.Offset(-rc.left, -rc.top);
-            rc.right++;
-            rc.bottom++;
-            SetWindowRoundRegion(m_hWnd, rc, corner);
-        }
+    case WM_SIZE:
+        ApplyRoundCorners(m_hWnd, PaintManager);
         return defaultHandling();
-    }
     case WM_MOUSEACTIVATE: {
         const LRESULT result = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
         if (ServerListWnd != nullptr)
             ServerListWnd->CloseDropDown();
         return result;
     }
-    case WM_GETMINMAXINFO: {
-        CDuiRect work = GetMonitorWorkArea(m_hWnd);
-        work.Offset(-work.left, -work.top);
-        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        if (info != nullptr) {
-            info->ptMaxPosition = {work.left, work.top};
-            info->ptMaxSize = {work.GetWidth(), work.GetHeight()};
-        }
+    case WM_GETMINMAXINFO:
+        FillMaximisedSize(m_hWnd, lParam);
         return defaultHandling();
-    }
     case WM_NCCALCSIZE:
         return 0;
     case WM_NCHITTEST: {
         POINT pt{SignedLowWord(lParam), SignedHighWord(lParam)};
         ScreenToClient(m_hWnd, &pt);
-        RECT client;
-        GetClientRect(m_hWnd, &client);
-        const RECT caption = PaintManager.GetCaptionRect();
-        if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right &&
-            pt.y >= caption.top && pt.y < caption.bottom) {
-            CControlUI* control = PaintManager.FindControl(pt);
-            if (control != nullptr) {
-                const std::wstring className = control->GetClass();
-                if (className != L"ButtonUI" && className != L"OptionUI" && className != L"TextUI")
-                    return HTCAPTION;
-            }
-        }
-        return HTCLIENT;
+        return CaptionHitTest(m_hWnd, PaintManager, pt, CaptionClickables::ButtonsOptionsTexts);
     }
     case WM_NCPAINT:
         ForceColorDepth32();

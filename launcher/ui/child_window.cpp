@@ -3,6 +3,7 @@
 #include "launcher/launcher.h"
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/web_panels.h"
+#include "launcher/ui/window_chrome.h"
 
 using namespace DuiLib;
 
@@ -38,18 +39,9 @@ LRESULT UIChildWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_CREATE:
         return CreateFromSkin();
-    case WM_SIZE: {
-        const SIZE corner = PaintManager.GetRoundCorner();
-        if (!IsIconic(m_hWnd) && (corner.cx != 0 || corner.cy != 0)) {
-            CDuiRect rc;
-            GetWindowRect(m_hWnd, &rc);
-            rc.Offset(-rc.left, -rc.top);
-            rc.right++;
-            rc.bottom++;
-            SetWindowRoundRegion(m_hWnd, rc, corner);
-        }
+    case WM_SIZE:
+        ApplyRoundCorners(m_hWnd, PaintManager);
         return DefaultHandling(uMsg, wParam, lParam);
-    }
     case WM_MOUSEACTIVATE:
         if (ClosesDropDownOnActivate()) {
             const LRESULT result = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
@@ -87,16 +79,7 @@ LRESULT UIChildWnd::CreateFromSkin() {
 }
 
 LRESULT UIChildWnd::CaptionHitTest(POINT pt) {
-    RECT client;
-    GetClientRect(m_hWnd, &client);
-    const RECT caption = PaintManager.GetCaptionRect();
-    if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right &&
-        pt.y >= caption.top && pt.y < caption.bottom) {
-        CControlUI* control = PaintManager.FindControl(pt);
-        if (control != nullptr && CStdString(control->GetClass()) != L"ButtonUI")
-            return HTCAPTION;
-    }
-    return HTCLIENT;
+    return ::CaptionHitTest(m_hWnd, PaintManager, pt, CaptionClickables::Buttons);
 }
 
 LRESULT UIChildWnd::DefaultHandling(UINT uMsg, WPARAM wParam, LPARAM lParam) {

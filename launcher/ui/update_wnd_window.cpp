@@ -5,19 +5,9 @@
 #include "launcher/ui/child_window.h"
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/update_wnd.h"
+#include "launcher/ui/window_chrome.h"
 
 using namespace DuiLib;
-
-namespace {
-
-void ShowZoomButtons(CPaintManagerUI& manager, bool zoomed) {
-    if (CControlUI* maxButton = manager.FindControl(L"maxbtn"))
-        maxButton->SetVisible(!zoomed);
-    if (CControlUI* restoreButton = manager.FindControl(L"restorebtn"))
-        restoreButton->SetVisible(zoomed);
-}
-
-} // namespace
 
 LPCTSTR UIUpdateWnd::GetWindowClassName() const {
     return L"UIUpdateFrame";
@@ -61,18 +51,9 @@ LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         PostQuitMessage(0);
         return defaultHandling();
-    case WM_SIZE: {
-        const SIZE corner = PaintManager.GetRoundCorner();
-        if (!IsIconic(m_hWnd) && (corner.cx != 0 || corner.cy != 0)) {
-            CDuiRect rc;
-            GetWindowRect(m_hWnd, &rc);
-            rc.Offset(-rc.left, -rc.top);
-            rc.right++;
-            rc.bottom++;
-            SetWindowRoundRegion(m_hWnd, rc, corner);
-        }
+    case WM_SIZE:
+        ApplyRoundCorners(m_hWnd, PaintManager);
         return defaultHandling();
-    }
     case WM_MOUSEACTIVATE: {
         const LRESULT result = CWindowWnd::HandleMessage(uMsg, wParam, lParam);
         POINT pt;
@@ -84,15 +65,9 @@ LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             frame->ServerListWnd->CloseDropDown();
         return result;
     }
-    case WM_GETMINMAXINFO: {
-        CDuiRect work = GetMonitorWorkArea(m_hWnd);
-        work.Offset(-work.left, -work.top);
-        if (auto* info = reinterpret_cast<MINMAXINFO*>(lParam)) {
-            info->ptMaxPosition = {work.left, work.top};
-            info->ptMaxSize = {work.GetWidth(), work.GetHeight()};
-        }
+    case WM_GETMINMAXINFO:
+        FillMaximisedSize(m_hWnd, lParam);
         return defaultHandling();
-    }
     case WM_NCCALCSIZE:
     case WM_NCPAINT:
         return 0;
@@ -100,22 +75,11 @@ LRESULT UIUpdateWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         if (IsIconic(m_hWnd))
             return defaultHandling();
         return wParam == 0 ? 1 : 0;
-    case WM_NCHITTEST: {
+    case WM_NCHITTEST:
         // The screen point is compared as it comes with the client-area values.
-        const POINT pt{SignedLowWord(lParam), SignedHighWord(lParam)};
-        RECT client;
-        GetClientRect(m_hWnd, &client);
-        const RECT caption = PaintManager.GetCaptionRect();
-        if (pt.x >= client.left + caption.left && pt.x < client.right - caption.right &&
-            pt.y >= caption.top && pt.y < caption.bottom) {
-            if (CControlUI* control = PaintManager.FindControl(pt)) {
-                const CStdString cls = control->GetClass();
-                if (cls != L"ButtonUI" && cls != L"OptionUI" && cls != L"TextUI")
-                    return HTCAPTION;
-            }
-        }
-        return HTCLIENT;
-    }
+        return CaptionHitTest(m_hWnd, PaintManager,
+                              POINT{SignedLowWord(lParam), SignedHighWord(lParam)},
+                              CaptionClickables::ButtonsOptionsTexts);
     case WM_SYSCOMMAND: {
         if (wParam == SC_CLOSE) {
             PostQuitMessage(0);
