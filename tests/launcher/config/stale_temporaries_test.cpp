@@ -1,12 +1,13 @@
-// Start-up removes the temporary siblings a killed run left in the program directory, and
-// nothing else.
+// Start-up removes the temporary siblings a killed run left in the game's tree, and nothing
+// else.
 #include "launcher/config/stale_temporaries.h"
 
 #include "tests/launcher/config/program_dir_test.h"
 
 using StaleTemporariesTest = ProgramDirTest;
+using namespace testing_support;
 
-TEST_F(StaleTemporariesTest, OnlyOurTemporarySiblingsInTheProgramDirectoryGo) {
+TEST_F(StaleTemporariesTest, OnlyOurTemporarySiblingsGoAndLinksAreNeverFollowed) {
     const std::set<std::string> kept = {
         "zel.ini",
         ".zel.ini.tmp-0123456789abcdeg",  // not hex
@@ -14,25 +15,34 @@ TEST_F(StaleTemporariesTest, OnlyOurTemporarySiblingsInTheProgramDirectoryGo) {
         ".zel.ini.tmp-0123456789abcde",   // 15 digits
         "zel.ini.tmp-0123456789abcdef",   // not hidden
         ".zel.ini.tmp-0123456789abcdef~", // more after the digits
-        "dir",                            // holds a matching name below the program directory
+        "data",                           // the game's tree, searched
+        "outside",                        // a link to a directory elsewhere, not searched
         ".link.tmp-0123456789abcdef",     // a link, even with our name, is not our file
-        ".sub.tmp-fedcba9876543210",      // a directory
         "zel.ini.tmp",                    // the scrambled-file copy is its reader's business
     };
     for (const std::string& name : kept) {
-        if (name != "dir" && name != ".link.tmp-0123456789abcdef" &&
-            name != ".sub.tmp-fedcba9876543210")
+        if (name != "data" && name != "outside" && name != ".link.tmp-0123456789abcdef")
             Write(name, "keep");
     }
-    Write("dir/.zel.ini.tmp-0123456789abcdef", "keep");
-    std::filesystem::create_directory(File(".sub.tmp-fedcba9876543210"));
     std::filesystem::create_symlink(File("zel.ini"), File(".link.tmp-0123456789abcdef"));
     Write(".zel.ini.tmp-0123456789abcdef", "partial");
     Write(".version.ini.tmp-fedcba9876543210", "");
     Write(".ServerList.xml.tmp-00000000000000ff", "<");
+    // An install cut short: a file's temporary sibling deep in the tree, and a directory being
+    // built beside its destination.
+    Write("data/maps/a.map", "keep");
+    Write("data/maps/.a.map.tmp-00112233445566aa", "half");
+    Write("data/.textures.tmp-aabbccddeeff0011/t.png", "half");
+    // A link out of the tree leads to files that are not the launcher's.
+    TempDir elsewhere;
+    WriteFile(elsewhere / ".x.tmp-0123456789abcdef", "theirs");
+    std::filesystem::create_directory_symlink(elsewhere.path(), File("outside"));
 
     RemoveStaleTemporaryFiles();
     EXPECT_EQ(Entries(), kept);
-    EXPECT_EQ(Read("dir/.zel.ini.tmp-0123456789abcdef"), "keep");
     EXPECT_EQ(Read("zel.ini"), "keep");
+    EXPECT_EQ(Read("data/maps/a.map"), "keep");
+    EXPECT_FALSE(std::filesystem::exists(File("data/maps/.a.map.tmp-00112233445566aa")));
+    EXPECT_FALSE(std::filesystem::exists(File("data/.textures.tmp-aabbccddeeff0011")));
+    EXPECT_EQ(ReadFile(elsewhere / ".x.tmp-0123456789abcdef"), "theirs");
 }
