@@ -23,7 +23,11 @@ LauncherFrameWnd::LauncherFrameWnd() {
     wxInitialize();
 }
 
-LauncherFrameWnd::~LauncherFrameWnd() = default;
+// Pairs the constructor's wxInitialize. The frame is freed only after every worker has stopped,
+// so no thread is left inside the library.
+LauncherFrameWnd::~LauncherFrameWnd() {
+    wxUninitialize();
+}
 
 LPCTSTR LauncherFrameWnd::GetWindowClassName() const {
     return L"UIMainFrame";

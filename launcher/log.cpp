@@ -51,3 +51,7 @@ void ReleaseLogTarget() {
     wxLog::SetActiveTarget(nullptr);
     delete target;
 }
+
+void LogMessageBox(const wxString& caption, const wxString& text) {
+    LOG_ERROR(L"%s(%d): message box \"%s\": %s", caption, text);
+}

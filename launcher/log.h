@@ -20,6 +20,10 @@ void ReleaseLogTarget();
 void WriteLogRecord(wxLogLevel level, const char* file, int line, const char* function,
                     const wxString& text);
 
+// The log's record of a message box the player could not see (a run without a display): an
+// error-level record with its caption and text. Any thread.
+void LogMessageBox(const wxString& caption, const wxString& text);
+
 template <typename... Args>
 void LogRecord(wxLogLevel level, const char* file, int line, const char* function,
                const wxString& format, const Args&... args) {

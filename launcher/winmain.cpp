@@ -2,6 +2,7 @@
 
 #include "duilib/backend.h"
 #include "duilib/duilib.h"
+#include "duilib/headless.h"
 #include "launcher/config/stale_temporaries.h"
 #include "launcher/config/web_ini_setting.h"
 #include "launcher/globals.h"
@@ -71,6 +72,10 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     }
 
     InitBackend();
+    // Without a display the log keeps what a message box said.
+    Headless::SetMessageBoxSink([](const Headless::MessageBoxRecord& box) {
+        LogMessageBox(wxString(box.caption), wxString(box.text));
+    });
     CPaintManagerUI::SetInstance(instance);
     CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath());
     CPaintManagerUI::SetResourceZip(L"bt.dat");

@@ -1,5 +1,6 @@
 // "run.log": truncated at start, one time-stamped line per error record from any thread,
 // message-level records dropped, nothing after the target is released.
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iomanip>
@@ -63,21 +64,46 @@ TEST_F(RunLog, ErrorRecordsFromAnyThreadAreTimeStampedLines) {
     EXPECT_EQ(log.find("launcher Init!"), std::string::npos);
 }
 
-TEST_F(RunLog, RecordsCarryTheTimeTheyWereMade) {
+// The stamp is local time to the second, for records of the UI thread and of workers alike. A
+// zone far from UTC (eight hours east, no daylight saving) tells local time from UTC.
+TEST_F(RunLog, RecordsCarryTheLocalTimeTheyWereMade) {
+    setenv("TZ", "CST-8", 1);
+    tzset();
     frame.SetLogFile();
     const std::time_t before = std::time(nullptr);
     LOG_ERROR(L"%s(%d): stamped");
+    std::thread worker([] { LOG_ERROR(L"%s(%d): stamped on a worker"); });
+    worker.join();
     const std::time_t after = std::time(nullptr);
 
-    // The stamp is local time to the second.
-    std::tm stamp{};
-    std::istringstream line(Log());
-    line >> std::get_time(&stamp, "%Y-%m-%d %H:%M:%S");
-    ASSERT_FALSE(line.fail()) << Log();
-    stamp.tm_isdst = -1;
-    const std::time_t made = std::mktime(&stamp);
-    EXPECT_GE(made, before) << Log();
-    EXPECT_LE(made, after) << Log();
+    std::istringstream lines(Log());
+    int records = 0;
+    for (std::string text; std::getline(lines, text); ++records) {
+        std::tm stamp{};
+        std::istringstream line(text);
+        line >> std::get_time(&stamp, "%Y-%m-%d %H:%M:%S");
+        ASSERT_FALSE(line.fail()) << text;
+        EXPECT_EQ(static_cast<char>(line.get()), ':') << text;
+        stamp.tm_isdst = -1;
+        const std::time_t made = std::mktime(&stamp);
+        EXPECT_GE(made, before) << text;
+        EXPECT_LE(made, after) << text;
+    }
+    EXPECT_EQ(records, 2) << Log();
+}
+
+// What a message box said, as the headless launcher keeps it.
+TEST_F(RunLog, AMessageBoxIsKeptWithItsCaptionAndText) {
+    LogMessageBox(L"提示", L"before the log is open");
+    frame.SetLogFile();
+    LogMessageBox(L"错误", L"游戏无法启动，缺少 Version.ini 文件或重新安装游戏！");
+    const std::string log = Log();
+    EXPECT_NE(log.find(": Error: "), std::string::npos) << log;
+    EXPECT_NE(
+        log.find("message box \"错误\": 游戏无法启动，缺少 Version.ini 文件或重新安装游戏！\n"),
+        std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("before the log is open"), std::string::npos) << log;
 }
 
 TEST_F(RunLog, ChineseTextIsWrittenAsUtf8) {

@@ -33,9 +33,9 @@ int CContainerUI::GetItemIndex(CControlUI* control) const {
 }
 
 bool CContainerUI::Add(CControlUI* control) {
-    // A control has one parent; adding it twice would free it twice.
-    if (control == nullptr || control == this || control->GetParent() != nullptr ||
-        GetItemIndex(control) >= 0)
+    // A control has one parent; adding it twice would free it twice. An item's parent is always
+    // set, so that check alone finds one added before, without searching the items.
+    if (control == nullptr || control == this || control->GetParent() != nullptr)
         return false;
     items_.push_back(control);
     control->SetManager(manager_, this);

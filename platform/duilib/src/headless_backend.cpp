@@ -1,10 +1,14 @@
 #include "headless_backend.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <string>
 #include <string_view>
 
 #include "system/display.h"
+#include "system/path.h"
 #include "termination_signals.h"
 
 namespace DuiLib::detail {
@@ -59,6 +63,21 @@ private:
     HWND hwnd_;
 };
 
+std::mutex sinkMutex;
+std::function<void(const Headless::MessageBoxRecord&)> messageBoxSink;
+
+std::string Utf8OrMark(const std::wstring& text) {
+    return platform::WideToUtf8(text).value_or("(text that cannot be shown)");
+}
+
+// One write per box, so that lines of other writers do not cut into it.
+void ShowOnStandardError(const Headless::MessageBoxRecord& record) {
+    const std::string line =
+        "message box \"" + Utf8OrMark(record.caption) + "\": " + Utf8OrMark(record.text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
 } // namespace
 
 void HeadlessBackend::Start() {
@@ -100,6 +119,14 @@ int HeadlessBackend::MessageBox(HWND owner, const std::wstring& text, const std:
                                 UINT type) {
     Headless::MessageBoxRecord record{owner, text, caption, type};
     messageBoxes.push_back(record);
+    ShowOnStandardError(record);
+    std::function<void(const Headless::MessageBoxRecord&)> sink;
+    {
+        std::lock_guard lock(sinkMutex);
+        sink = messageBoxSink;
+    }
+    if (sink)
+        sink(record);
     if (messageBoxHandler)
         return messageBoxHandler(record);
     return (type & 0xF) == MB_YESNO ? IDYES : IDOK;
@@ -131,3 +158,12 @@ HeadlessBackend* ActiveHeadless() {
 }
 
 } // namespace DuiLib::detail
+
+namespace DuiLib::Headless {
+
+void SetMessageBoxSink(std::function<void(const MessageBoxRecord&)> sink) {
+    std::lock_guard lock(detail::sinkMutex);
+    detail::messageBoxSink = std::move(sink);
+}
+
+} // namespace DuiLib::Headless

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -128,16 +131,19 @@ int CListUI::GetCurSel() const {
 bool CListUI::SelectItem(int index) {
     if (index < -1 || index >= GetCount())
         return false;
-    // The items' flags are set directly: going through Select would come back here.
-    curSel_ = index;
-    for (int i = 0; i < GetCount(); ++i) {
-        if (auto* item = dynamic_cast<CListLabelElementUI*>(items_[static_cast<size_t>(i)])) {
-            if (item->selected_ != (i == index)) {
-                item->selected_ = i == index;
-                item->Invalidate();
-            }
+    // Only the item at curSel_ carries the flag, so only it and the new one change. The flags
+    // are set directly: going through Select would come back here.
+    const auto setFlag = [](CControlUI* control, bool selected) {
+        auto* item = dynamic_cast<CListLabelElementUI*>(control);
+        if (item != nullptr && item->selected_ != selected) {
+            item->selected_ = selected;
+            item->Invalidate();
         }
-    }
+    };
+    const int previous = curSel_;
+    curSel_ = index;
+    setFlag(GetItemAt(previous), false);
+    setFlag(GetItemAt(index), true);
     return true;
 }
 
@@ -148,7 +154,8 @@ bool CListUI::Add(CControlUI* control) {
     auto* item = dynamic_cast<CListLabelElementUI*>(control);
     if (item != nullptr && item->selected_)
         SelectItem(GetCount() - 1);
-    StackItems();
+    // Only the new row: stacking every item again would make a long list quadratic to build.
+    control->SetPos(RowRect(GetCount() - 1));
     return true;
 }
 
@@ -182,11 +189,16 @@ void CListUI::PlaceIn(const RECT& parentArea) {
 
 // Every item gets a row, hidden ones too, so an item's row does not depend on the others'.
 void CListUI::StackItems() {
-    int top = pos_.top;
-    for (CControlUI* item : items_) {
-        item->SetPos(RECT{pos_.left, top, pos_.right, top + itemLook_.itemHeight});
-        top += itemLook_.itemHeight;
-    }
+    for (int i = 0; i < GetCount(); ++i)
+        items_[static_cast<size_t>(i)]->SetPos(RowRect(i));
+}
+
+// Rows far below any screen stop at the largest coordinate instead of wrapping around.
+RECT CListUI::RowRect(int index) const {
+    constexpr int64_t kLargest = std::numeric_limits<int>::max();
+    const int64_t height = itemLook_.itemHeight;
+    const int64_t top = std::min(kLargest - height, pos_.top + int64_t{index} * height);
+    return RECT{pos_.left, static_cast<int>(top), pos_.right, static_cast<int>(top + height)};
 }
 
 const ListItemLook& CListUI::GetItemLook() const {
@@ -252,10 +264,13 @@ CStdString CComboUI::GetText() const {
 bool CComboUI::Add(CControlUI* control) {
     if (!CContainerUI::Add(control))
         return false;
+    // From the skin: no notification while building. Only the item at curSel_ carries the
+    // flag, so it alone lets go.
     auto* item = dynamic_cast<CListLabelElementUI*>(control);
     if (item != nullptr && item->selected_) {
-        curSel_ = GetCount() - 1; // from the skin: no notification while building
-        SyncItemSelection();
+        if (auto* previous = dynamic_cast<CListLabelElementUI*>(GetItemAt(curSel_)))
+            previous->selected_ = false;
+        curSel_ = GetCount() - 1;
     }
     return true;
 }

@@ -1,31 +1,64 @@
 #include "duilib/markup.h"
 
-#include <fstream>
-#include <iterator>
 #include <pugixml.hpp>
+#include <unordered_map>
+#include <vector>
 
 #include "system/path.h"
+#include "system/regular_file.h"
 
 namespace DuiLib {
 
+// pugixml keeps an element's attributes in a list; to reach one by index without walking from
+// the first, each element's attributes are laid out once in an array after parsing.
 struct CMarkup::Document {
+    struct Run {
+        size_t first = 0;
+        size_t count = 0;
+    };
+
     pugi::xml_document xml;
+    std::vector<pugi::xml_attribute_struct*> attributes;
+    std::unordered_map<const void*, Run> runs; // only elements that have attributes
+
+    // Document order, without recursion: a deeply nested document must not exhaust the stack.
+    void IndexAttributes() {
+        pugi::xml_node node = xml.first_child();
+        while (node) {
+            if (node.type() == pugi::node_element && node.first_attribute()) {
+                const size_t first = attributes.size();
+                for (pugi::xml_attribute attribute : node.attributes())
+                    attributes.push_back(attribute.internal_object());
+                runs.emplace(node.internal_object(), Run{first, attributes.size() - first});
+            }
+            if (node.first_child()) {
+                node = node.first_child();
+                continue;
+            }
+            while (node && !node.next_sibling())
+                node = node.parent();
+            if (node)
+                node = node.next_sibling();
+        }
+    }
+
+    size_t AttributeCount(const void* node) const {
+        const auto run = runs.find(node);
+        return run == runs.end() ? 0 : run->second.count;
+    }
+
+    pugi::xml_attribute Attribute(const void* node, int index) const {
+        const auto run = runs.find(node);
+        if (index < 0 || run == runs.end() || static_cast<size_t>(index) >= run->second.count)
+            return {};
+        return pugi::xml_attribute(attributes[run->second.first + static_cast<size_t>(index)]);
+    }
 };
 
 namespace {
 
 pugi::xml_node NodeOf(const void* node) {
     return pugi::xml_node(static_cast<pugi::xml_node_struct*>(const_cast<void*>(node)));
-}
-
-pugi::xml_attribute AttributeAt(pugi::xml_node node, int index) {
-    if (index < 0)
-        return {};
-    for (pugi::xml_attribute attribute : node.attributes()) {
-        if (index-- == 0)
-            return attribute;
-    }
-    return {};
 }
 
 // pugixml's conversion is lenient: a stray invalid byte costs one character, not the value.
@@ -109,25 +142,22 @@ bool CMarkupNode::HasAttribute(LPCTSTR name) const {
 }
 
 int CMarkupNode::GetAttributeCount() const {
-    if (!IsValid())
+    if (!IsValid() || !owner_->document_)
         return 0;
-    int count = 0;
-    for ([[maybe_unused]] pugi::xml_attribute attribute : NodeOf(node_).attributes())
-        ++count;
-    return count;
+    return static_cast<int>(owner_->document_->AttributeCount(node_));
 }
 
 CStdString CMarkupNode::GetAttributeName(int index) const {
-    if (!IsValid())
+    if (!IsValid() || !owner_->document_)
         return {};
-    const pugi::xml_attribute attribute = AttributeAt(NodeOf(node_), index);
+    const pugi::xml_attribute attribute = owner_->document_->Attribute(node_, index);
     return attribute ? Wide(attribute.name()) : CStdString();
 }
 
 CStdString CMarkupNode::GetAttributeValue(int index) const {
-    if (!IsValid())
+    if (!IsValid() || !owner_->document_)
         return {};
-    const pugi::xml_attribute attribute = AttributeAt(NodeOf(node_), index);
+    const pugi::xml_attribute attribute = owner_->document_->Attribute(node_, index);
     return attribute ? Wide(attribute.value()) : CStdString();
 }
 
@@ -158,6 +188,7 @@ bool CMarkup::LoadFromMem(const char* data, size_t size, int encoding) {
                      std::to_string(static_cast<long long>(result.offset));
         return false;
     }
+    document->IndexAttributes();
     document_ = std::move(document);
     return true;
 }
@@ -178,17 +209,12 @@ bool CMarkup::LoadFromFile(LPCTSTR fileName, int encoding, LPCTSTR directory) {
         lastError_ = "file name cannot be converted";
         return false;
     }
-    std::ifstream in(*path, std::ios::binary);
-    if (!in) {
-        lastError_ = "cannot open " + path->string();
+    const platform::FileBytes file = platform::OpenRegularForRead(*path, kMaxFileSize);
+    if (!file.ok()) {
+        lastError_ = path->string() + ": " + platform::DescribeFileProblem(file.problem);
         return false;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        lastError_ = "cannot read " + path->string();
-        return false;
-    }
-    return LoadFromMem(bytes.data(), bytes.size(), encoding);
+    return LoadFromMem(file.bytes.data(), file.bytes.size(), encoding);
 }
 
 void CMarkup::Release() {

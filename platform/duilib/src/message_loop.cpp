@@ -88,6 +88,12 @@ int RunMainLoop() {
     if (HasMessageLoopEnded())
         return 0;
     Backend(); // the backend must exist before the first wait
+    // A signal that came while the application was starting ends it here, before anything
+    // queued for the start runs (the first "windowinit" and all it would set going).
+    if (TakeTerminationRequest()) {
+        EndMainLoop();
+        return 0;
+    }
     std::optional<int> exitCode;
     {
         LoopScope scope;

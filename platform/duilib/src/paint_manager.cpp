@@ -1,6 +1,7 @@
 #include "duilib/paint_manager.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -19,8 +20,15 @@ struct CPaintManagerUI::State {
     std::vector<CControlUI*> retiredRoots; // replaced while their events may still run
     std::vector<INotifyUI*> notifiers;
     std::vector<IMessageFilterUI*> preFilters;
-    // Every control by name in registration (document) order; the first one is found.
-    std::unordered_map<std::wstring, std::vector<CControlUI*>> names;
+    // Every control by name in registration (document) order; the first one is found. A skin
+    // may give thousands of controls one name, so neither adding nor removing one searches.
+    struct Registration {
+        std::wstring name;
+        uint64_t order = 0;
+    };
+    std::unordered_map<std::wstring, std::map<uint64_t, CControlUI*>> names;
+    std::unordered_map<const CControlUI*, Registration> registered;
+    uint64_t nextOrder = 0;
     SIZE initSize;
     SIZE roundCorner;
     RECT caption;
@@ -102,6 +110,7 @@ bool CPaintManagerUI::AttachDialog(CControlUI* root) {
         });
     }
     state_->names.clear();
+    state_->registered.clear();
     state_->root = root;
     state_->windowInitSent = false;
     root->SetManager(this, nullptr);
@@ -157,7 +166,7 @@ CControlUI* CPaintManagerUI::FindControl(LPCTSTR name) const {
     if (name == nullptr)
         return nullptr;
     const auto it = state_->names.find(name);
-    return it == state_->names.end() || it->second.empty() ? nullptr : it->second.front();
+    return it == state_->names.end() || it->second.empty() ? nullptr : it->second.begin()->second;
 }
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
@@ -380,16 +389,28 @@ void CPaintManagerUI::RegisterName(CControlUI* control) {
     const CStdString name = control->GetName();
     if (name.IsEmpty())
         return;
-    AddUnique(state_->names[name.str()], control);
+    const auto known = state_->registered.find(control);
+    if (known != state_->registered.end()) {
+        if (known->second.name == name.str())
+            return; // keeps its place among controls of the same name
+        UnregisterName(control);
+    }
+    const uint64_t order = state_->nextOrder++;
+    state_->names[name.str()].emplace(order, control);
+    state_->registered.emplace(control, State::Registration{name.str(), order});
 }
 
 void CPaintManagerUI::UnregisterName(CControlUI* control) {
-    const auto it = state_->names.find(control->GetName().str());
-    if (it == state_->names.end())
+    const auto known = state_->registered.find(control);
+    if (known == state_->registered.end())
         return;
-    RemoveItem(it->second, control);
-    if (it->second.empty())
-        state_->names.erase(it);
+    const auto named = state_->names.find(known->second.name);
+    if (named != state_->names.end()) {
+        named->second.erase(known->second.order);
+        if (named->second.empty())
+            state_->names.erase(named);
+    }
+    state_->registered.erase(known);
 }
 
 } // namespace DuiLib

@@ -1,6 +1,7 @@
 #pragma once
 // SIGTERM and SIGINT for runs without a display: the handler only records the request, and the
-// message loop turns it into a close of the main window on its next pass.
+// message loop turns it into a close of the main window on its next pass. A request made before
+// the main loop runs ends that loop as soon as it starts.
 
 namespace DuiLib::detail {
 

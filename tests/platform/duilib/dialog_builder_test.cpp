@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
 
 #include "duilib/duilib.h"
@@ -131,6 +132,83 @@ TEST(DialogBuilderTest, AnArchiveThatIsNoRegularFileIsNotOpened) {
     CPaintManagerUI::SetResourceZip(L"bt.dat");
     const std::unique_ptr<CControlUI> root(builder.Create(L"ok.xml"));
     EXPECT_NE(root, nullptr);
+}
+
+// Attributes that no control knows, count of them, written as  x0="0" x1="1" ...
+std::string FillerAttributes(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += " x" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    return text;
+}
+
+std::string Repeated(const std::string& element, int count) {
+    std::string text;
+    text.reserve(element.size() * static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        text += element;
+    return text;
+}
+
+// bt.dat is replaced by updates like any game file, so a skin may be hostile: its size alone
+// must not make the window take minutes (and ignore every signal meanwhile) to open. Each
+// attribute is applied once, in order: the ones at the far end still count.
+TEST(DialogBuilderTest, HundredThousandAttributesOnOneElementAreEachReadOnce) {
+    constexpr int kCount = 100000;
+    const std::string skin = "<Window caption=\"0,0,0,24\"" + FillerAttributes(kCount) +
+                             " size=\"640,480\"><Button" + FillerAttributes(kCount) +
+                             " name=\"Far\" text=\"end\"/></Window>";
+    SkinDirectory skins({{"wide.xml", skin}});
+    CPaintManagerUI manager;
+    ASSERT_NE(Build(manager, L"wide.xml"), nullptr);
+    EXPECT_EQ(manager.GetInitSize().cx, 640);
+    EXPECT_EQ(manager.GetInitSize().cy, 480);
+    EXPECT_EQ(manager.GetCaptionRect().bottom, 24);
+    ASSERT_NE(manager.FindControl(L"Far"), nullptr);
+    EXPECT_EQ(manager.FindControl(L"Far")->GetText().str(), L"end");
+}
+
+// Siblings by the hundred thousand, all of one name, in a container and in a list whose every
+// item claims to be the selected one: the first of a name is found, the last claim wins, and
+// taking them away again leaves no name behind.
+TEST(DialogBuilderTest, TwoHundredThousandSiblingsBuildAndGoAgain) {
+    constexpr int kCount = 200000;
+    const std::string skin =
+        "<Window size=\"400,300\"><Container pos=\"0,0,400,300\">"
+        "<Container name=\"Box\" pos=\"0,0,200,300\">" +
+        Repeated("<Button name=\"b\" pos=\"0,0,10,10\"/>", kCount) +
+        "</Container><List name=\"List\" pos=\"200,0,400,300\" itemheight=\"2\">" +
+        Repeated("<ListLabelElement name=\"i\" selected=\"true\"/>", kCount) +
+        "</List></Container></Window>";
+    SkinDirectory skins({{"many.xml", skin}});
+    CPaintManagerUI manager;
+    ASSERT_NE(Build(manager, L"many.xml"), nullptr);
+    auto* box = static_cast<CContainerUI*>(manager.FindControl(L"Box"));
+    auto* list = static_cast<CListUI*>(manager.FindControl(L"List"));
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(box->GetCount(), kCount);
+    ASSERT_EQ(list->GetCount(), kCount);
+    EXPECT_EQ(manager.FindControl(L"b"), box->GetItemAt(0));
+    EXPECT_EQ(manager.FindControl(L"i"), list->GetItemAt(0));
+    EXPECT_EQ(manager.FindControl(POINT{5, 5}), box->GetItemAt(kCount - 1)); // drawn on top
+    EXPECT_EQ(list->GetCurSel(), kCount - 1);
+    int selected = 0;
+    for (int i = 0; i < kCount; ++i)
+        selected += static_cast<CListLabelElementUI*>(list->GetItemAt(i))->IsSelected() ? 1 : 0;
+    EXPECT_EQ(selected, 1);
+    // Every item has its own row.
+    EXPECT_EQ(list->GetItemAt(1)->GetPos().top, 2);
+    EXPECT_EQ(list->GetItemAt(kCount - 1)->GetPos().top, 2 * (kCount - 1));
+    EXPECT_EQ(list->GetItemAt(kCount - 1)->GetPos().left, 200);
+
+    ASSERT_TRUE(box->Remove(box->GetItemAt(0)));
+    EXPECT_EQ(manager.FindControl(L"b"), box->GetItemAt(0));
+    box->RemoveAll();
+    list->RemoveAll();
+    EXPECT_EQ(manager.FindControl(L"b"), nullptr);
+    EXPECT_EQ(manager.FindControl(L"i"), nullptr);
+    EXPECT_EQ(list->GetCurSel(), -1);
 }
 
 // The shipped skins build, and the controls the launcher binds have the classes it casts to.

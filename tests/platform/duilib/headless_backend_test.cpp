@@ -75,3 +75,38 @@ TEST(HeadlessBackendTest, MessageBoxesAreRecordedAndAnsweredOnTheUiThread) {
 }
 
 } // namespace
+
+namespace {
+
+// Without a screen a box is shown nowhere: its caption and text go to standard error, one line
+// each, and to the application's sink (the launcher's log) on the UI thread.
+TEST(HeadlessBackendTest, MessageBoxesReachStandardErrorAndTheSink) {
+    std::string errors;
+    const int status = duilib_test::RunInChild(
+        [](int) {
+            InitBackend();
+            std::vector<std::wstring> sunk;
+            Headless::SetMessageBoxSink([&sunk](const Headless::MessageBoxRecord& box) {
+                sunk.push_back(box.caption + L"|" + box.text + (IsUiThread() ? L"" : L"!"));
+            });
+            MessageBox(nullptr, L"游戏无法启动，缺少 Version.ini 文件", L"错误", MB_OK);
+            std::thread worker([] {
+                MessageBox(nullptr, L"second", L"", MB_OK);
+                PostQuitMessage(0);
+            });
+            CPaintManagerUI::MessageLoop();
+            worker.join();
+            Headless::SetMessageBoxSink(nullptr);
+            MessageBox(nullptr, L"not sunk", L"c", MB_OK);
+            const std::vector<std::wstring> expected{L"错误|游戏无法启动，缺少 Version.ini 文件",
+                                                     L"|second"};
+            return sunk == expected ? 0 : 1;
+        },
+        0, &errors);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(errors, "message box \"错误\": 游戏无法启动，缺少 Version.ini 文件\n"
+                      "message box \"\": second\n"
+                      "message box \"c\": not sunk\n");
+}
+
+} // namespace

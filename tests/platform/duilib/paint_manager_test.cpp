@@ -102,6 +102,76 @@ TEST_F(PaintManagerTest, OptionReportsItsOldStateDuringClickAndTogglesAfter) {
     EXPECT_FALSE(static_cast<COptionUI*>(Find(L"A"))->IsSelected());
 }
 
+// Edges are exclusive: a control holds its left and top column and row, not its right and
+// bottom ones. "Left" is last in the skin, so it is tried first and would take a point on its
+// right or bottom edge if those counted.
+TEST(PaintManagerHitTest, RightAndBottomEdgesBelongToTheNeighbour) {
+    duilib_test::SkinDirectory skins{{"edges.xml", R"(<Window size="200,100">
+      <Container name="Root" pos="0,0,200,100">
+        <Button name="Right" pos="60,10,110,30"/>
+        <Button name="Below" pos="10,30,60,50"/>
+        <Button name="Left" pos="10,10,60,30"/>
+      </Container></Window>)"}};
+    TestWindow window("edges", L"edges.xml");
+    ASSERT_NE(window.CreateAt(nullptr, 0, 0, 0, 0), nullptr);
+    CPaintManagerUI& manager = window.manager;
+    const auto nameAt = [&](int x, int y) {
+        const CControlUI* control = manager.FindControl(POINT{x, y});
+        return control != nullptr ? control->GetName().str() : std::wstring(L"(none)");
+    };
+    EXPECT_EQ(nameAt(10, 10), L"Left");
+    EXPECT_EQ(nameAt(59, 29), L"Left");
+    EXPECT_EQ(nameAt(60, 20), L"Right");
+    EXPECT_EQ(nameAt(30, 30), L"Below");
+    EXPECT_EQ(nameAt(60, 30), L"Root");
+    EXPECT_EQ(nameAt(9, 20), L"Root");
+    EXPECT_EQ(nameAt(199, 99), L"Root");
+    EXPECT_EQ(nameAt(200, 50), L"(none)");
+    EXPECT_EQ(nameAt(100, 100), L"(none)");
+    // A click lands where the hit test says.
+    Headless::SendMouse(window.GetHWND(), WM_LBUTTONDOWN, {60, 20});
+    Headless::SendMouse(window.GetHWND(), WM_LBUTTONUP, {60, 20});
+    Headless::SendMouse(window.GetHWND(), WM_LBUTTONDOWN, {30, 30});
+    Headless::SendMouse(window.GetHWND(), WM_LBUTTONUP, {30, 30});
+    EXPECT_EQ(window.SendersOf(L"click"), (Senders{L"Right", L"Below"}));
+}
+
+// A notifier that removes a later one during a notification: the removed one hears nothing
+// more, not even the notification under way; the others hear it once, in order. One added
+// meanwhile hears from the next notification on.
+TEST_F(PaintManagerTest, ANotifierRemovedDuringANotificationHearsNoMoreOfIt) {
+    TestWindow removed("removed");
+    TestWindow last("last");
+    TestWindow added("added");
+    window.manager.AddNotifier(&removed);
+    window.manager.AddNotifier(&last);
+    window.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType != L"click")
+            return;
+        window.manager.RemoveNotifier(&removed);
+        window.manager.AddNotifier(&added);
+    };
+    EXPECT_TRUE(Headless::Click(hwnd, L"Ok"));
+    EXPECT_TRUE(removed.SendersOf(L"click").empty());
+    EXPECT_EQ(last.SendersOf(L"click"), Senders{L"Ok"});
+    EXPECT_TRUE(added.SendersOf(L"click").empty());
+    EXPECT_TRUE(Headless::Click(hwnd, L"Other"));
+    EXPECT_TRUE(removed.SendersOf(L"click").empty());
+    EXPECT_EQ(last.SendersOf(L"click"), (Senders{L"Ok", L"Other"}));
+    EXPECT_EQ(added.SendersOf(L"click"), Senders{L"Other"});
+    EXPECT_EQ(window.SendersOf(L"click"), (Senders{L"Ok", L"Other"}));
+    // A notifier that removes itself still finishes its turn; the next one is not skipped.
+    window.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"click")
+            window.manager.RemoveNotifier(&window);
+    };
+    EXPECT_TRUE(Headless::Click(hwnd, L"Ok"));
+    EXPECT_EQ(last.SendersOf(L"click"), (Senders{L"Ok", L"Other", L"Ok"}));
+    EXPECT_TRUE(Headless::Click(hwnd, L"Ok"));
+    EXPECT_EQ(window.SendersOf(L"click"), (Senders{L"Ok", L"Other", L"Ok"}));
+    EXPECT_EQ(added.SendersOf(L"click"), (Senders{L"Other", L"Ok", L"Ok"}));
+}
+
 // Records what the item's event delegate saw; its answer decides whether the press goes on.
 struct DelegateLog {
     static inline std::vector<std::pair<int, CControlUI*>> events;

@@ -1,4 +1,5 @@
-// SIGTERM and SIGINT during the message loop end the process as closing its window would.
+// SIGTERM and SIGINT during the message loop end the process as closing its window would; one
+// during start-up ends it as soon as the loop starts.
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -62,6 +63,33 @@ TEST(TerminationSignalTest, SigtermOrSigintEndsTheLoopEvenFromAModalLoop) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
             << signal << " " << static_cast<int>(windows);
     }
+}
+
+// A signal during start-up: the loop ends as soon as it starts, and nothing queued for the
+// start runs, neither the window's first "windowinit" nor other work waiting for the loop.
+TEST(TerminationSignalTest, ASignalBeforeTheLoopEndsItBeforeTheRestOfTheStart) {
+    const int status = duilib_test::RunInChild([](int) {
+        duilib_test::SkinDirectory skins{{"box.xml", R"(<Window size="200,100">
+                                                 <Button name="Ok" pos="0,0,50,20"/></Window>)"}};
+        TestWindow main("main", L"box.xml");
+        main.onMessage = [](UINT uMsg, WPARAM wParam, LPARAM, LRESULT&) {
+            if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE)
+                PostQuitMessage(0);
+            return uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE;
+        };
+        if (main.CreateAt(nullptr, 0, 0, 0, 0) == nullptr)
+            return 1;
+        bool restOfStartRan = false;
+        PostToUiThread([&restOfStartRan] { restOfStartRan = true; });
+        raise(SIGTERM);
+        if (CPaintManagerUI::MessageLoop() != 0)
+            return 2;
+        if (!main.notifications.empty() || restOfStartRan)
+            return 3;
+        return HasMessageLoopEnded() ? 0 : 4;
+    });
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(TerminationSignalTest, AfterTheLoopTheSignalHasItsUsualEffect) {

@@ -19,7 +19,8 @@ class WindowBackend; // the seam, declared in duilib/window_backend.h
 // Headless installs a platform::DisplayProvider (LAUNCHER_SCREEN, depth cannot change; a test
 // wanting its own provider sets it afterwards) and SIGTERM/SIGINT handling: while the message
 // loop runs, the signal closes the first top-level window with WM_SYSCOMMAND SC_CLOSE, or
-// posts WM_QUIT when there is none; after the loop it has its default effect again.
+// posts WM_QUIT when there is none; one that came before the loop ends the loop as soon as it
+// starts, with nothing queued run; after the loop it has its default effect again.
 BackendKind InitBackend();
 BackendKind ActiveBackend();
 

@@ -266,6 +266,7 @@ public:
 
 protected:
     void StackItems();
+    RECT RowRect(int index) const;
 
     int curSel_ = -1;
     ListItemLook itemLook_;

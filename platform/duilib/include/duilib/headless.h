@@ -51,9 +51,13 @@ bool Click(HWND hwnd, LPCTSTR controlName);
 LRESULT SendMouse(HWND hwnd, UINT message, POINT clientPoint);
 
 // Message boxes are recorded and answered: by the handler when set, else IDOK (IDYES for
-// MB_YESNO).
+// MB_YESNO). So that a user still learns what a box said, each one's caption and text go to
+// standard error as the line  message box "<caption>": <text>  and to the sink when one is set.
 std::vector<MessageBoxRecord> MessageBoxes();
 void SetMessageBoxHandler(std::function<int(const MessageBoxRecord&)> handler);
+// The application's record of each box (its log), called on the UI thread as the box opens; an
+// empty function removes it. May be set on any thread, before the backend starts too.
+void SetMessageBoxSink(std::function<void(const MessageBoxRecord&)> sink);
 
 // URLs handed to the embedded browser of each "IE" control, in order; kept after the window is
 // destroyed.

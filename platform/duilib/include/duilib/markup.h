@@ -1,5 +1,8 @@
 #pragma once
-// A small XML reader: element names, attributes in document order and their values.
+// A small XML reader: element names, attributes in document order and their values. Reading a
+// document takes time linear in its size, and so does visiting every attribute of it by index.
+// A markup and its nodes are used on one thread at a time.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,6 +24,7 @@ public:
     CStdString GetValue() const; // the element's text
     bool HasAttributes() const;
     bool HasAttribute(LPCTSTR name) const;
+    // By index in document order, each in constant time; "" for an index out of range.
     int GetAttributeCount() const;
     CStdString GetAttributeName(int index) const;
     CStdString GetAttributeValue(int index) const;
@@ -35,6 +39,9 @@ private:
 
 class CMarkup {
 public:
+    // The largest file LoadFromFile reads; the server list is the largest XML file we read.
+    static constexpr uint64_t kMaxFileSize = 16u * 1024 * 1024;
+
     CMarkup();
     ~CMarkup();
     CMarkup(const CMarkup&) = delete;
@@ -45,7 +52,8 @@ public:
     bool Load(LPCTSTR xml);
     bool LoadFromMem(const char* data, size_t size, int encoding = 0);
     // Reads directory + fileName from disk (directory may be null: fileName as given).
-    // False when the file is missing or malformed.
+    // False when the file is missing or malformed, not a regular file, or larger than
+    // kMaxFileSize.
     bool LoadFromFile(LPCTSTR fileName, int encoding = 0, LPCTSTR directory = nullptr);
     void Release();
     bool IsValid() const;
@@ -53,6 +61,7 @@ public:
     CStdString GetLastErrorMessage() const;
 
 private:
+    friend class CMarkupNode;
     struct Document;
     std::unique_ptr<Document> document_;
     std::string lastError_;
