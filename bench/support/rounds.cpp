@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace {
@@ -61,6 +62,8 @@ bool RunRounds(std::vector<BenchTool>& tools, int rounds) {
                 std::fprintf(stderr, "%s: preparing round %d failed\n", tool.name.c_str(), round);
                 return false;
             }
+            // Freed heap goes back to the system first, so a run that reuses it still counts.
+            malloc_trim(0);
             ResetPeakResident();
             const uint64_t resident = ResidentBytes();
             const auto start = std::chrono::steady_clock::now();
