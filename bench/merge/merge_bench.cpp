@@ -1,16 +1,23 @@
-// Times both index merges on a 200,000-entry archive with a 50,000-entry increment, beside a
-// read-patch-write-once baseline and the one-write-per-field merge. Each iteration starts from
-// fresh copies of the installed files; only the merge itself is timed (files in the page cache).
-// The work directory lies under $TMPDIR (default /tmp) and is removed at the end.
-#include <benchmark/benchmark.h>
-
-#include <chrono>
+// Times both index merges beside a tight read-patch-write-once loop and the one-write-per-field
+// merge, on a 200,000-entry archive with a 50,000-entry increment and a 2,000,000-entry archive
+// with a 500,000-entry increment, in interleaved rounds. Before every timed merge the installed
+// files are restored and synced, outside the timed region: the index is copied back, the data
+// file cut back to its length (the merges only append to it or overwrite blocks with the
+// package's bytes, which every merge writes alike). Prints times, peak memory and the ratios
+// to the baseline measured in the same rounds. The work directory lies under $TMPDIR (default
+// /tmp) and is removed at the end.
+// Usage: merge_bench [ROUNDS] (default 5 at the small size; the large one runs half as many)
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
+#include "bench/support/rounds.h"
 #include "bench_archive.h"
 #include "launcher/launcher.h"
 #include "launcher/update/merge.h"
@@ -20,65 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path workRoot;
-BenchArchive pristine;
-BenchArchive work;
-LauncherFrameWnd* frame = nullptr;
-
-void Restore() {
-    const auto copy = [](const fs::path& from, const fs::path& to) {
-        fs::create_directories(to.parent_path());
-        fs::copy_file(from, to, fs::copy_options::overwrite_existing);
-    };
-    copy(pristine.installedData, work.installedData);
-    copy(pristine.installedIndex, work.installedIndex);
-}
-
-template <typename Merge> void Timed(benchmark::State& state, Merge&& merge) {
-    for (auto _ : state) {
-        Restore();
-        const auto start = std::chrono::steady_clock::now();
-        merge();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        state.SetIterationTime(took.count());
-    }
-}
-
 wxString Wide(const fs::path& path) {
     return wxString(path.wstring());
-}
-
-void InPlaceMerge(benchmark::State& state) {
-    Timed(state, [] {
-        if (!MergeDataFilesInPlace(Wide(pristine.packageIndex), Wide(work.installedIndex)))
-            std::abort();
-    });
-}
-
-void LoginMerge(benchmark::State& state) {
-    Timed(state, [] {
-        if (!frame->MergeDataFiles(Wide(pristine.packageIndex), Wide(work.installedIndex)))
-            std::abort();
-    });
-}
-
-// The reference merges work on the work copies of the installed files.
-BenchArchive WorkWithPristinePackage() {
-    return BenchArchive{work.installedData, work.installedIndex, pristine.packageData,
-                        pristine.packageIndex};
-}
-
-void InPlaceBaseline(benchmark::State& state) {
-    Timed(state, [] { ReadPatchWriteOnceInPlace(WorkWithPristinePackage()); });
-}
-void LoginBaseline(benchmark::State& state) {
-    Timed(state, [] { ReadPatchWriteOnceLogin(WorkWithPristinePackage()); });
-}
-void InPlacePerField(benchmark::State& state) {
-    Timed(state, [] { PerFieldInPlace(WorkWithPristinePackage()); });
-}
-void LoginPerField(benchmark::State& state) {
-    Timed(state, [] { PerFieldLogin(WorkWithPristinePackage()); });
 }
 
 std::string Slurp(const fs::path& path) {
@@ -87,49 +37,122 @@ std::string Slurp(const fs::path& path) {
     return out.str();
 }
 
-// The merges must leave the same bytes as the baseline, or the figures mean nothing.
-bool SameResults() {
-    Restore();
-    ReadPatchWriteOnceLogin(WorkWithPristinePackage());
-    const std::string data = Slurp(work.installedData), index = Slurp(work.installedIndex);
-    Restore();
-    frame->MergeDataFiles(Wide(pristine.packageIndex), Wide(work.installedIndex));
-    if (Slurp(work.installedData) != data || Slurp(work.installedIndex) != index)
+class MergeCase {
+public:
+    MergeCase(const fs::path& dir, uint32_t installed, uint32_t package)
+        : pristine_(BuildBenchArchive(dir / "pristine", installed, package)),
+          work_(ArchivePaths(dir / "work")), dataLength_(fs::file_size(pristine_.installedData)) {
+        fs::create_directories(work_.installedData.parent_path());
+        fs::copy_file(pristine_.installedData, work_.installedData);
+    }
+
+    // The installed files as built, on disk.
+    bool Restore() const {
+        std::error_code error;
+        fs::copy_file(pristine_.installedIndex, work_.installedIndex,
+                      fs::copy_options::overwrite_existing, error);
+        const int data = open(work_.installedData.c_str(), O_RDWR | O_CLOEXEC);
+        const bool ok =
+            !error && data >= 0 && ftruncate(data, off_t(dataLength_)) == 0 && syncfs(data) == 0;
+        if (data >= 0)
+            close(data);
+        return ok;
+    }
+
+    // The reference merges work on the work copies of the installed files.
+    BenchArchive Reference() const {
+        return BenchArchive{work_.installedData, work_.installedIndex, pristine_.packageData,
+                            pristine_.packageIndex};
+    }
+    // The installed index's and the package index's sizes: the bound on a merge's memory.
+    double IndexMiB() const {
+        return static_cast<double>(fs::file_size(pristine_.installedIndex) +
+                                   fs::file_size(pristine_.packageIndex)) /
+               (1 << 20);
+    }
+    bool InPlace() const {
+        return MergeDataFilesInPlace(Wide(pristine_.packageIndex), Wide(work_.installedIndex));
+    }
+    bool Login(LauncherFrameWnd& frame) const {
+        return frame.MergeDataFiles(Wide(pristine_.packageIndex), Wide(work_.installedIndex));
+    }
+
+    // The merges must leave the same bytes as the baseline, or the figures mean nothing.
+    bool SameResults(LauncherFrameWnd& frame) const {
+        Restore();
+        ReadPatchWriteOnceLogin(Reference());
+        const std::string data = Slurp(work_.installedData);
+        const std::string index = Slurp(work_.installedIndex);
+        Restore();
+        Login(frame);
+        if (Slurp(work_.installedData) != data || Slurp(work_.installedIndex) != index)
+            return false;
+        Restore();
+        ReadPatchWriteOnceInPlace(Reference());
+        const std::string marked = Slurp(work_.installedIndex);
+        Restore();
+        InPlace();
+        return Slurp(work_.installedIndex) == marked;
+    }
+
+private:
+    BenchArchive pristine_;
+    BenchArchive work_;
+    uint64_t dataLength_;
+};
+
+bool Measure(const MergeCase& merge, LauncherFrameWnd& frame, int rounds, const char* title) {
+    const bool same = merge.SameResults(frame);
+    std::printf("%s (installed + package index: %.1f MiB)\n  merged files identical to the "
+                "baseline's: %s\n",
+                title, merge.IndexMiB(), same ? "yes" : "NO");
+    if (!same)
         return false;
-    Restore();
-    ReadPatchWriteOnceInPlace(WorkWithPristinePackage());
-    const std::string marked = Slurp(work.installedIndex);
-    Restore();
-    MergeDataFilesInPlace(Wide(pristine.packageIndex), Wide(work.installedIndex));
-    return Slurp(work.installedIndex) == marked;
+    const auto restore = [&] { return merge.Restore(); };
+    const auto reference = [&](void (*run)(const BenchArchive&)) {
+        return [&merge, run] {
+            run(merge.Reference());
+            return true;
+        };
+    };
+    std::vector<BenchTool> inPlace = {
+        {"MergeDataFilesInPlace", restore, [&] { return merge.InPlace(); }},
+        {"read-patch-write-once", restore, reference(ReadPatchWriteOnceInPlace)},
+        {"one write per field", restore, reference(PerFieldInPlace)},
+    };
+    std::vector<BenchTool> login = {
+        {"MergeDataFiles (login)", restore, [&] { return merge.Login(frame); }},
+        {"read-patch-write-once", restore, reference(ReadPatchWriteOnceLogin)},
+        {"one write per field", restore, reference(PerFieldLogin)},
+    };
+    if (!RunRounds(inPlace, rounds) || !RunRounds(login, rounds))
+        return false;
+    PrintRatios(inPlace, {1});
+    PrintRatios(login, {1});
+    return true;
 }
 
 } // namespace
 
-BENCHMARK(InPlaceMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(InPlaceBaseline)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(InPlacePerField)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(LoginMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(LoginBaseline)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(LoginPerField)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
 int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = (fs::path(tmp ? tmp : "/tmp") / "merge-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+    if (rounds < 1 || mkdtemp(pattern.data()) == nullptr)
         return 1;
-    workRoot = pattern;
-    pristine = BuildBenchArchive(workRoot / "pristine", 200000, 50000);
-    work = ArchivePaths(workRoot / "work");
-    LauncherFrameWnd mainFrame; // no log target: the merge's records are skipped
-    frame = &mainFrame;
-
-    const bool same = SameResults();
-    std::printf("merged files identical to the baseline's: %s\n", same ? "yes" : "NO");
-    benchmark::Initialize(&argc, argv);
-    if (same)
-        benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const fs::path workRoot = pattern;
+    LauncherFrameWnd frame; // no log target: the merge's records are skipped
+    bool ok = true;
+    {
+        const MergeCase small(workRoot / "small", 200000, 50000);
+        ok = Measure(small, frame, rounds, "200,000 entries, 50,000 updates");
+    }
+    fs::remove_all(workRoot / "small");
+    if (ok) {
+        const MergeCase large(workRoot / "large", 2000000, 500000);
+        ok = Measure(large, frame, std::max(1, (rounds + 1) / 2),
+                     "2,000,000 entries, 500,000 updates");
+    }
     fs::remove_all(workRoot);
-    return same ? 0 : 1;
+    return ok ? 0 : 1;
 }

@@ -54,15 +54,22 @@ void ReadPatchWriteOnceInPlace(const BenchArchive& archive) {
     std::string index = ReadAll(archive.installedIndex);
     const std::string package = ReadAll(archive.packageIndex);
     const size_t count = (index.size() - kHeader) / 20;
+    index.resize(kHeader + count * 20);
+    std::string appended;
+    appended.reserve(package.size());
     for (size_t at = kHeader; at + 24 <= package.size(); at += 24) {
         const uint32_t slot = Get32(package, at + 20);
-        std::string entry = package.substr(at, 20);
-        Set32(entry, 0, 0xFFFFFFFF);
-        if (slot >= count)
-            index += entry;
-        else
-            index.replace(kHeader + size_t{slot} * 20, 20, entry);
+        char* entry = nullptr;
+        if (slot >= count) {
+            appended.append(package, at, 20);
+            entry = appended.data() + appended.size() - 20;
+        } else {
+            entry = index.data() + kHeader + size_t{slot} * 20;
+            std::memcpy(entry, package.data() + at, 20);
+        }
+        std::memset(entry, 0xFF, 4);
     }
+    index += appended;
     WriteAll(archive.installedIndex, index);
 }
 
@@ -75,22 +82,23 @@ void ReadPatchWriteOnceLogin(const BenchArchive& archive) {
     for (size_t at = kHeader; at + 24 <= package.size(); at += 24) {
         const uint32_t offset = Get32(package, at), size = Get32(package, at + 4);
         const uint32_t slot = Get32(package, at + 20);
-        std::string entry = package.substr(at, 20);
+        const size_t place = kHeader + size_t{slot} * 20;
         if (slot >= count) {
-            Set32(entry, 0, uint32_t(data.size()));
+            index.append(package, at, 20);
+            Set32(index, index.size() - 20, uint32_t(data.size()));
             data.append(packageData, offset, size);
-            index += entry;
             continue;
         }
-        const size_t place = kHeader + size_t{slot} * 20;
         if (size > Get32(index, place + 4)) {
-            Set32(entry, 0, uint32_t(data.size()));
+            std::memcpy(index.data() + place, package.data() + at, 20);
+            Set32(index, place, uint32_t(data.size()));
             data.append(packageData, offset, size);
         } else {
-            Set32(entry, 0, Get32(index, place));
-            data.replace(Get32(index, place), size, packageData, offset, size);
+            const uint32_t old = Get32(index, place);
+            std::memcpy(data.data() + old, packageData.data() + offset, size);
+            std::memcpy(index.data() + place, package.data() + at, 20);
+            Set32(index, place, old);
         }
-        index.replace(place, 20, entry);
     }
     WriteAll(archive.installedData, data);
     WriteAll(archive.installedIndex, index);

@@ -1,7 +1,8 @@
 #pragma once
 // What the launcher's merges are measured against, on the same files:
-// - ReadPatchWriteOnce*: every file read whole into memory, patched there, written back whole
-//   in one write per file. No checks; the floor a coalescing merge should come near.
+// - ReadPatchWriteOnce*: every file read whole into memory, patched there without a per-entry
+//   allocation, written back whole in one write per file. No checks; the floor a merge should
+//   come near.
 // - PerField*: the merge as first described, one seek and one small write per index field and
 //   one read and one write per block.
 #include <filesystem>

@@ -2,17 +2,16 @@
 // the drop-down's list with area 0 and pre-select the saved server (found in area 2, so the
 // search covers three areas), beside a bare pugixml parse of the same file. The list has 10,000
 // servers in 100 areas; it lies in a directory under $TMPDIR (default /tmp), removed at the end.
-#include <benchmark/benchmark.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <pugixml.hpp>
 #include <string>
+#include <vector>
 
+#include "bench/support/rounds.h"
 #include "duilib/controls.h"
 #include "duilib/paint_manager.h"
 #include "launcher/ui/server_model.h"
@@ -46,79 +45,60 @@ void WriteList(const fs::path& file) {
 
 // The update window's order: load beside the current model, empty the list (its items point at
 // the current records), replace the model, fill the list with area 0, pre-select.
-void LoadShowAndPreselect(benchmark::State& state) {
-    DuiLib::CListUI list;
-    ServerAreas model;
+bool LoadShowAndPreselect(DuiLib::CListUI& list, ServerAreas& model) {
     const ServerChoice saved{L"10.2.0.50", L"7050", L"", L"250"};
-    for (auto _ : state) {
-        ServerListLoad load = LoadServerListFile(L"ServerList.xml", kKey);
-        if (load.status != ServerListStatus::Loaded || load.areas.empty())
-            std::abort();
-        list.RemoveAll();
-        model = std::move(load.areas);
-        for (const auto& server : model[0].servers) {
-            auto* item = new DuiLib::CListLabelElementUI;
-            if (!list.Add(item)) {
-                delete item;
-                continue;
-            }
-            item->SetText(server->name);
-            item->SetUserPtrData(server.get());
-        }
-        const ServerPreselection chosen = PreselectServer(model, saved, ServerChoice{});
-        if (chosen.area != 2)
-            std::abort();
-        benchmark::DoNotOptimize(chosen);
-    }
+    ServerListLoad load = LoadServerListFile(L"ServerList.xml", kKey);
+    if (load.status != ServerListStatus::Loaded || load.areas.empty())
+        return false;
     list.RemoveAll();
+    model = std::move(load.areas);
+    for (const auto& server : model[0].servers) {
+        auto* item = new DuiLib::CListLabelElementUI;
+        if (!list.Add(item)) {
+            delete item;
+            continue;
+        }
+        item->SetText(server->name);
+        item->SetUserPtrData(server.get());
+    }
+    return PreselectServer(model, saved, ServerChoice{}).area == 2;
 }
 
-void BarePugixmlParse(benchmark::State& state) {
-    const std::string path = (workDir / "ServerList.xml").string();
-    for (auto _ : state) {
-        pugi::xml_document document;
-        if (!document.load_file(path.c_str(), pugi::parse_default, pugi::encoding_utf8))
-            std::abort();
-        benchmark::DoNotOptimize(document.document_element());
-    }
+bool BarePugixmlParse(const std::string& path) {
+    pugi::xml_document document;
+    return document.load_file(path.c_str(), pugi::parse_default, pugi::encoding_utf8) &&
+           document.document_element();
 }
-
-// Keeps each benchmark's mean time per iteration, to print the ratio at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 } // namespace
 
-BENCHMARK(LoadShowAndPreselect)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BarePugixmlParse)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-
+// Usage: server_list_bench [ROUNDS] (default 30)
 int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 30;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = (fs::path(tmp ? tmp : "/tmp") / "server-list-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+    if (rounds < 1 || mkdtemp(pattern.data()) == nullptr)
         return 1;
     workDir = pattern;
     WriteList(workDir / "ServerList.xml");
     DuiLib::CPaintManagerUI::SetInstance((workDir.wstring() + L"/").c_str());
-    std::printf("list: %d servers in %d areas, %ju bytes\n", kAreas * kServersPerArea, kAreas,
-                static_cast<uintmax_t>(fs::file_size(workDir / "ServerList.xml")));
+    std::printf("list: %d servers in %d areas, %ju bytes, %d rounds\n", kAreas * kServersPerArea,
+                kAreas, static_cast<uintmax_t>(fs::file_size(workDir / "ServerList.xml")), rounds);
 
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    bool ok = false;
+    {
+        DuiLib::CListUI list;
+        ServerAreas model;
+        const std::string path = (workDir / "ServerList.xml").string();
+        std::vector<BenchTool> tools = {
+            {"load + show + pre-select", {}, [&] { return LoadShowAndPreselect(list, model); }},
+            {"bare pugixml parse", {}, [&] { return BarePugixmlParse(path); }},
+        };
+        ok = RunRounds(tools, rounds);
+        if (ok)
+            PrintRatios(tools, {1});
+        list.RemoveAll();
+    }
     fs::remove_all(workDir);
-
-    const auto model = reporter.seconds.find("LoadShowAndPreselect");
-    const auto bare = reporter.seconds.find("BarePugixmlParse");
-    if (model != reporter.seconds.end() && bare != reporter.seconds.end() && bare->second > 0)
-        std::printf("load + show + pre-select / bare parse: %.2fx\n", model->second / bare->second);
-    return 0;
+    return ok ? 0 : 1;
 }

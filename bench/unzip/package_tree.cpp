@@ -1,9 +1,11 @@
 #include "bench/unzip/package_tree.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -76,4 +78,23 @@ TreeSummary MakeSmallFilesTree(const std::filesystem::path& root) {
     for (int i = 0; i < 20000; ++i)
         sizes.push_back(Between(random, 1 << 10, 4 << 10));
     return Write(root, sizes, 200, 17);
+}
+
+TreeSummary CountTree(const std::filesystem::path& root) {
+    TreeSummary summary;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+        if (item.is_regular_file()) {
+            ++summary.files;
+            summary.bytes += item.file_size();
+        }
+    }
+    return summary;
+}
+
+int MakeTreeCommand(const char* kind, const char* dir) {
+    const bool small = std::string_view(kind) == "small";
+    const TreeSummary summary = small ? MakeSmallFilesTree(dir) : MakeRealisticTree(dir);
+    std::printf("%s: %llu files, %.1f MiB\n", dir, static_cast<unsigned long long>(summary.files),
+                static_cast<double>(summary.bytes) / (1 << 20));
+    return 0;
 }

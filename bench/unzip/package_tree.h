@@ -12,3 +12,8 @@ struct TreeSummary {
 TreeSummary MakeRealisticTree(const std::filesystem::path& root);
 // 20,000 files of 1 to 4 KiB.
 TreeSummary MakeSmallFilesTree(const std::filesystem::path& root);
+
+// The regular files below root and their bytes.
+TreeSummary CountTree(const std::filesystem::path& root);
+// The benches' "tree realistic|small DIR" command: makes the tree and says what it holds.
+int MakeTreeCommand(const char* kind, const char* dir);

@@ -1,116 +1,164 @@
 #include "launcher/update/copy_path.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <optional>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "launcher/log.h"
+#include "launcher/update/copy_path_staging.h"
+#include "launcher/update/copy_path_tree.h"
 #include "system/atomic_replace.h"
-#include "system/file_io.h"
 #include "system/file_operations.h"
 #include "system/path.h"
-#include "system/regular_file.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-// A directory built beside its place, under a hidden name only we write (a temporary left by
-// a crash is not taken for a game file and can be recognised).
-std::optional<fs::path> MakeTemporaryDirectoryBeside(const fs::path& destination) {
-    const fs::path dir = destination.has_parent_path() ? destination.parent_path() : ".";
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        fs::path temp = dir / platform::TemporarySiblingName(destination.filename().native());
-        if (mkdir(temp.c_str(), 0700) == 0)
-            return temp;
-        if (errno != EEXIST)
-            break;
-    }
-    return std::nullopt;
-}
+using platform::UniqueFd;
 
-// True when every entry below dir is a regular file or a directory; logs the first other one.
-bool HoldsOnlyFilesAndDirectories(const fs::path& dir) {
-    std::error_code ec;
-    fs::recursive_directory_iterator it(dir, ec);
-    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const fs::file_status status = it->symlink_status(ec);
-        if (ec)
-            return false;
-        if (!fs::is_directory(status) && !fs::is_regular_file(status)) {
-            LOG_ERROR(L"%s(%d): %s is neither a file nor a directory, the package is refused",
-                      wxString::FromUTF8(it->path().c_str()));
-            return false;
-        }
-    }
-    return !ec;
-}
-
-bool CopyContents(const fs::path& src, const fs::path& dst);
-
-// Builds the directory beside its place and renames it in when complete.
-bool CopyNewDirectory(const fs::path& src, const fs::path& dst) {
-    const std::optional<fs::path> temp = MakeTemporaryDirectoryBeside(dst);
-    if (!temp)
-        return false;
+bool IsDirectoryEntry(int dir, const dirent& entry) {
+    if (entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_DIR;
     struct stat info {};
-    // The permissions come last: a read-only source directory must not lock out its own copy.
-    const bool ok = CopyContents(src, *temp) && stat(src.c_str(), &info) == 0 &&
-                    chmod(temp->c_str(), info.st_mode & 0777) == 0 &&
-                    rename(temp->c_str(), dst.c_str()) == 0;
-    if (!ok)
-        platform::DeleteTree(*temp);
-    return ok;
+    return fstatat(dir, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
 }
 
-// dst is an existing directory.
-bool CopyContents(const fs::path& src, const fs::path& dst) {
-    std::error_code ec;
-    fs::directory_iterator it(src, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const fs::path target = dst / it->path().filename();
-        std::error_code statusError;
-        if (!fs::is_directory(it->symlink_status(statusError))) {
-            if (!InstallFile(it->path(), target))
+// Fills the new, empty directory dst (ours alone, under a temporary name) with src's content.
+// Nothing in it needs a name of its own beside its place: the whole directory is renamed in.
+bool FillNewDirectory(UniqueFd srcFd, int dst) {
+    DirectoryStream src(std::move(srcFd));
+    if (!src.ok())
+        return false;
+    while (const dirent* entry = src.Next()) {
+        const char* name = entry->d_name;
+        struct stat info {};
+        if (fstatat(src.fd(), name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (S_ISDIR(info.st_mode)) {
+            if (mkdirat(dst, name, 0700) != 0)
+                return false;
+            UniqueFd child = OpenSubdirectory(dst, name);
+            // The permissions come last: a read-only source directory must not lock out its
+            // own copy.
+            if (!child || !FillNewDirectory(OpenSubdirectory(src.fd(), name), child.get()) ||
+                fchmod(child.get(), info.st_mode & 0777) != 0)
                 return false;
             continue;
         }
-        // Directories already installed may be the player's links (to another disk, say).
-        if (fs::is_directory(target, statusError)) {
-            if (!CopyContents(it->path(), target))
-                return false;
-        } else if (fs::exists(fs::symlink_status(target, statusError))) {
-            return false; // a file where the directory goes
-        } else if (!CopyNewDirectory(it->path(), target)) {
+        UniqueFd in(openat(src.fd(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        if (!in || fstat(in.get(), &opened) != 0 || !S_ISREG(opened.st_mode))
             return false;
-        }
+        UniqueFd out(openat(dst, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out || fchmod(out.get(), opened.st_mode & 0777) != 0 ||
+            !CopyFileBytes(in.get(), out.get()) || !out.Close())
+            return false;
     }
-    return !ec;
+    return !src.failed();
+}
+
+// Builds the directory beside its place, under a hidden name only we write (a temporary left by
+// a crash is not taken for a game file and can be recognised), and stages its rename.
+bool CopyNewDirectory(UniqueFd src, const std::string& dstParent, const std::string& name,
+                      StagedInstall& staged) {
+    struct stat info {};
+    if (!src || fstat(src.get(), &info) != 0)
+        return false;
+    UniqueFd parent(open(dstParent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent)
+        return false;
+    std::string temp;
+    for (int attempt = 0; attempt < 16 && temp.empty(); ++attempt) {
+        std::string candidate = platform::TemporarySiblingName(name);
+        if (mkdirat(parent.get(), candidate.c_str(), 0700) == 0)
+            temp = std::move(candidate);
+        else if (errno != EEXIST)
+            return false;
+    }
+    if (temp.empty())
+        return false;
+    UniqueFd built = OpenSubdirectory(parent.get(), temp.c_str());
+    if (!built || !FillNewDirectory(std::move(src), built.get()) ||
+        fchmod(built.get(), info.st_mode & 0777) != 0) {
+        platform::DeleteTree(dstParent + "/" + temp);
+        return false;
+    }
+    return staged.StageDirectory(dstParent, temp, name);
+}
+
+// dst is an existing directory: src's files are staged beside their places in it.
+bool CopyContents(UniqueFd srcFd, std::string& srcPath, std::string& dst, StagedInstall& staged) {
+    DirectoryStream src(std::move(srcFd));
+    if (!src.ok())
+        return false;
+    while (const dirent* entry = src.Next()) {
+        const char* name = entry->d_name;
+        const size_t srcMark = srcPath.size();
+        const size_t dstMark = dst.size();
+        srcPath.append("/").append(name);
+        if (!IsDirectoryEntry(src.fd(), *entry)) {
+            if (!staged.StageFile(src.fd(), name, srcPath, dst, name, false))
+                return false;
+            srcPath.resize(srcMark);
+            continue;
+        }
+        bool copied = false;
+        struct stat target {};
+        dst.append("/").append(name);
+        // Directories already installed may be the player's links (to another disk, say).
+        if (stat(dst.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+            copied = CopyContents(OpenSubdirectory(src.fd(), name), srcPath, dst, staged);
+        } else if (lstat(dst.c_str(), &target) != 0 && errno == ENOENT) {
+            dst.resize(dstMark);
+            copied = CopyNewDirectory(OpenSubdirectory(src.fd(), name), dst, name, staged);
+        } // else a file where the directory goes
+        if (!copied)
+            return false;
+        srcPath.resize(srcMark);
+        dst.resize(dstMark);
+    }
+    return !src.failed();
 }
 
 } // namespace
 
-bool InstallFile(const fs::path& src, const fs::path& dst) {
-    const platform::OpenedFile in = platform::OpenRegular(src, O_RDONLY | O_NOFOLLOW);
-    struct stat info {};
-    return in.fd && fstat(in.fd.get(), &info) == 0 &&
-           platform::ReplaceFileFromDescriptor(dst, in.fd.get(), info.st_mode & 0777);
+bool CopyCheckedDirectory(int src, const std::string& srcPath, const std::string& dst,
+                          StagedInstall& staged) {
+    UniqueFd own(openat(src, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat target {};
+    if (stat(dst.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
+        std::string source = srcPath;
+        std::string destination = dst;
+        return CopyContents(std::move(own), source, destination, staged);
+    }
+    if (lstat(dst.c_str(), &target) == 0 || errno != ENOENT)
+        return false;
+    const size_t slash = dst.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? "." : dst.substr(0, slash);
+    const std::string name = slash == std::string::npos ? dst : dst.substr(slash + 1);
+    return !name.empty() &&
+           CopyNewDirectory(std::move(own), parent.empty() ? "/" : parent, name, staged);
 }
 
 bool CopyPath(const wxString& src, const wxString& dst) {
     const auto source = platform::ToPath(src.ToStdWstring());
     const auto target = platform::ToPath(dst.ToStdWstring());
-    std::error_code ec;
-    if (!source || !target || !fs::is_directory(fs::symlink_status(*source, ec)))
+    if (!source || !target)
         return false;
-    if (!HoldsOnlyFilesAndDirectories(*source))
+    std::string destination = target->native();
+    while (destination.size() > 1 && destination.back() == '/')
+        destination.pop_back();
+    UniqueFd dir(open(source->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir || destination.size() >= PATH_MAX ||
+        !CheckPackageTree(dir.get(), source->native(), PATH_MAX - destination.size()))
         return false;
-    if (fs::is_directory(*target, ec))
-        return CopyContents(*source, *target);
-    if (fs::exists(fs::symlink_status(*target, ec)))
+    StagedInstall staged;
+    if (!CopyCheckedDirectory(dir.get(), source->native(), destination, staged)) {
+        // What reached an existing directory before the failure stays, as with any copy.
+        staged.Commit();
         return false;
-    return CopyNewDirectory(*source, *target);
+    }
+    return staged.Commit();
 }

@@ -10,11 +10,6 @@ uint16_t Get16(const uint8_t* in) {
     return static_cast<uint16_t>(in[0] | in[1] << 8);
 }
 
-uint32_t Get32(const uint8_t* in) {
-    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-           static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
-}
-
 void Put16(uint16_t value, uint8_t* out) {
     out[0] = static_cast<uint8_t>(value);
     out[1] = static_cast<uint8_t>(value >> 8);
@@ -69,8 +64,8 @@ void EncodeIndexEntry(const IndexEntry& entry, uint8_t* out) {
 }
 
 IndexEntry DecodeIndexEntry(const uint8_t* in) {
-    return IndexEntry{Get32(in),      Get32(in + 4),  Get16(in + 8),
-                      Get16(in + 10), Get32(in + 12), Get32(in + 16)};
+    return IndexEntry{LoadLittle32(in), LoadLittle32(in + 4),  Get16(in + 8),
+                      Get16(in + 10),   LoadLittle32(in + 12), LoadLittle32(in + 16)};
 }
 
 bool TrackedIndex::LoadForDataFile() {
@@ -106,7 +101,7 @@ bool PlainIndex::LoadFrom(const wxString& path) {
     const bool loaded = ReadEntries(
         path, kPatchIndexEntrySize, [&](size_t count) { entries_.reserve(count); },
         [&](const uint8_t* in, uint64_t) {
-            entries_.push_back(PatchIndexEntry{DecodeIndexEntry(in), Get32(in + 20)});
+            entries_.push_back(PatchIndexEntry{DecodeIndexEntry(in), LoadLittle32(in + 20)});
         });
     if (!loaded)
         entries_ = {};

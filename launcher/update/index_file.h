@@ -38,6 +38,12 @@ struct TrackedIndexEntry {
     uint64_t position = 0;
 };
 
+// The little-endian 32-bit number at in.
+inline uint32_t LoadLittle32(const uint8_t* in) {
+    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+           static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
+}
+
 // Encodes or decodes one 20-byte installed entry.
 void EncodeIndexEntry(const IndexEntry& entry, uint8_t* out);
 IndexEntry DecodeIndexEntry(const uint8_t* in);

@@ -1,24 +1,24 @@
 // Installing an unpacked package over the game: the walk over the package directory.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cwctype>
-#include <filesystem>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
+#include <sys/stat.h>
 
 #include "launcher/launcher.h"
 #include "launcher/log.h"
 #include "launcher/update/copy_path.h"
+#include "launcher/update/copy_path_staging.h"
+#include "launcher/update/copy_path_tree.h"
 #include "launcher/update/delete_list.h"
 #include "launcher/update/merge.h"
 #include "launcher/update/progress.h"
 #include "launcher/update/skipped_modules.h"
 #include "system/path.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -44,103 +44,130 @@ void AddInstalled(LauncherFrameWnd& frame, uint64_t bytes) {
     ShowUpdateProgress(percent);
 }
 
-// The bytes of the regular files under dir, as the package's total counted them.
-uint64_t TreeBytes(const fs::path& dir) {
-    uint64_t bytes = 0;
-    std::error_code ec;
-    fs::recursive_directory_iterator it(dir, ec);
-    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        std::error_code sizeError;
-        if (fs::is_regular_file(it->symlink_status(sizeError))) {
-            const uintmax_t size = it->file_size(sizeError);
-            if (!sizeError)
-                bytes += size;
-        }
-    }
-    return bytes;
+// Does the named entry of dir hold anything (hidden entries count)?
+bool HasContent(int dir, const char* name) {
+    DirectoryStream listing(OpenSubdirectory(dir, name));
+    return listing.Next() != nullptr;
 }
 
-// The names in dir, in the order the listing gives them; nothing when it cannot be opened.
-std::optional<std::vector<fs::path>> ListDirectory(const fs::path& dir) {
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec);
-    if (ec)
-        return std::nullopt;
-    std::vector<fs::path> names;
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec))
-        names.push_back(it->path().filename());
-    return names;
+std::string Utf8(const wxString& text) {
+    const auto path = platform::ToPath(text.ToStdWstring());
+    return path ? path->native() : std::string();
+}
+
+// One walk over a package: every copy is staged and the staged files are put in place
+// together (copy_path_staging.h) before each step that reads or changes installed files (a
+// merge, a delete list) and at the end, so the order of the steps is the listing's order.
+class PackageWalk {
+public:
+    PackageWalk(LauncherFrameWnd& frame, const wxString& base, bool isTre)
+        : frame_(frame), base_(base), isTre_(isTre) {}
+
+    bool Directory(platform::UniqueFd dir, const wxString& src);
+    bool Commit() { return staged_.Commit(); }
+
+private:
+    bool Entry(int dir, const char* name, const wxString& src);
+
+    LauncherFrameWnd& frame_;
+    const wxString& base_;
+    bool isTre_;
+    StagedInstall staged_;
+};
+
+bool PackageWalk::Directory(platform::UniqueFd dir, const wxString& src) {
+    DirectoryStream listing(std::move(dir));
+    if (!listing.ok())
+        return false;
+    while (const dirent* entry = listing.Next()) {
+        if (!Entry(listing.fd(), entry->d_name, src))
+            return false;
+    }
+    return true;
+}
+
+bool PackageWalk::Entry(int dir, const char* name, const wxString& src) {
+    const auto wideName = platform::FromPath(name);
+    if (!wideName) {
+        LOG_ERROR(L"%s(%d): %s holds a name that is not UTF-8, the package is refused", src);
+        return false;
+    }
+    const wxString source = src + L"/" + wxString(*wideName);
+    const wxString destination = frame_.InstancePath + source.Mid(base_.length() + 1);
+    const std::string destinationPath = Utf8(destination);
+    if (destinationPath.empty())
+        return false;
+
+    struct stat status {};
+    if (fstatat(dir, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    if (S_ISDIR(status.st_mode)) {
+        struct stat installed {};
+        // An installed directory may be the player's link (to another disk, say): enter it.
+        if (HasContent(dir, name) && stat(destinationPath.c_str(), &installed) == 0 &&
+            S_ISDIR(installed.st_mode))
+            return Directory(OpenSubdirectory(dir, name), source);
+        // Copied whole: counted by the bytes it holds, which the package's total includes.
+        platform::UniqueFd child = OpenSubdirectory(dir, name);
+        const std::string sourcePath = Utf8(source);
+        const auto bytes =
+            child ? CheckPackageTree(child.get(), sourcePath, SIZE_MAX) : std::nullopt;
+        if (!bytes)
+            return false;
+        AddInstalled(frame_, *bytes);
+        return CopyCheckedDirectory(child.get(), sourcePath, destinationPath, staged_);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        LOG_ERROR(L"%s(%d): %s is neither a file nor a directory, the package is refused", source);
+        return false;
+    }
+
+    const wxString lower = LowerCopy(source);
+    LOG_MESSAGE(L"%s(%d):process file is %s!", lower);
+    if (lower.EndsWith(L".i") && !isTre_) {
+        // An index increment is merged into the installed archive, never copied.
+        AddInstalled(frame_, frame_.GetFileSize(source));
+        if (!staged_.Commit())
+            return false;
+        return lower.EndsWith(L"/login.dat.i") ? frame_.MergeDataFiles(source, destination)
+                                               : MergeDataFilesInPlace(source, destination);
+    }
+    AddInstalled(frame_, frame_.GetFileSize(source));
+    // The login archive's data only reaches the installation through its index merge.
+    if (lower.EndsWith(L"/login.dat"))
+        return true;
+    if (lower.EndsWith(L"/del.lst")) {
+        if (!staged_.Commit())
+            return false;
+        ApplyDeleteList(source, frame_.InstancePath);
+        return true;
+    }
+    const size_t slash = destinationPath.find_last_of('/');
+    return staged_.StageFile(dir, name, Utf8(source), destinationPath.substr(0, slash),
+                             destinationPath.substr(slash + 1), IsSkippedModule(lower));
 }
 
 } // namespace
 
-// Runs on the thread that delivers the live-update module's process callback. Nothing is
-// rolled back: entries handled before a failure stay installed, later ones are not visited.
+// Runs on the thread that delivers the live-update module's process callback. The package is
+// checked whole first (only files and directories, depth and path lengths the system can hold),
+// so a package refused for its shape changes nothing. Nothing is rolled back: entries handled
+// before a failure stay installed, later ones are not visited.
 bool LauncherFrameWnd::FileTranvers(wxString src, wxString base, bool isTre) {
-    const auto srcDir = platform::ToPath(src.ToStdWstring());
-    const auto names = srcDir ? ListDirectory(*srcDir) : std::nullopt;
-    if (!names || !src.StartsWith(base))
+    const std::string srcPath = Utf8(src);
+    if (srcPath.empty() || !src.StartsWith(base))
         return false;
-    for (const fs::path& name : *names) {
-        const auto wideName = platform::FromPath(name);
-        if (!wideName) {
-            LOG_ERROR(L"%s(%d): %s holds a name that is not UTF-8, the package is refused", src);
-            return false;
-        }
-        const wxString source = src + L"/" + wxString(*wideName);
-        const wxString destination = InstancePath + source.Mid(base.length() + 1);
-        const fs::path sourcePath = *srcDir / name;
-        const auto destinationPath = platform::ToPath(destination.ToStdWstring());
-        if (!destinationPath)
-            return false;
-
-        std::error_code ec;
-        const fs::file_status status = fs::symlink_status(sourcePath, ec);
-        if (fs::is_directory(status)) {
-            const bool hasContent = !fs::is_empty(sourcePath, ec);
-            // An installed directory may be the player's link (to another disk, say): enter it.
-            if (hasContent && fs::is_directory(*destinationPath, ec)) {
-                if (!FileTranvers(source, base, isTre))
-                    return false;
-                continue;
-            }
-            // Copied whole: counted by the bytes it holds, which the package's total includes.
-            AddInstalled(*this, TreeBytes(sourcePath));
-            if (!CopyPath(source, destination))
-                return false;
-            continue;
-        }
-        if (!fs::is_regular_file(status)) {
-            LOG_ERROR(L"%s(%d): %s is neither a file nor a directory, the package is refused",
-                      source);
-            return false;
-        }
-
-        const wxString lower = LowerCopy(source);
-        LOG_MESSAGE(L"%s(%d):process file is %s!", lower);
-        if (lower.EndsWith(L".i") && !isTre) {
-            // An index increment is merged into the installed archive, never copied.
-            AddInstalled(*this, GetFileSize(source));
-            const bool merged = lower.EndsWith(L"/login.dat.i")
-                                    ? MergeDataFiles(source, destination)
-                                    : MergeDataFilesInPlace(source, destination);
-            if (!merged)
-                return false;
-            continue;
-        }
-        AddInstalled(*this, GetFileSize(source));
-        // The login archive's data only reaches the installation through its index merge.
-        if (lower.EndsWith(L"/login.dat"))
-            continue;
-        if (lower.EndsWith(L"/del.lst")) {
-            ApplyDeleteList(source, InstancePath);
-            continue;
-        }
-        if (!InstallFile(sourcePath, *destinationPath)) {
-            LOG_ERROR(L"%s(%d): Failed to copy the file '%s' to '%s'", source, destination);
-            if (!IsSkippedModule(lower))
-                return false;
-        }
-    }
-    return true;
+    platform::UniqueFd dir(open(srcPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
+        return false;
+    // Every path below must fit the system's limit both in the package and in the installation.
+    const size_t longestRoot =
+        std::max(srcPath.size(), Utf8(InstancePath + src.Mid(base.length() + 1)).size());
+    if (longestRoot >= PATH_MAX || !CheckPackageTree(dir.get(), srcPath, PATH_MAX - longestRoot))
+        return false;
+    PackageWalk walk(*this, base, isTre);
+    const bool walked = walk.Directory(std::move(dir), src);
+    // What was handled before a failure is installed, as it would have been one file at a time.
+    const bool committed = walk.Commit();
+    return walked && committed;
 }

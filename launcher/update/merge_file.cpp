@@ -30,6 +30,13 @@ std::optional<uint64_t> MergeFile::Length() const {
     return static_cast<uint64_t>(info.st_size);
 }
 
+std::optional<mode_t> MergeFile::Mode() const {
+    struct stat info {};
+    if (!fd_ || fstat(fd_.get(), &info) != 0)
+        return std::nullopt;
+    return info.st_mode & 07777;
+}
+
 bool MergeFile::ReadAt(void* buffer, size_t size, uint64_t position) const {
     return platform::ReadExactlyAt(fd_.get(), buffer, size, position);
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <sys/types.h>
 
 #include <wx/string.h>
 
@@ -20,6 +21,8 @@ public:
     bool Open(const wxString& path, bool writable);
     // The current length, or nullopt when it cannot be told.
     std::optional<uint64_t> Length() const;
+    // The permission bits, or nullopt when they cannot be told.
+    std::optional<mode_t> Mode() const;
     // Exactly size bytes at position; a short read (end of file, error) gives false.
     bool ReadAt(void* buffer, size_t size, uint64_t position) const;
     // Exactly size bytes at position; anything less gives false.

@@ -1,13 +1,16 @@
 // The install walk over a real unpacked package and a real installation: which rule each entry
 // meets, what reaches the installation, the progress it reports, and packages it refuses.
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "launcher/update/copy_path.h"
 #include "launcher/update/progress_observer.h"
 #include "tests/launcher/update/index_test_files.h"
 #include "tests/support/frame_with_log.h"
@@ -25,6 +28,41 @@ using testing_support::WriteFile;
 using Paths = std::vector<std::string>;
 
 namespace {
+
+// A chain of directories "d" levels deep below root with the file "leaf" at its bottom, made
+// one level at a time: its paths soon outgrow what a path-based call can take.
+void MakeChain(const fs::path& root, int levels, const std::string& leaf) {
+    fs::create_directories(root);
+    int dir = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < levels && dir >= 0; ++level) {
+        mkdirat(dir, "d", 0755);
+        const int child = openat(dir, "d", O_RDONLY | O_DIRECTORY);
+        close(dir);
+        dir = child;
+    }
+    ASSERT_GE(dir, 0);
+    const int file = openat(dir, "leaf", O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_EQ(write(file, leaf.data(), leaf.size()), static_cast<ssize_t>(leaf.size()));
+    close(file);
+    close(dir);
+}
+
+// Removes a chain from its top, one level at a time, so no call ever sees a long path.
+void RemoveChain(const fs::path& root) {
+    const int top = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (;;) {
+        const int first = openat(top, "d", O_RDONLY | O_DIRECTORY);
+        if (first < 0)
+            break;
+        unlinkat(first, "leaf", 0);
+        const bool deeper = renameat(first, "d", top, "up") == 0;
+        close(first);
+        unlinkat(top, "d", AT_REMOVEDIR);
+        if (!deeper || renameat(top, "up", top, "d") != 0)
+            break;
+    }
+    close(top);
+}
 
 class InstallWalk : public testing_support::FrameWithLog {
 protected:
@@ -195,6 +233,40 @@ TEST_F(InstallWalk, LinksInThePackageAreRefusedAndNothingBehindThemIsTouched) {
     EXPECT_FALSE(fs::exists(game / "newdir"));
     EXPECT_EQ(ReadFile(outside / "secret"), "outside");
     EXPECT_NE(Log().find("neither a file nor a directory"), std::string::npos);
+}
+
+TEST_F(InstallWalk, TreeDeeperThanAPackageMayReachIsRefusedBeforeAnythingIsInstalled) {
+    WriteFile(package / "a.txt", "new");
+    WriteFile(game / "a.txt", "old");
+    MakeChain(package / "deep", 3000, "bottom");
+
+    EXPECT_FALSE(Install()); // the new directory would be copied whole
+    fs::create_directories(game / "deep/d");
+    EXPECT_FALSE(Install()); // an existing one would be entered
+    EXPECT_FALSE(
+        CopyPath(wxString((package / "deep").wstring()), wxString((game / "copy").wstring())));
+    EXPECT_EQ(ReadFile(game / "a.txt"), "old");
+    EXPECT_EQ(ListTree(game.path()), (Paths{"a.txt", "deep", "deep/d", "run.log"}));
+    EXPECT_NE(Log().find("lies deeper than a package may reach"), std::string::npos);
+    RemoveChain(package / "deep");
+}
+
+TEST_F(InstallWalk, DeepTreeWithinTheLimitIsCopiedWholeAndMergedIntoAnExistingOne) {
+    MakeChain(package / "deep", 200, "bottom");
+    ASSERT_TRUE(Install());
+    std::string bottom = "deep";
+    for (int level = 0; level < 200; ++level)
+        bottom += "/d";
+    EXPECT_EQ(ReadFile(game / (bottom + "/leaf")), "bottom");
+
+    // Installed again, the walk enters the existing directories and replaces the file.
+    RemoveChain(package / "deep");
+    MakeChain(package / "deep", 200, "changed");
+    ASSERT_TRUE(Install());
+    EXPECT_EQ(ReadFile(game / (bottom + "/leaf")), "changed");
+    EXPECT_EQ(ListTree(game / (bottom)), Paths{"leaf"}); // no temporary left beside it
+    RemoveChain(package / "deep");
+    RemoveChain(game / "deep");
 }
 
 } // namespace

@@ -1,0 +1,105 @@
+#include "launcher/update/copy_path_tree.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "launcher/log.h"
+
+DirectoryStream::DirectoryStream(platform::UniqueFd dir) {
+    if (!dir)
+        return;
+    dir_ = fdopendir(dir.get());
+    if (dir_ != nullptr)
+        dir.release(); // the stream owns it now
+}
+
+DirectoryStream::~DirectoryStream() {
+    if (dir_ != nullptr)
+        closedir(dir_);
+}
+
+int DirectoryStream::fd() const {
+    return dir_ != nullptr ? dirfd(dir_) : -1;
+}
+
+const dirent* DirectoryStream::Next() {
+    if (dir_ == nullptr)
+        return nullptr;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir_);
+        if (entry == nullptr) {
+            failed_ = errno != 0;
+            return nullptr;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            return entry;
+    }
+}
+
+platform::UniqueFd OpenSubdirectory(int parent, const char* name) {
+    return platform::UniqueFd(
+        openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+namespace {
+
+class TreeChecker {
+public:
+    TreeChecker(std::string path, size_t pathRoom) : path_(std::move(path)), room_(pathRoom) {}
+
+    // relative: the length of the directory's path below the checked root.
+    bool Check(platform::UniqueFd dir, size_t relative, int depthLeft) {
+        DirectoryStream stream(std::move(dir));
+        if (!stream.ok())
+            return Refuse("cannot be read");
+        while (const dirent* entry = stream.Next()) {
+            const size_t mark = path_.size();
+            path_.append("/").append(entry->d_name);
+            const size_t length = relative + 1 + std::strlen(entry->d_name);
+            struct stat info {};
+            if (length >= room_)
+                return Refuse("has a path longer than the system can hold");
+            if (fstatat(stream.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                return Refuse("cannot be read");
+            if (S_ISDIR(info.st_mode)) {
+                if (depthLeft <= 0)
+                    return Refuse("lies deeper than a package may reach");
+                if (!Check(OpenSubdirectory(stream.fd(), entry->d_name), length, depthLeft - 1))
+                    return false;
+            } else if (S_ISREG(info.st_mode)) {
+                bytes_ += static_cast<uint64_t>(info.st_size);
+            } else {
+                return Refuse("is neither a file nor a directory");
+            }
+            path_.resize(mark);
+        }
+        return !stream.failed() || Refuse("cannot be read");
+    }
+
+    uint64_t bytes() const { return bytes_; }
+
+private:
+    bool Refuse(const char* why) {
+        LOG_ERROR(L"%s(%d): %s %s, the package is refused", wxString::FromUTF8(path_),
+                  wxString(why));
+        return false;
+    }
+
+    std::string path_;
+    size_t room_;
+    uint64_t bytes_ = 0;
+};
+
+} // namespace
+
+std::optional<uint64_t> CheckPackageTree(int dir, const std::string& dirPath, size_t pathRoom,
+                                         int maxDepth) {
+    TreeChecker checker(dirPath, pathRoom);
+    platform::UniqueFd own(openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!own || !checker.Check(std::move(own), 0, maxDepth))
+        return std::nullopt;
+    return checker.bytes();
+}

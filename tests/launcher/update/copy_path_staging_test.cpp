@@ -1,0 +1,117 @@
+// Staged installs: nothing reaches its place before Commit, Commit puts every file in place in
+// staging order and stops at a rename that may not fail, and nothing staged outlives Discard.
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "launcher/update/copy_path_staging.h"
+#include "system/atomic_replace.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zip_maker.h"
+
+namespace fs = std::filesystem;
+using testing_support::ListTree;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using Paths = std::vector<std::string>;
+
+namespace {
+
+class Staging : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"a", "b", "c"}) {
+            WriteFile(source / name, std::string("new ") + name);
+            WriteFile(game / name, std::string("old ") + name);
+        }
+        dir = open(source.path().c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(dir, 0);
+    }
+    void TearDown() override { close(dir); }
+
+    bool Stage(StagedInstall& staged, const char* name, bool mayFail = false) {
+        return staged.StageFile(dir, name, (source / name).string(), game.path().string(), name,
+                                mayFail);
+    }
+    // The names in the game directory that are our temporaries.
+    size_t Temporaries() const {
+        size_t count = 0;
+        for (const std::string& name : ListTree(game.path()))
+            count += platform::IsTemporarySiblingName(name) ? 1u : 0u;
+        return count;
+    }
+
+    TempDir source;
+    TempDir game;
+    int dir = -1;
+};
+
+TEST_F(Staging, FilesReachTheirPlacesOnlyAtCommitWithTheSourcesPermissions) {
+    fs::permissions(source / "b", fs::perms(0751));
+    StagedInstall staged;
+    ASSERT_TRUE(Stage(staged, "a"));
+    ASSERT_TRUE(Stage(staged, "b"));
+    EXPECT_EQ(ReadFile(game / "a"), "old a");
+    EXPECT_EQ(Temporaries(), 2u);
+
+    ASSERT_TRUE(staged.Commit());
+    EXPECT_EQ(ReadFile(game / "a"), "new a");
+    EXPECT_EQ(ReadFile(game / "b"), "new b");
+    EXPECT_EQ(fs::status(game / "b").permissions(), fs::perms(0751));
+    EXPECT_EQ(ListTree(game.path()), (Paths{"a", "b", "c"}));
+}
+
+TEST_F(Staging, DiscardAndDestructionLeaveTheInstallationAsItWas) {
+    {
+        StagedInstall staged;
+        ASSERT_TRUE(Stage(staged, "a"));
+        staged.Discard();
+        ASSERT_TRUE(Stage(staged, "b"));
+    }
+    EXPECT_EQ(ReadFile(game / "a"), "old a");
+    EXPECT_EQ(ReadFile(game / "b"), "old b");
+    EXPECT_EQ(ListTree(game.path()), (Paths{"a", "b", "c"}));
+}
+
+TEST_F(Staging, AFailedRenameStopsTheCommitUnlessTheFileMayFail) {
+    // A directory with content where "b" goes makes its rename fail.
+    fs::remove(game / "b");
+    WriteFile(game / "b/held", "");
+    StagedInstall staged;
+    ASSERT_TRUE(Stage(staged, "a"));
+    ASSERT_TRUE(Stage(staged, "b", true));
+    ASSERT_TRUE(Stage(staged, "c"));
+    EXPECT_TRUE(staged.Commit());
+    EXPECT_EQ(ReadFile(game / "c"), "new c");
+
+    WriteFile(source / "a", "newer a");
+    WriteFile(source / "c", "newer c");
+    ASSERT_TRUE(Stage(staged, "a"));
+    ASSERT_TRUE(Stage(staged, "b"));
+    ASSERT_TRUE(Stage(staged, "c"));
+    EXPECT_FALSE(staged.Commit());
+    // As one file after another: what came before the failure is in, what came after is not.
+    EXPECT_EQ(ReadFile(game / "a"), "newer a");
+    EXPECT_EQ(ReadFile(game / "c"), "new c");
+    EXPECT_EQ(Temporaries(), 0u);
+}
+
+TEST_F(Staging, OnlyRegularFilesAreStaged) {
+    fs::create_symlink(source / "a", source / "link");
+    fs::create_directory(source / "dir");
+    ASSERT_EQ(mkfifo((source / "fifo").c_str(), 0600), 0);
+    StagedInstall staged;
+    for (const char* name : {"link", "dir", "fifo", "missing"})
+        EXPECT_FALSE(Stage(staged, name)) << name;
+    EXPECT_TRUE(Stage(staged, "fifo", true)); // logged and passed over
+    EXPECT_TRUE(staged.Commit());
+    EXPECT_EQ(ListTree(game.path()), (Paths{"a", "b", "c"}));
+}
+
+} // namespace
