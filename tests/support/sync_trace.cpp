@@ -66,6 +66,12 @@ extern "C" int fsync(int fd) {
     return next(fd);
 }
 
+extern "C" int syncfs(int fd) {
+    Record("syncfs " + DescriptorPath(fd));
+    static const auto next = Next<int (*)(int)>("syncfs");
+    return next(fd);
+}
+
 extern "C" int fdatasync(int fd) {
     Record("sync " + DescriptorPath(fd));
     static const auto next = Next<int (*)(int)>("fdatasync");
