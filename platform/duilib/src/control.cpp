@@ -258,6 +258,8 @@ void CControlUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     } else if (Is(name, L"fontsize")) {
         if (const auto size = detail::ParseInt(value); size && *size >= 0)
             look_.fontSize = *size;
+    } else if (Is(name, L"font")) {
+        look_.font = value;
     } else if (Is(name, L"bold")) {
         if (const auto bold = detail::ParseBool(value))
             look_.bold = *bold;
@@ -369,6 +371,7 @@ void CControlUI::PaintText(IRenderer& renderer) {
 TextStyle CControlUI::TextStyleForState() const {
     TextStyle style;
     style.size = look_.fontSize;
+    style.font = look_.font;
     style.bold = look_.bold;
     style.color = ColorOr(look_.textColor, kDefaultTextColor);
     if (!detail::EnabledInTree(this))

@@ -29,7 +29,7 @@ const char* const kSkin = R"(<Window size="400,300" roundcorner="6,6" bkcolor="#
     <Button name="Go" pos="10,10,110,40" text="Go" bkcolor="#FF000001" hotbkcolor="#FF000002"
             pushedbkcolor="#FF000003" disabledbkcolor="#FF000004" textcolor="#FFFFFF01"
             disabledtextcolor="#FFFFFF02" bordercolor="#FF0000AA" bordersize="2" fontsize="14"
-            bold="true" align="center"/>
+            font="Serif Face,sans-serif" bold="true" align="center"/>
     <Button name="Plain" pos="120,10,170,40" bkcolor="#FF000005"/>
     <Container name="Panel" pos="20,50,220,150" bkcolor="#FF0000B0">
       <Control name="Logo" pos="10,10,60,40" bkimage="logo.png"/>
@@ -119,6 +119,7 @@ TEST_F(PaintTest, ButtonShowsItsStateAndEachChangeAsksForARepaint) {
     EXPECT_EQ(text[0].text, L"Go");
     EXPECT_EQ(text[0].style.color, 0xFFFFFF01u);
     EXPECT_EQ(text[0].style.size, 14);
+    EXPECT_EQ(text[0].style.font, L"Serif Face,sans-serif");
     EXPECT_TRUE(text[0].style.bold);
     EXPECT_EQ(text[0].style.hAlign, HorizontalAlign::Center);
     const std::vector<DrawCommand> border = At(DrawKind::Border, kGo);

@@ -2,6 +2,7 @@
 // How a control looks, as its skin says. The display backend paints from these values; the
 // headless backend only keeps them. Colours are 0xAARRGGBB, 0 = not set.
 #include <cstdint>
+#include <string>
 
 namespace DuiLib {
 
@@ -18,7 +19,8 @@ struct ControlLook {
     uint32_t disabledTextColor = 0;
     uint32_t borderColor = 0;
     int borderSize = 0;
-    int fontSize = 0; // 0 = the backend's default size
+    int fontSize = 0;  // 0 = the backend's default size
+    std::wstring font; // face names, comma-separated fallbacks; "" = the backend's default
     bool bold = false;
     HorizontalAlign hAlign = HorizontalAlign::Left;
     VerticalAlign vAlign = VerticalAlign::Center;

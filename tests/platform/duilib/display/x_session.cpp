@@ -78,7 +78,7 @@ bool XSession::Installed() {
     return OnPath("Xvfb") && OnPath("xdotool");
 }
 
-bool XSession::Start(std::string* why) {
+bool XSession::Start(std::string* why, const std::string& screen) {
     // Xvfb picks a free display number itself and writes it to the pipe once it listens. It
     // ends with this process, also when a timed-out test is killed.
     int fds[2];
@@ -95,8 +95,8 @@ bool XSession::Start(std::string* why) {
         dup2(fds[1], STDOUT_FILENO);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDERR_FILENO);
-        execlp("Xvfb", "Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", "1", "-screen", "0", screen.c_str(), "-nolisten",
+               "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -16,9 +16,9 @@ public:
 
     // Xvfb and xdotool are on PATH.
     static bool Installed();
-    // Starts Xvfb with a 1024 x 768 x 24 screen and points DISPLAY at it. False with *why set
-    // when it does not come up within 10 s.
-    bool Start(std::string* why);
+    // Starts Xvfb with a screen of the given size ("WIDTHxHEIGHTxDEPTH") and points DISPLAY at
+    // it. False with *why set when it does not come up within 10 s.
+    bool Start(std::string* why, const std::string& screen = "1024x768x24");
 
 private:
     int pid_ = -1;

@@ -1,0 +1,468 @@
+// The real launcher executable on its own Xvfb: its windows where the layout table puts them in
+// each screen mode, the skin's pixels on the screen, a player's clicks through the X server's
+// pointer, the caption drag, the modal settings dialog and a web panel's page.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <wx/image.h>
+#include <wx/init.h>
+
+#include "tests/platform/duilib/display/x_session.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_server.h"
+
+namespace fs = std::filesystem;
+using display_test::RunTool;
+using namespace testing_support;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string ServerList =
+    "<tavi><area pid=\"1\" name=\"A\">"
+    "<server sid=\"11\" name=\"East\" address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/>"
+    "</area><area pid=\"2\" name=\"B\">"
+    "<server sid=\"22\" name=\"North\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
+    "<server sid=\"23\" name=\"South\" address=\"10.0.0.4\" port=\"7004\" chargeIp=\"c4\"/>"
+    "</area></tavi>";
+
+// The left panel's page: one flat colour the screenshot can find.
+const std::string LeftPage = "<html><head><title>left</title></head>"
+                             "<body style=\"margin:0;background:#3CB371\"></body></html>";
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+struct ScreenMode {
+    const char* screen; // Xvfb's screen
+    Rect main;          // where the main window is centred, with its skin's size
+    int offsets[5][2];  // the layout table: news, news2, top, update, server list
+};
+
+const ScreenMode Modes[] = {
+    {"1024x768x24",
+     {102, 44, 820, 680},
+     {{199, 323}, {499, 323}, {189, 197}, {106, 580}, {566, 280}}},
+    {"1280x720x24",
+     {240, 37, 800, 645},
+     {{186, 286}, {492, 286}, {190, 186}, {105, 545}, {567, 480}}},
+    {"800x600x24", {75, 25, 650, 550}, {{132, 236}, {383, 236}, {128, 148}, {70, 453}, {420, 480}}},
+};
+
+std::string Number(int value) {
+    return std::to_string(value);
+}
+
+// The visible top-level windows of a process, as the X server has them.
+std::vector<Rect> VisibleWindows(pid_t pid) {
+    const auto search = RunTool({"xdotool", "search", "--onlyvisible", "--pid", Number(pid)});
+    std::vector<Rect> windows;
+    std::istringstream ids(search.output);
+    for (std::string id; ids >> id;) {
+        const auto shell = RunTool({"xdotool", "getwindowgeometry", "--shell", id});
+        Rect rect;
+        std::istringstream lines(shell.output);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t eq = line.find('=');
+            const int value = eq != std::string::npos ? std::atoi(line.c_str() + eq + 1) : 0;
+            if (line.starts_with("X="))
+                rect.x = value;
+            else if (line.starts_with("Y="))
+                rect.y = value;
+            else if (line.starts_with("WIDTH="))
+                rect.width = value;
+            else if (line.starts_with("HEIGHT="))
+                rect.height = value;
+        }
+        // GTK's own 10 x 10 leader window is never mapped; a 1 x 1 one may be.
+        if (rect.width > 1)
+            windows.push_back(rect);
+    }
+    return windows;
+}
+
+std::optional<Rect> WindowAt(const std::vector<Rect>& windows, int x, int y) {
+    for (const Rect& rect : windows)
+        if (rect.x == x && rect.y == y)
+            return rect;
+    return std::nullopt;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+void ClickAt(int x, int y) {
+    RunTool({"xdotool", "mousemove", "--sync", Number(x), Number(y), "sleep", "0.1", "click", "1"});
+}
+
+wxImage LoadPng(const fs::path& file) {
+    wxImage image;
+    image.LoadFile(file.string(), wxBITMAP_TYPE_PNG);
+    return image;
+}
+
+wxImage Screenshot(const fs::path& file) {
+    if (RunTool({"import", "-window", "root", file.string()}).exitCode != 0)
+        return {};
+    return LoadPng(file);
+}
+
+// The pixel of image at (x, y) laid over the colour under it, as the renderer blends it.
+unsigned char Over(const wxImage& image, int x, int y, int channel, unsigned char under) {
+    const unsigned char value = channel == 0   ? image.GetRed(x, y)
+                                : channel == 1 ? image.GetGreen(x, y)
+                                               : image.GetBlue(x, y);
+    const int alpha = image.HasAlpha() ? image.GetAlpha(x, y) : 255;
+    return static_cast<unsigned char>((value * alpha + under * (255 - alpha) + 127) / 255);
+}
+
+// The share of the picture's pixels, laid over the background image at the same place, that
+// the screen shows at (left, top) + their position within 12 per channel. Anti-aliased edges and
+// the hover highlight may differ; a picture missing or misplaced matches almost nowhere.
+double ShareMatching(const wxImage& screen, int left, int top, const wxImage& picture,
+                     const wxImage& background, int backgroundLeft, int backgroundTop) {
+    int matching = 0;
+    int total = 0;
+    for (int y = 0; y < picture.GetHeight(); y += 2)
+        for (int x = 0; x < picture.GetWidth(); x += 2) {
+            ++total;
+            bool same = true;
+            for (int channel = 0; channel < 3; ++channel) {
+                const int bx = backgroundLeft + x;
+                const int by = backgroundTop + y;
+                const unsigned char under = channel == 0   ? background.GetRed(bx, by)
+                                            : channel == 1 ? background.GetGreen(bx, by)
+                                                           : background.GetBlue(bx, by);
+                const int want = Over(picture, x, y, channel, under);
+                const int got = channel == 0   ? screen.GetRed(left + x, top + y)
+                                : channel == 1 ? screen.GetGreen(left + x, top + y)
+                                               : screen.GetBlue(left + x, top + y);
+                same = same && std::abs(want - got) <= 12;
+            }
+            matching += same ? 1 : 0;
+        }
+    return total > 0 ? static_cast<double>(matching) / total : 0;
+}
+
+bool ColourNear(const wxImage& screen, int x, int y, unsigned rgb) {
+    return std::abs(screen.GetRed(x, y) - static_cast<int>(rgb >> 16 & 0xFF)) <= 6 &&
+           std::abs(screen.GetGreen(x, y) - static_cast<int>(rgb >> 8 & 0xFF)) <= 6 &&
+           std::abs(screen.GetBlue(x, y) - static_cast<int>(rgb & 0xFF)) <= 6;
+}
+
+class DisplayLauncher : public testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        if (!display_test::XSession::Installed())
+            GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/bootstrap installs both)";
+        wxImage::AddHandler(new wxPNGHandler);
+        std::string why;
+        ASSERT_TRUE(x_.Start(&why, Modes[GetParam()].screen)) << why;
+        WriteFile(site_ / "list.xml", ServerList);
+        WriteFile(site_ / "left.html", LeftPage);
+        server_ = std::make_unique<TestServer>(site_.path());
+        for (const char* file : {"launcher", "bt.dat", "zel.exe"})
+            fs::copy_file(BinDir() / file, dir_ / file);
+        WriteFile(dir_ / "ServerList.xml", ServerList);
+        WriteFile(dir_ / "zel.ini", "[Setup]\nServerListUrl=" + server_->Url("/list.xml") + "\n");
+        // The other panels name a port nothing listens on: a page that cannot be loaded.
+        WriteFile(dir_ / "web.ini", "[Web]\nLeftUrl=" + server_->Url("/left.html") +
+                                        "\nRightUrl=http://127.0.0.1:9/right.html"
+                                        "\nTopUrl=http://127.0.0.1:9/top.html\n");
+    }
+
+    void TearDown() override {
+        if (pid_ > 0 && !reaped_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    // Starts the launcher and waits until its main window and panels are mapped.
+    bool Start() {
+        pid_ = fork();
+        if (pid_ == 0) {
+            setenv("LAUNCHER_BACKEND", "display", 1);
+            const int err = open((dir_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT, 0644);
+            dup2(err, STDERR_FILENO);
+            if (chdir(dir_.path().c_str()) != 0)
+                _exit(127);
+            execl("./launcher", "./launcher", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return WaitFor([&] { return VisibleWindows(pid_).size() >= 5; }, 20000);
+    }
+
+    std::optional<int> WaitForExit(int timeoutMs) {
+        std::optional<int> code;
+        WaitFor(
+            [&] {
+                int status = 0;
+                if (waitpid(pid_, &status, WNOHANG) != pid_)
+                    return false;
+                reaped_ = true;
+                if (WIFEXITED(status))
+                    code = WEXITSTATUS(status);
+                else
+                    std::fprintf(stderr, "launcher ended by signal %d: %s\n", WTERMSIG(status),
+                                 ReadFile(dir_ / "stderr.txt").c_str());
+                return true;
+            },
+            timeoutMs);
+        return code;
+    }
+
+    // The screen point of a point of the child window in layout slot `slot`.
+    std::pair<int, int> InSlot(int slot, int x, int y) const {
+        const ScreenMode& mode = Modes[GetParam()];
+        return {mode.main.x + mode.offsets[slot][0] + x, mode.main.y + mode.offsets[slot][1] + y};
+    }
+
+    wxInitializer wx_;
+    display_test::XSession x_;
+    TempDir site_;
+    TempDir dir_;
+    std::unique_ptr<TestServer> server_;
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+TEST_P(DisplayLauncher, WindowsSitAtTheLayoutTablesPlacesAndTheCloseBoxEndsTheLauncher) {
+    ASSERT_TRUE(Start());
+    const ScreenMode& mode = Modes[GetParam()];
+    const std::vector<Rect> windows = VisibleWindows(pid_);
+    EXPECT_EQ(windows.size(), 5u);
+    EXPECT_EQ(WindowAt(windows, mode.main.x, mode.main.y), mode.main);
+    for (int slot = 0; slot < 4; ++slot)
+        EXPECT_TRUE(WindowAt(windows, mode.main.x + mode.offsets[slot][0],
+                             mode.main.y + mode.offsets[slot][1]))
+            << "slot " << slot;
+    // The drop-down waits hidden until the server button opens it.
+    EXPECT_FALSE(
+        WindowAt(windows, mode.main.x + mode.offsets[4][0], mode.main.y + mode.offsets[4][1]));
+
+    // The close box (30 x 28, 8 px from the top right corner in every mode).
+    ClickAt(mode.main.x + mode.main.width - 23, mode.main.y + 22);
+    const auto started = Clock::now();
+    EXPECT_EQ(WaitForExit(5000), 0);
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    EXPECT_TRUE(VisibleWindows(pid_).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachScreenMode, DisplayLauncher, testing::Values(0, 1, 2));
+
+using DisplayLauncherAt1024 = DisplayLauncher;
+
+TEST_P(DisplayLauncherAt1024, ScreenShowsTheSkinsLogoProgressBarAndButtonAndTheLeftPage) {
+    ASSERT_TRUE(Start());
+    const Rect main = Modes[0].main;
+    const fs::path skin = LAUNCHER_SKIN_DIR;
+    const wxImage background = LoadPng(skin / "main_bg.png");
+    ASSERT_TRUE(background.IsOk());
+    // The page loads in the web view's own process: wait for its colour.
+    wxImage screen;
+    const auto [leftX, leftY] = InSlot(0, 100, 100);
+    WaitFor(
+        [&] {
+            screen = Screenshot(dir_ / "screen.png");
+            return screen.IsOk() && ColourNear(screen, leftX, leftY, 0x3CB371);
+        },
+        15000);
+    ASSERT_TRUE(screen.IsOk());
+    EXPECT_TRUE(ColourNear(screen, leftX, leftY, 0x3CB371));
+
+    EXPECT_GT(ShareMatching(screen, main.x + 290, main.y + 10, LoadPng(skin / "Tavi.png"),
+                            background, 290, 10),
+              0.95);
+    EXPECT_GT(ShareMatching(screen, main.x + 782, main.y + 8, LoadPng(skin / "btn_close.png"),
+                            background, 782, 8),
+              0.95);
+    // The progress bar's empty track and, where it starts, its riding marker.
+    const auto [trackX, trackY] = InSlot(3, 400, 21);
+    EXPECT_TRUE(ColourNear(screen, trackX, trackY, 0x050B18));
+    const wxImage marker = LoadPng(skin / "progress_marker.png");
+    const auto [markerX, markerY] = InSlot(3, 145 + marker.GetWidth() / 2, 12 + 9);
+    EXPECT_TRUE(ColourNear(screen, markerX, markerY,
+                           static_cast<unsigned>(marker.GetRed(5, 9)) << 16 |
+                               static_cast<unsigned>(marker.GetGreen(5, 9)) << 8 |
+                               marker.GetBlue(5, 9)));
+    // A plain button's face.
+    EXPECT_TRUE(ColourNear(screen, main.x + 30, main.y + 206, 0x15305A));
+}
+
+TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
+    ASSERT_TRUE(Start());
+    // Area "B" (DServer), then the server button opens the drop-down above it.
+    const auto [areaX, areaY] = InSlot(3, 184, 60);
+    ClickAt(areaX, areaY);
+    const auto [buttonX, buttonY] = InSlot(3, 530, 60);
+    ClickAt(buttonX, buttonY);
+    std::optional<Rect> dropDown;
+    WaitFor(
+        [&] {
+            for (const Rect& rect : VisibleWindows(pid_))
+                if (rect.width == 140)
+                    dropDown = rect;
+            return dropDown.has_value();
+        },
+        5000);
+    ASSERT_TRUE(dropDown) << "the drop-down did not open";
+    // Its second row: "South".
+    ClickAt(dropDown->x + 70, dropDown->y + 2 + 27 + 13);
+    const Rect main = Modes[0].main;
+    ClickAt(main.x + 95, main.y + 518); // EnterGameBtn
+    EXPECT_EQ(WaitForExit(10000), 0);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir_ / "zel-started.log"); }, 10000));
+    const std::string started = ReadFile(dir_ / "zel-started.log");
+    EXPECT_EQ(started.substr(0, started.find(" cwd=")), "args=[\"ws\"]");
+    EXPECT_NE(started.find("ServerAddr=\"10.0.0.4\" ServerPort=\"7004\""), std::string::npos)
+        << started;
+    EXPECT_TRUE(VisibleWindows(pid_).empty());
+}
+
+TEST_P(DisplayLauncherAt1024, DraggingTheCaptionBandMovesThePanelsAlong) {
+    ASSERT_TRUE(Start());
+    const Rect main = Modes[0].main;
+    RunTool({"xdotool",
+             "mousemove",
+             "--sync",
+             Number(main.x + 150),
+             Number(main.y + 100),
+             "mousedown",
+             "1",
+             "sleep",
+             "0.1",
+             "mousemove",
+             Number(main.x + 130),
+             Number(main.y + 90),
+             "sleep",
+             "0.1",
+             "mousemove",
+             Number(main.x + 110),
+             Number(main.y + 80),
+             "sleep",
+             "0.2",
+             "mouseup",
+             "1"});
+    // Moved by (-40, -20): the main window and each panel by the same.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const auto windows = VisibleWindows(pid_);
+            if (!WindowAt(windows, main.x - 40, main.y - 20))
+                return false;
+            for (int slot = 0; slot < 4; ++slot)
+                if (!WindowAt(windows, main.x - 40 + Modes[0].offsets[slot][0],
+                              main.y - 20 + Modes[0].offsets[slot][1]))
+                    return false;
+            return true;
+        },
+        5000));
+}
+
+TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) {
+    ASSERT_TRUE(Start());
+    const Rect main = Modes[0].main;
+    const size_t before = VisibleWindows(pid_).size();
+    ClickAt(main.x + 95, main.y + 440); // GameSetBtn
+    // The backdrop and the dialog over it.
+    ASSERT_TRUE(WaitFor([&] { return VisibleWindows(pid_).size() == before + 2; }, 5000));
+    std::optional<Rect> dialog;
+    for (const Rect& rect : VisibleWindows(pid_))
+        if (rect.width == 360)
+            dialog = rect;
+    ASSERT_TRUE(dialog);
+
+    // The main window's close box does nothing while the dialog is open.
+    ClickAt(main.x + main.width - 23, main.y + 22);
+    EXPECT_FALSE(WaitForExit(1000));
+    ClickAt(dialog->x + 105, dialog->y + 111); // pel1280_800
+    ClickAt(dialog->x + 125, dialog->y + 214); // OkBtn
+    EXPECT_TRUE(WaitFor(
+        [&] { return ReadFile(dir_ / "resolution.ini").find("Resolution=2") != std::string::npos; },
+        5000))
+        << ReadFile(dir_ / "resolution.ini");
+    EXPECT_TRUE(WaitFor([&] { return VisibleWindows(pid_).size() == before; }, 5000));
+
+    // The main window takes input again.
+    ClickAt(main.x + main.width - 23, main.y + 22);
+    EXPECT_EQ(WaitForExit(5000), 0);
+}
+
+// The web views render in processes of their own, children of the launcher.
+std::vector<pid_t> WebProcessesOf(pid_t parent) {
+    std::vector<pid_t> found;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::istringstream stat(ReadFile(entry.path() / "stat"));
+        std::string pid, comm, state;
+        pid_t ppid = 0;
+        stat >> pid >> comm >> state >> ppid;
+        if (ppid == parent && comm.starts_with("(WebKitWebProc"))
+            found.push_back(std::stoi(pid));
+    }
+    return found;
+}
+
+TEST_P(DisplayLauncherAt1024, AWebViewProcessThatDiesLeavesTheLauncherRunningAndClosable) {
+    ASSERT_TRUE(Start());
+    // Killed once running: WebKit itself aborts when a web process dies while it is being
+    // launched, before it has told its pid.
+    const auto [leftX, leftY] = InSlot(0, 100, 100);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const wxImage screen = Screenshot(dir_ / "screen.png");
+            return screen.IsOk() && ColourNear(screen, leftX, leftY, 0x3CB371);
+        },
+        15000));
+    std::vector<pid_t> web;
+    ASSERT_TRUE(WaitFor([&] { return (web = WebProcessesOf(pid_)).size() >= 3; }, 10000));
+    for (pid_t pid : web)
+        kill(pid, SIGKILL);
+    EXPECT_FALSE(WaitForExit(1500));
+    EXPECT_EQ(VisibleWindows(pid_).size(), 5u);
+
+    const Rect main = Modes[0].main;
+    ClickAt(main.x + main.width - 23, main.y + 22);
+    const auto started = Clock::now();
+    EXPECT_EQ(WaitForExit(5000), 0);
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+}
+
+TEST_P(DisplayLauncherAt1024, CloseWhileAPanelsPageHangsEndsTheLauncherAtOnce) {
+    ASSERT_TRUE(server_->SetRules({"/left.html=stall"}));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitFor([&] { return server_->CountRequests("/left.html") > 0; }, 10000));
+    const Rect main = Modes[0].main;
+    ClickAt(main.x + main.width - 23, main.y + 22);
+    const auto started = Clock::now();
+    EXPECT_EQ(WaitForExit(5000), 0);
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    EXPECT_TRUE(WebProcessesOf(pid_).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop, DisplayLauncherAt1024, testing::Values(0));
+
+} // namespace
