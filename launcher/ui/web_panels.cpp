@@ -31,6 +31,8 @@ void UIWebPanelWnd::OnSkinAttached() {
     if (browser == nullptr)
         return;
     browser->put_Silent(true);
+    // The operator's page stands in for a news page that cannot be loaded.
+    browser->SetErrorPage(frame->Web404Url.wc_str());
     browser->Navigate(PageUrl().wc_str());
     browser->Release();
 }

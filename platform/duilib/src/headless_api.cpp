@@ -130,6 +130,14 @@ bool IsBrowserSilent(HWND hwnd) {
     return it != backend->browsers.end() && it->second.silent;
 }
 
+std::wstring BrowserErrorPage(HWND hwnd) {
+    detail::HeadlessBackend* backend = detail::ActiveHeadless();
+    if (backend == nullptr)
+        return {};
+    const auto it = backend->browsers.find(hwnd);
+    return it != backend->browsers.end() ? it->second.errorPage : std::wstring();
+}
+
 std::vector<DrawCommand> PaintRecord(HWND hwnd) {
     RecordingRenderer renderer;
     RECT client;

@@ -55,6 +55,9 @@ public:
         backend_.browsers[hwnd_].navigations.push_back(url != nullptr ? url : L"");
         return true;
     }
+    void SetErrorPage(LPCTSTR url) override {
+        backend_.browsers[hwnd_].errorPage = url != nullptr ? url : L"";
+    }
     void SetBounds(const RECT&) override {}
     void SetVisible(bool) override {}
 

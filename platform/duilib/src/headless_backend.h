@@ -54,6 +54,7 @@ public:
     struct BrowserLog {
         bool silent = false;
         std::vector<std::wstring> navigations;
+        std::wstring errorPage;
     };
     std::map<HWND, BrowserLog> browsers;
     // The union of the rectangles asked to be repainted, per window, since tests last took it.

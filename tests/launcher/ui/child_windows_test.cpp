@@ -71,6 +71,7 @@ TEST_P(PreparedFrameInEachMode, WebPanelsShowTheirPagesSilentlyOnlyTheSmallestMo
         ASSERT_EQ(pages.size(), 1u);
         EXPECT_EQ(pages[0], url.ToStdWstring());
         EXPECT_TRUE(Headless::IsBrowserSilent(panel->GetHWND()));
+        EXPECT_EQ(Headless::BrowserErrorPage(panel->GetHWND()), frame->Web404Url.ToStdWstring());
     }
 }
 

@@ -9,7 +9,15 @@ namespace {
 
 class WebBrowser final : public EmbeddedBrowser {
 public:
-    explicit WebBrowser(wxWebView* view) : view_(view) {}
+    explicit WebBrowser(wxWebView* view) : view_(view) {
+        view_->Bind(wxEVT_WEBVIEW_ERROR, [this](wxWebViewEvent& event) {
+            event.Skip();
+            // One replacement per failed page: an error page that fails shows the engine's.
+            if (!view_ || errorPage_.empty() || event.GetURL() == errorPage_)
+                return;
+            view_->LoadURL(errorPage_);
+        });
+    }
     ~WebBrowser() override {
         if (view_)
             view_->Destroy();
@@ -26,6 +34,7 @@ public:
         view_->LoadURL(url);
         return true;
     }
+    void SetErrorPage(LPCTSTR url) override { errorPage_ = url != nullptr ? url : L""; }
     void SetBounds(const RECT& clientRect) override {
         if (view_)
             view_->SetSize(clientRect.left, clientRect.top, clientRect.right - clientRect.left,
@@ -39,6 +48,7 @@ public:
 private:
     // The window's frame takes its children along when it goes before the control.
     wxWeakRef<wxWebView> view_;
+    wxString errorPage_;
 };
 
 } // namespace

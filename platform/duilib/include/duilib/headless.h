@@ -64,6 +64,8 @@ void SetMessageBoxSink(std::function<void(const MessageBoxRecord&)> sink);
 std::vector<std::wstring> Navigations(HWND hwnd);
 // Whether put_Silent(true) was the last word on a browser of the window.
 bool IsBrowserSilent(HWND hwnd);
+// The error page the window's browser was last given ("" when none).
+std::wstring BrowserErrorPage(HWND hwnd);
 
 // What the window draws when the whole of it is repainted, through its WM_PAINT handling as a
 // display would ask for it. Empty for a hidden, destroyed or unknown window.

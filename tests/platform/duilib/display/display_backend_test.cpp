@@ -329,6 +329,28 @@ TEST_F(DisplayBackendTest, BrowserControlShowsItsPageInAWebView) {
     EXPECT_EQ(image.GetBlue(300 + 120, 200 + 80), 0x40);
 }
 
+// A page that cannot be loaded gives way to the error page the browser was given.
+TEST_F(DisplayBackendTest, AnUnloadablePageShowsTheErrorPage) {
+    const auto errorPage = skin_->dir.path() / "404.html";
+    std::ofstream(errorPage)
+        << "<html><head><title>operator 404</title></head><body></body></html>";
+    TestWindow window("panel", L"web.xml");
+    ASSERT_NE(Open(window, L"panel", nullptr, 300, 200), nullptr);
+    auto* control = static_cast<CActiveXUI*>(window.manager.FindControl(L"IE"));
+    ASSERT_NE(control, nullptr);
+    IWebBrowser* browser = control->GetControl();
+    ASSERT_NE(browser, nullptr);
+    wxWebView* view = nullptr;
+    for (wxWindow* top : wxTopLevelWindows)
+        view = view != nullptr ? view : FindWebView(top);
+    ASSERT_NE(view, nullptr);
+    const wxString errorUrl = "file://" + errorPage.string();
+    browser->SetErrorPage(errorUrl.wc_str());
+    EXPECT_TRUE(browser->Navigate(
+        (wxString("file://") + skin_->dir.path().string() + "/no-such-page.html").wc_str()));
+    EXPECT_TRUE(PumpUntil([&] { return view->GetCurrentTitle() == "operator 404"; }, 15000));
+}
+
 // While a modal window runs its loop the owner takes no clicks; the modal one does and ends
 // the loop with the value it was closed with.
 TEST_F(DisplayBackendTest, ModalWindowDisablesItsOwnerUntilItCloses) {
