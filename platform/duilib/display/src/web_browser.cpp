@@ -13,9 +13,16 @@ public:
         view_->Bind(wxEVT_WEBVIEW_ERROR, [this](wxWebViewEvent& event) {
             event.Skip();
             // One replacement per failed page: an error page that fails shows the engine's.
-            if (!view_ || errorPage_.empty() || event.GetURL() == errorPage_)
+            // A load cut short by the next one is no failure of the page.
+            if (!view_ || errorPage_.empty() || event.GetURL() == errorPage_ ||
+                event.GetInt() == wxWEBVIEW_NAV_ERR_USER_CANCELLED)
                 return;
-            view_->LoadURL(errorPage_);
+            // After the engine has finished with the failed load, not inside its report.
+            const wxString page = errorPage_;
+            view_->CallAfter([view = view_, page] {
+                if (view)
+                    view->LoadURL(page);
+            });
         });
     }
     ~WebBrowser() override {

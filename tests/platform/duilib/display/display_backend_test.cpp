@@ -1,6 +1,11 @@
 // The display backend on a real X server: windows where their records say, input from the X
 // server's own pointer (xdotool), pixels read back from the screen, modal loops and dialogs.
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -346,8 +351,18 @@ TEST_F(DisplayBackendTest, AnUnloadablePageShowsTheErrorPage) {
     ASSERT_NE(view, nullptr);
     const wxString errorUrl = "file://" + errorPage.string();
     browser->SetErrorPage(errorUrl.wc_str());
-    EXPECT_TRUE(browser->Navigate(
-        (wxString("file://") + skin_->dir.path().string() + "/no-such-page.html").wc_str()));
+    // A loopback port that nothing listens on (browsers refuse the well-known unused ones).
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    close(listener);
+    const std::wstring page =
+        L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/news.html";
+    EXPECT_TRUE(browser->Navigate(page.c_str()));
     EXPECT_TRUE(PumpUntil([&] { return view->GetCurrentTitle() == "operator 404"; }, 15000));
 }
 
