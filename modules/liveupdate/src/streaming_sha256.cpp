@@ -67,6 +67,21 @@ void StreamingSha256::Push(Item item) {
     changed_.notify_all();
 }
 
+// A block for the next pieces: a hashed one when there is one.
+StreamingSha256::Block StreamingSha256::SpareBlock() {
+    Block block;
+    {
+        std::lock_guard lock(mutex_);
+        if (!spare_.empty()) {
+            block = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    block.clear();
+    block.reserve(kBlockBytes);
+    return block;
+}
+
 void StreamingSha256::Flush() {
     if (pending_.empty())
         return;
@@ -112,7 +127,7 @@ void StreamingSha256::Add(std::uint64_t offset, const char* data, std::size_t si
     next_ += size;
     while (size > 0) {
         if (pending_.capacity() < kBlockBytes)
-            pending_.reserve(kBlockBytes);
+            pending_ = SpareBlock();
         const size_t room = kBlockBytes - pending_.size();
         const size_t taken = std::min(room, size);
         pending_.insert(pending_.end(), data, data + taken);
@@ -166,6 +181,8 @@ void StreamingSha256::Hash() {
         changed_.notify_all();
         Take(item);
         lock.lock();
+        if (item.bytes.capacity() >= kBlockBytes)
+            spare_.push_back(std::move(item.bytes));
         hashing_ = false;
         changed_.notify_all();
     }

@@ -46,6 +46,7 @@ private:
     };
 
     void Push(Item item);
+    Block SpareBlock();
     void Flush();
     void Restart();
     void Hash(); // the hashing thread's loop
@@ -58,7 +59,8 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Item> queue_;
-    bool hashing_ = false; // the hashing thread holds an item taken from the queue
+    std::vector<Block> spare_; // hashed blocks, reused so their pages are not faulted in again
+    bool hashing_ = false;     // the hashing thread holds an item taken from the queue
     bool closing_ = false;
     // Touched by the hashing thread only, or by Finish once that thread is idle.
     EVP_MD_CTX* context_ = nullptr;
