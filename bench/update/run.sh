@@ -5,6 +5,8 @@
 #  2. a whole 200 MiB patch run by the launcher (headless: version check, download, check,
 #     unpack, install, version.ini, the download directory deleted) beside the sum of its parts
 #     measured alone (the module's download, unzip, install, rm -rf of the download directory).
+#     The whole patch is timed twice: from the launcher's start, and from its first request of
+#     the manifest (the flow itself, without the process start, skin and window before it).
 # Prints each round and the medians. Usage: bench/update/run.sh [BUILD_DIR] [WORK_DIR] [ROUNDS]
 set -euo pipefail
 
@@ -22,10 +24,12 @@ mkdir -p "$work_dir"
 work_dir=$(realpath "$work_dir")
 server_pid=""
 launcher_pid=""
+stamper_pid=""
 cleanup() {
     [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null || true
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-    rm -rf "$work_dir/round"
+    [ -n "$stamper_pid" ] && kill "$stamper_pid" 2>/dev/null || true
+    rm -rf "$work_dir/round" "$work_dir/requests.fifo"
 }
 trap cleanup EXIT
 
@@ -46,7 +50,14 @@ fi
 package=$(basename "$(ls "$work_dir"/srv/*.upd | head -1)")
 echo "package: $package, $(stat -c %s "$work_dir/srv/$package") bytes"
 
-"$server_bin" --root "$work_dir/srv" --port-file "$work_dir/port" --log-file /dev/null >/dev/null &
+# The server's request log, each line stamped with the time it arrived.
+rm -f "$work_dir/port" "$work_dir/requests.fifo"
+mkfifo "$work_dir/requests.fifo"
+while IFS= read -r line; do echo "$EPOCHREALTIME $line"; done \
+    <"$work_dir/requests.fifo" >"$work_dir/requests.log" &
+stamper_pid=$!
+"$server_bin" --root "$work_dir/srv" --port-file "$work_dir/port" \
+    --log-file "$work_dir/requests.fifo" >/dev/null &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$work_dir/port" ] && break; sleep 0.05; done
 port=$(cat "$work_dir/port")
@@ -64,10 +75,13 @@ fresh_game() {
     printf '[Addr]\nUpdateVersionUrl1=%s/manifest.xml\n' "$url" >"$work_dir/round/Do.ini"
 }
 
-seconds() { date +%s.%N; }
+seconds() { echo "$EPOCHREALTIME"; }
+# The time of the first manifest request logged after the given line count.
+manifest_asked() { tail -n +$(($1 + 1)) "$work_dir/requests.log" | awk '$3 == "/manifest.xml" { print $1; exit }'; }
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 
-curl_times=() curl_sha_times=() module_times=() whole_times=() parts_times=()
+echo "load: $(uptime)"
+curl_times=() curl_sha_times=() module_times=() whole_times=() flow_times=() parts_times=()
 for round in $(seq "$rounds"); do
     fresh_game
     start=$(seconds)
@@ -85,20 +99,23 @@ for round in $(seq "$rounds"); do
     parts=$(echo "$download + $install + $(seconds) - $start" | bc)
 
     fresh_game
+    logged=$(wc -l <"$work_dir/requests.log")
     start=$(seconds)
     (cd "$work_dir/round" && LAUNCHER_BACKEND=headless exec ./launcher 2>/dev/null) &
     launcher_pid=$!
     until grep -q 'Version=1.1' "$work_dir/round/version.ini" 2>/dev/null &&
         [ ! -e "$work_dir/round/temp" ]; do sleep 0.01; done
-    whole=$(echo "$(seconds) - $start" | bc)
+    end=$(seconds)
+    whole=$(echo "$end - $start" | bc)
+    flow=$(echo "$end - $(manifest_asked "$logged")" | bc)
     kill "$launcher_pid"
     wait "$launcher_pid" || true
     launcher_pid=""
 
     echo "round $round: curl ${curl_time}s curl+sha256sum ${curl_sha_time}s module ${download}s" \
-        "| whole ${whole}s parts ${parts}s"
+        "| whole ${whole}s flow ${flow}s parts ${parts}s"
     curl_times+=("$curl_time") curl_sha_times+=("$curl_sha_time") module_times+=("$download")
-    whole_times+=("$whole")
+    whole_times+=("$whole") flow_times+=("$flow")
     parts_times+=("$parts")
 done
 
@@ -106,7 +123,10 @@ curl_m=$(printf '%s\n' "${curl_times[@]}" | median)
 curl_sha_m=$(printf '%s\n' "${curl_sha_times[@]}" | median)
 module_m=$(printf '%s\n' "${module_times[@]}" | median)
 whole_m=$(printf '%s\n' "${whole_times[@]}" | median)
+flow_m=$(printf '%s\n' "${flow_times[@]}" | median)
 parts_m=$(printf '%s\n' "${parts_times[@]}" | median)
 echo "median download: module ${module_m}s, curl ${curl_m}s, ratio $(echo "scale=3; $module_m / $curl_m" | bc)"
 echo "median curl + sha256sum ${curl_sha_m}s, module ratio $(echo "scale=3; $module_m / $curl_sha_m" | bc)"
 echo "median patch: whole ${whole_m}s, sum of parts ${parts_m}s, ratio $(echo "scale=3; $whole_m / $parts_m" | bc)"
+echo "median patch from the first manifest request: ${flow_m}s, ratio $(echo "scale=3; $flow_m / $parts_m" | bc)"
+echo "load: $(uptime)"

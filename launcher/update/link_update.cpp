@@ -20,6 +20,9 @@ namespace {
 
 constexpr uint32_t kAnswerWindowMs = 15000;
 constexpr uint32_t kPollMs = 50;
+// The window is prepared a moment after start; a finer poll lets the version check begin then
+// rather than up to a whole kPollMs later.
+constexpr uint32_t kPreparedPollMs = 5;
 
 // Process-wide: an update address answered (the second phase), and StartUpdate returned true.
 std::atomic<bool> UpdateServerConnected{false};
@@ -108,7 +111,7 @@ void LauncherFrameWnd::LinkUpdate(void*) {
             return;
         if (TheLauncherFrame.load()->WindowPrepared)
             break;
-        platform::SleepMs(kPollMs);
+        platform::SleepMs(kPreparedPollMs);
     }
     for (;;) {
         if (Stopping())

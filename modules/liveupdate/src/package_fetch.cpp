@@ -1,14 +1,9 @@
 #include "package_fetch.h"
 
-#include <array>
-#include <fcntl.h>
 #include <system_error>
 
-#include <openssl/evp.h>
-
 #include "net/http_download.h"
-#include "system/file_io.h"
-#include "system/regular_file.h"
+#include "streaming_sha256.h"
 
 namespace liveupdate {
 
@@ -16,46 +11,16 @@ namespace {
 
 // Continuations of one transfer that keeps breaking off after some bytes.
 constexpr int kMaxResumes = 3;
-constexpr size_t kHashChunkBytes = 1 << 20;
 
-std::string HexOf(const unsigned char* bytes, size_t size) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (size_t i = 0; i < size; ++i) {
-        hex += kDigits[bytes[i] >> 4];
-        hex += kDigits[bytes[i] & 0xF];
-    }
-    return hex;
+// A digest is known only for a file of exactly the package's size, so both are checked.
+bool Matches(const std::optional<StreamingSha256::Digest>& digest, const Package& package) {
+    return digest && digest->bytes == package.size && digest->sha256 == package.sha256;
 }
 
-// The SHA-256 of a regular file of exactly `size` bytes, as lowercase hex; "" otherwise.
-std::string Sha256OfFile(const std::filesystem::path& file, std::uint64_t size) {
-    const platform::OpenedFile opened = platform::OpenRegular(file, O_RDONLY | O_NOFOLLOW);
-    if (!opened.fd || opened.size != size)
-        return "";
-    std::string hex;
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    if (context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1) {
-        std::string chunk(kHashChunkBytes, '\0');
-        std::uint64_t offset = 0;
-        bool ok = true;
-        while (ok && offset < size) {
-            const std::optional<size_t> read =
-                platform::ReadAt(opened.fd.get(), chunk.data(), chunk.size(), offset);
-            ok = read && *read > 0 && EVP_DigestUpdate(context, chunk.data(), *read) == 1;
-            offset += read.value_or(0);
-        }
-        std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-        unsigned int digestSize = 0;
-        if (ok && EVP_DigestFinal_ex(context, digest.data(), &digestSize) == 1)
-            hex = HexOf(digest.data(), digestSize);
-    }
-    EVP_MD_CTX_free(context);
-    return hex;
-}
-
-bool Matches(const std::filesystem::path& file, const Package& package) {
-    return Sha256OfFile(file, package.size) == package.sha256;
+bool FileMatches(const std::filesystem::path& file, const Package& package) {
+    StreamingSha256 hasher;
+    hasher.StartWithFile(file);
+    return Matches(hasher.Finish(), package);
 }
 
 std::uint64_t SizeOrZero(const std::filesystem::path& file) {
@@ -65,9 +30,10 @@ std::uint64_t SizeOrZero(const std::filesystem::path& file) {
 }
 
 // One download into destination, continued while the connection breaks off or stalls after
-// bringing some bytes.
+// bringing some bytes. The hasher follows the file as it is written, a kept part included.
 FetchResult Download(const std::string& url, const std::filesystem::path& destination,
-                     const Package& package, const FetchOptions& options, std::string& why) {
+                     const Package& package, const FetchOptions& options, StreamingSha256& hasher,
+                     std::string& why) {
     std::filesystem::path part = destination;
     part += ".part";
     // A partial file as large as the package would only earn a refused range request.
@@ -86,8 +52,12 @@ FetchResult Download(const std::string& url, const std::filesystem::path& destin
         download.progress = [&](std::uint64_t received, std::uint64_t) {
             options.progress(std::min(received, package.size));
         };
+    download.stored = [&](std::uint64_t offset, const char* data, size_t size) {
+        hasher.Add(offset, data, size);
+    };
     for (int resumes = 0;; ++resumes) {
         const std::uint64_t before = SizeOrZero(part);
+        hasher.StartWithFile(part);
         const net::DownloadResult result = net::DownloadToFile(url, destination, download);
         if (result.Ok())
             return FetchResult::Ready;
@@ -115,15 +85,19 @@ FetchResult FetchPackage(const std::string& url, const std::filesystem::path& de
     std::error_code error;
     if (std::filesystem::is_symlink(destination, error) ||
         std::filesystem::exists(destination, error)) {
-        if (Matches(destination, package))
+        if (FileMatches(destination, package))
             return FetchResult::Ready;
         std::filesystem::remove(destination, error);
     }
     for (int fetch = 0; fetch < 2; ++fetch) {
-        const FetchResult result = Download(url, destination, package, options, why);
+        StreamingSha256 hasher;
+        const FetchResult result = Download(url, destination, package, options, hasher, why);
         if (result != FetchResult::Ready)
             return result;
-        if (Matches(destination, package))
+        // Pieces that did not follow each other leave the digest unknown: the file is read.
+        const std::optional<StreamingSha256::Digest> digest = hasher.Finish();
+        if (digest ? Matches(digest, package) && SizeOrZero(destination) == package.size
+                   : FileMatches(destination, package))
             return FetchResult::Ready;
         why = package.name + " does not match its size and SHA-256";
         std::filesystem::remove(destination, error);

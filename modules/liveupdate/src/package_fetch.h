@@ -25,8 +25,9 @@ enum class FetchResult { Ready, Failed, Aborted };
 // package whose size and SHA-256 the manifest gives: a file already there that matches is kept;
 // else it is fetched from url, continuing a partial download (destination + ".part") with a range
 // request, also when the connection breaks or stalls after bringing some bytes. A file that does
-// not match is deleted and fetched once more; Failed, with the reason in `why`, when the second one
-// does not match either or a transfer fails. Only a Ready result leaves `destination` in place.
+// not match is deleted and fetched once more (the digest is taken while the bytes arrive); Failed,
+// with the reason in `why`, when the second one does not match either or a transfer fails. Only a
+// Ready result leaves `destination` in place.
 FetchResult FetchPackage(const std::string& url, const std::filesystem::path& destination,
                          const Package& package, const FetchOptions& options, std::string& why);
 

@@ -152,6 +152,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
         t.Fail(DownloadError::LocalFile, "cannot write the partial file");
         return 0;
     }
+    if (t.options->stored)
+        t.options->stored(offset, data, bytes);
     t.received += bytes;
     t.lastByte = Clock::now();
     return bytes;

@@ -4,6 +4,7 @@
 #include "system/file_io.h"
 #include "system/regular_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +14,8 @@
 namespace net {
 
 namespace {
+
+constexpr std::uint64_t kWritebackBytes = 8u << 20;
 
 std::string ErrorText(const char* what, const std::filesystem::path& path) {
     return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
@@ -53,6 +56,7 @@ bool PartFile::Open(const std::filesystem::path& path, bool keep, std::string* d
     fd_ = std::move(file.fd);
     path_ = path;
     size_ = file.size;
+    writebackFrom_ = size_;
     if (!keep && !Truncate(0)) {
         *detail = ErrorText("cannot empty", path);
         fd_.reset();
@@ -65,11 +69,21 @@ bool PartFile::Truncate(std::uint64_t size) {
     if (ftruncate(fd_.get(), static_cast<off_t>(size)) != 0)
         return false;
     size_ = size;
+    writebackFrom_ = std::min(writebackFrom_, size);
     return true;
 }
 
 bool PartFile::WriteAt(const void* data, std::size_t size, std::uint64_t offset) {
-    return platform::WriteAllAt(fd_.get(), data, size, offset);
+    if (!platform::WriteAllAt(fd_.get(), data, size, offset))
+        return false;
+    const std::uint64_t end = offset + size;
+    if (end - writebackFrom_ >= kWritebackBytes) {
+        // Only a start: its failure shows at the commit's flush.
+        sync_file_range(fd_.get(), static_cast<off_t>(writebackFrom_),
+                        static_cast<off_t>(end - writebackFrom_), SYNC_FILE_RANGE_WRITE);
+        writebackFrom_ = end;
+    }
+    return true;
 }
 
 bool PartFile::CommitTo(const std::filesystem::path& destination, std::string* detail) {

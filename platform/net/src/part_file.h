@@ -25,6 +25,8 @@ public:
     bool Open(const std::filesystem::path& path, bool keep, std::string* detail);
     std::uint64_t Size() const { return size_; }
     bool Truncate(std::uint64_t size);
+    // Written bytes start on their way to the disk every few MiB, so the flush at the commit
+    // waits for the last of them only.
     bool WriteAt(const void* data, std::size_t size, std::uint64_t offset);
     // Flushes the file to disk, renames it over destination (a sibling) and flushes the
     // directory. The part is closed either way; false leaves it where it was.
@@ -36,6 +38,7 @@ private:
     std::filesystem::path path_;
     platform::UniqueFd fd_;
     std::uint64_t size_ = 0;
+    std::uint64_t writebackFrom_ = 0; // bytes before this were handed to the disk already
 };
 
 } // namespace net

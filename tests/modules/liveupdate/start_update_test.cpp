@@ -6,6 +6,7 @@
 #include <random>
 
 #include "tests/modules/liveupdate/loaded_live_update.h"
+#include "tests/server/body_pattern.h"
 #include "tests/support/zip_maker.h"
 
 namespace testing_support {
@@ -175,6 +176,36 @@ TEST_F(StartUpdateTest, ContinuesACutTransferWithARangeRequest) {
     EXPECT_EQ(ReportTexts(),
               (Strings{"step temp/big.upd 0/300000", "step temp/big.upd 300000/300000",
                        "finished temp/big.upd 300000/300000", "versions game 1.1", "end"}));
+}
+
+TEST_F(StartUpdateTest, ChecksAPackageWhoseKeptPartTheServerAnswersInFull) {
+    // The generated body ignores the range and comes whole with status 200, so the kept part's
+    // bytes must not count towards the package.
+    const std::string bytes = test_server::PatternBytes(0, 200000);
+    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("big.upd", bytes))));
+    ASSERT_TRUE(server->SetRules({"/big.upd=chunked:200000"}));
+    WriteFile(programDir / "temp/big.upd.part", NoiseBytes(70000, 3));
+    ASSERT_NE(Load(), nullptr);
+    ASSERT_TRUE(Connect("1.0"));
+
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(RangesOf(*server, "/big.upd"), Strings{"bytes=70000-"});
+    EXPECT_EQ(ReadFile(programDir / "temp/big.upd"), bytes);
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"big.upd"});
+}
+
+TEST_F(StartUpdateTest, FetchesAPackageAgainWhenItsKeptPartWasWrong) {
+    // The continuation itself is sound, but the bytes kept from before are not the package's.
+    const std::string bytes = NoiseBytes(300000, 11);
+    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("big.upd", bytes))));
+    WriteFile(programDir / "temp/big.upd.part", NoiseBytes(100000, 12));
+    ASSERT_NE(Load(), nullptr);
+    ASSERT_TRUE(Connect("1.0"));
+
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(RangesOf(*server, "/big.upd"), (Strings{"bytes=100000-", "-"}));
+    EXPECT_EQ(ReadFile(programDir / "temp/big.upd"), bytes);
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"big.upd"});
 }
 
 TEST_F(StartUpdateTest, TakesAPackageLeftInTempOnlyWhenItMatches) {

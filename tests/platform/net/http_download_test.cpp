@@ -299,6 +299,49 @@ TEST_F(HttpDownloadTest, ResumeAnsweredInFullStartsTheFileAgain) {
     EXPECT_EQ(RangesAsked("/package.upd"), std::vector<std::string>{"bytes=30-"});
 }
 
+// What a caller following the stored pieces sees: the file as it grows on disk.
+struct StoredPieces {
+    std::string file;
+    bool inOrder = true;
+    void Store(std::uint64_t offset, const char* data, size_t size) {
+        if (offset == 0)
+            file.clear();
+        inOrder = inOrder && offset == file.size();
+        file.append(data, size);
+    }
+};
+
+TEST_F(HttpDownloadTest, StoredPiecesFollowAResumeAndAFileStartedAgain) {
+    const std::string package = test_server::PatternBytes(0, 100000);
+    WriteFile(served_ / "package.upd", package);
+    ASSERT_TRUE(server_.SetRules({"/package.upd=close:40000"}));
+    StoredPieces pieces;
+    DownloadOptions options;
+    options.resume = true;
+    options.stored = [&](std::uint64_t offset, const char* data, size_t size) {
+        pieces.Store(offset, data, size);
+    };
+    EXPECT_EQ(Download("/package.upd", options).error, DownloadError::Transfer);
+    EXPECT_TRUE(SameBytes(pieces.file, package.substr(0, 40000)));
+
+    // Continued where the part ends: the pieces carry on from the bytes already seen.
+    ASSERT_TRUE(server_.SetRules({"/package.upd=file"}));
+    ASSERT_TRUE(Download("/package.upd", options).Ok());
+    EXPECT_TRUE(SameBytes(pieces.file, package));
+    EXPECT_TRUE(pieces.inOrder);
+
+    // A part answered in full: the pieces begin again at 0 and hold only the new file.
+    WriteFile(Part(), package.substr(0, 5000));
+    ASSERT_TRUE(server_.SetRules({"/package.upd=chunked:3000"}));
+    const DownloadResult restarted = Download("/package.upd", options);
+    ASSERT_TRUE(restarted.Ok()) << restarted.detail;
+    EXPECT_EQ(restarted.httpStatus, 200);
+    EXPECT_TRUE(SameBytes(pieces.file, test_server::PatternBytes(0, 3000)));
+    EXPECT_TRUE(pieces.inOrder);
+    EXPECT_EQ(RangesAsked("/package.upd"),
+              (std::vector<std::string>{"-", "bytes=40000-", "bytes=5000-"}));
+}
+
 TEST_F(HttpDownloadTest, ResumePastTheEndDropsThePart) {
     WriteFile(served_ / "package.upd", "short");
     WriteFile(Part(), "a part longer than the file");

@@ -3,6 +3,7 @@
 // when the whole body arrived. Every limit is the caller's choice; the routine enforces them.
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -22,6 +23,11 @@ struct DownloadOptions {
     // Called on the calling thread during the transfer, about ten times a second at most.
     // expected is 0 while the size is unknown.
     std::function<void(std::uint64_t received, std::uint64_t expected)> progress;
+    // Called on the calling thread with each piece of the body once it is in ".part" at offset,
+    // so a caller can digest the bytes while they arrive. Pieces follow each other; offset 0
+    // begins the file again (a 200 answer to a range request), and a resumed file continues
+    // at the size of the part kept from before.
+    std::function<void(std::uint64_t offset, const char* data, std::size_t size)> stored;
 };
 
 // Fixed values: callers may log or store them.
