@@ -79,6 +79,7 @@ TEST(DeleteList, DeletesOnlyTheRegularFilesItValidlyNamesInsideTheProgramDirecto
                   {longest, "victim.txt"});
     expectApplied("the longest entry is read", std::string(10000, 'z') + " " + longest, {longest},
                   {});
+    expectApplied("one byte over the longest is skipped", longest + "y", {}, {longest + "y"});
     expectApplied("a UTF-16 list", utf16, {}, {"victim.txt"});
     expectApplied("a NUL byte ends the reading",
                   std::string("first.txt vic\0tim.txt later.txt", 31), {"first.txt"},
