@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the PNG images of the skin: the game logo, the main-window
-backgrounds of the three screen-size modes, the progress marker and the
-caption-button glyphs.
+backgrounds of the three screen-size modes, the progress marker, the
+caption-button glyphs and the buttons' normal, hover, pressed and disabled
+faces.
 
 Standard library only (zlib + struct). Run it from anywhere; it writes next
 to itself. The PNG files are committed, so the build never runs this script,
@@ -21,6 +22,11 @@ MAIN_SIZES = {
     "main_bg_720.png": (800, 645),
     "main_bg_600.png": (650, 550),
 }
+
+# Button faces per size; must match the buttons' "pos" in the three main skins.
+LINK_SIZES = [(142, 36), (140, 32), (96, 28)]   # the link buttons and GameSetBtn
+ENTER_SIZES = [(142, 88), (140, 86), (96, 82)]  # EnterGameBtn
+STATES = ("normal", "hot", "pushed", "disabled")
 
 
 # ---------------------------------------------------------------- PNG output
@@ -309,10 +315,16 @@ def make_marker(path):
 
 
 def make_caption_glyph(path, kind):
-    """30 x 28 glyph for the minimise and close buttons, on transparency so
-    the button's hot and pushed colours show behind it."""
+    """30 x 28 glyph for the minimise and close buttons, on transparency: the
+    normal face of those buttons."""
     w, h = 30, 28
-    cx, cy = 15.0, 14.0
+    c = Canvas(w, h)
+    c.paint(caption_glyph_mask(kind, w, h), solid(hexrgb("EAD9A6")))
+    write_png(path, w, h, c.rgba_bytes(), 4)
+
+
+def caption_glyph_mask(kind, w, h):
+    cx, cy = w / 2.0, h / 2.0
     if kind == "min":
         polys = [[(cx - 6, cy + 3), (cx + 6, cy + 3), (cx + 6, cy + 5), (cx - 6, cy + 5)]]
     else:
@@ -322,8 +334,73 @@ def make_caption_glyph(path, kind):
     mask = [0.0] * (w * h)
     for p in polys:
         mask = [max(a, b) for a, b in zip(mask, raster([p], w, h))]
+    return mask
+
+
+def make_caption_state(path, kind, state):
+    """The caption glyph over a state backdrop; the normal state is the bare
+    glyph file itself."""
+    w, h = 30, 28
+    backdrop = {"hot": ("FFFFFF", 0.25) if kind == "min" else ("C0392B", 1.0),
+                "pushed": ("000000", 0.38) if kind == "min" else ("8E2A20", 1.0),
+                "disabled": (None, 0.0)}[state]
     c = Canvas(w, h)
-    c.paint(mask, solid(hexrgb("EAD9A6")))
+    if backdrop[0] is not None:
+        c.paint(rounded_rect(w, h, 0, 3), solid(hexrgb(backdrop[0])), backdrop[1])
+    glyph = "7D8594" if state == "disabled" else "EAD9A6"
+    c.paint(caption_glyph_mask(kind, w, h), solid(hexrgb(glyph)))
+    write_png(path, w, h, c.rgba_bytes(), 4)
+
+
+def rounded_rect(w, h, inset, radius):
+    """Anti-aliased coverage of a rectangle inset from the canvas edges, with
+    rounded corners."""
+    left, top, right, bottom = inset, inset, w - inset, h - inset
+    r = min(radius, (right - left) / 2.0, (bottom - top) / 2.0)
+    mask = []
+    for y in range(h):
+        for x in range(w):
+            px, py = x + 0.5, y + 0.5
+            dx = max(left + r - px, 0.0, px - (right - r))
+            dy = max(top + r - py, 0.0, py - (bottom - r))
+            if dx > 0.0 and dy > 0.0:
+                edge = r - math.hypot(dx, dy)
+            else:
+                edge = min(px - left, right - px, py - top, bottom - py)
+            mask.append(max(0.0, min(1.0, edge + 0.5)))
+    return mask
+
+
+# Per face: border, top and bottom of the fill, the top sheen's strength.
+FACE_LOOKS = {
+    "link": {
+        "normal": ("8A6D2E", "23467E", "0F2447", 0.22),
+        "hot": ("C9A24A", "2F5C9E", "173563", 0.30),
+        "pushed": ("6E5524", "0A1A36", "173360", 0.0),
+        "disabled": ("4A505C", "333B4A", "232A36", 0.08),
+    },
+    "enter": {
+        "normal": ("FFE7A0", "F7CB5A", "B97A16", 0.35),
+        "hot": ("FFF4CC", "FFDC7E", "D08F22", 0.45),
+        "pushed": ("D9B55E", "9A6612", "D59A2C", 0.0),
+        "disabled": ("5A616E", "4A5262", "2E3440", 0.08),
+    },
+}
+
+
+def make_button_face(path, w, h, kind, state):
+    """A rounded face: gilt border, vertical gradient fill and a soft sheen on
+    the upper half; pressed faces invert the gradient and lose the sheen."""
+    border, top, bottom, sheen = FACE_LOOKS[kind][state]
+    width = 2 if kind == "enter" else 1
+    c = Canvas(w, h)
+    c.paint(rounded_rect(w, h, 0, 5), solid(hexrgb(border)))
+    c.paint(rounded_rect(w, h, width, 5 - width),
+            lambda x, y: ramp([(0.0, top), (1.0, bottom)], y / (h - 1)))
+    if sheen > 0.0:
+        upper = rounded_rect(w, h // 2, width + 1, 3)
+        mask = upper + [0.0] * (w * (h - h // 2))
+        c.paint(mask, lambda x, y: (255, 255, 255), sheen * 0.5)
     write_png(path, w, h, c.rgba_bytes(), 4)
 
 
@@ -354,6 +431,14 @@ def main():
     make_marker(os.path.join(HERE, "progress_marker.png"))
     make_caption_glyph(os.path.join(HERE, "btn_min.png"), "min")
     make_caption_glyph(os.path.join(HERE, "btn_close.png"), "close")
+    for kind in ("min", "close"):
+        for state in STATES[1:]:
+            make_caption_state(os.path.join(HERE, f"btn_{kind}_{state}.png"), kind, state)
+    for kind, sizes in (("link", LINK_SIZES), ("enter", ENTER_SIZES)):
+        for w, h in sizes:
+            for state in STATES:
+                make_button_face(os.path.join(HERE, f"btn_{kind}_{w}x{h}_{state}.png"),
+                                 w, h, kind, state)
     for name, (w, h) in MAIN_SIZES.items():
         make_background(os.path.join(HERE, name), w, h)
 

@@ -309,8 +309,12 @@ TEST_P(DisplayLauncherAt1024, ScreenShowsTheSkinsLogoProgressBarAndButtonAndTheL
                            static_cast<unsigned>(marker.GetRed(5, 9)) << 16 |
                                static_cast<unsigned>(marker.GetGreen(5, 9)) << 8 |
                                marker.GetBlue(5, 9)));
-    // A plain button's face.
-    EXPECT_TRUE(ColourNear(screen, main.x + 30, main.y + 206, 0x15305A));
+    // A link button's face (WebBtn at 24,202), inside its border.
+    const wxImage face = LoadPng(skin / "btn_link_142x36_normal.png");
+    EXPECT_TRUE(ColourNear(screen, main.x + 30, main.y + 206,
+                           static_cast<unsigned>(face.GetRed(6, 4)) << 16 |
+                               static_cast<unsigned>(face.GetGreen(6, 4)) << 8 |
+                               face.GetBlue(6, 4)));
 }
 
 TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {

@@ -27,6 +27,36 @@ bool CButtonUI::Activate() {
     return true;
 }
 
+void CButtonUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (name == nullptr || value == nullptr) {
+        CLabelUI::SetAttribute(name, value);
+        return;
+    }
+    const std::wstring_view key(name);
+    if (key == L"normalimage")
+        normalImage_ = value;
+    else if (key == L"hotimage")
+        hotImage_ = value;
+    else if (key == L"pushedimage")
+        pushedImage_ = value;
+    else if (key == L"disabledimage")
+        disabledImage_ = value;
+    else
+        CLabelUI::SetAttribute(name, value);
+}
+
+// Disabled wins over the mouse; a state without an image of its own shows the normal one.
+CStdString CButtonUI::BkImageForState() const {
+    const CStdString* image = &normalImage_;
+    if (!detail::EnabledInTree(this))
+        image = &disabledImage_;
+    else if (pushed_)
+        image = &pushedImage_;
+    else if (hot_)
+        image = &hotImage_;
+    return image->IsEmpty() ? normalImage_ : *image;
+}
+
 LPCTSTR COptionUI::GetClass() const {
     return L"OptionUI";
 }

@@ -336,10 +336,14 @@ void CControlUI::SetPushed(bool pushed) {
 void CControlUI::DoPaint(IRenderer& renderer, const RECT& dirty) {
     if (!visible_ || CDuiRect(pos_).Intersection(dirty).IsEmpty())
         return;
-    if (const uint32_t color = BkColorForState(); color != 0)
-        renderer.FillRect(pos_, color);
-    if (!bkImage_.IsEmpty())
-        renderer.DrawImage(bkImage_.str(), pos_, RECT{});
+    if (const CStdString stateImage = BkImageForState(); !stateImage.IsEmpty()) {
+        renderer.DrawImage(stateImage.str(), pos_, RECT{});
+    } else {
+        if (const uint32_t color = BkColorForState(); color != 0)
+            renderer.FillRect(pos_, color);
+        if (!bkImage_.IsEmpty())
+            renderer.DrawImage(bkImage_.str(), pos_, RECT{});
+    }
     PaintStatus(renderer);
     PaintText(renderer);
     if (look_.borderSize > 0 && look_.borderColor != 0)
@@ -358,6 +362,10 @@ uint32_t CControlUI::BkColorForState() const {
     if (hot_)
         return ColorOr(look_.hotBkColor, look_.bkColor);
     return look_.bkColor;
+}
+
+CStdString CControlUI::BkImageForState() const {
+    return CStdString();
 }
 
 void CControlUI::PaintStatus(IRenderer& /*renderer*/) {}

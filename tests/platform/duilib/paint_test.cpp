@@ -48,6 +48,10 @@ const char* const kSkin = R"(<Window size="400,300" roundcorner="6,6" bkcolor="#
       <ListLabelElement text="beta" selected="true"/>
     </Combo>
     <ActiveX name="IE" pos="230,140,390,290" bkcolor="#FF000040"/>
+    <Button name="Faces" pos="10,210,90,240" text="Faces" bkcolor="#FF000050" bkimage="bk.png"
+            normalimage="n.png" hotimage="h.png" pushedimage="p.png" disabledimage="d.png"
+            bordercolor="#FF0000AB" bordersize="1"/>
+    <Option name="NormalOnly" pos="100,210,180,240" bkcolor="#FF000051" normalimage="n2.png"/>
   </Container>
 </Window>)";
 
@@ -157,6 +161,44 @@ TEST_F(PaintTest, ButtonShowsItsStateAndEachChangeAsksForARepaint) {
     Headless::SendMouse(hwnd, WM_LBUTTONDOWN, Centre(L"Plain"));
     EXPECT_EQ(FillAt(plain), 0xFF000005u);
     EXPECT_EQ(FillAt(kGo), 0xFF000001u);
+}
+
+TEST_F(PaintTest, ButtonStateImagesReplaceTheBackgroundAndFallBackToTheNormalImage) {
+    const RECT faces{10, 210, 90, 240};
+    // The image alone is the background: no colour fill, no bkimage, then text and border.
+    std::vector<DrawKind> kinds;
+    for (const DrawCommand& command : Headless::PaintRecord(hwnd))
+        if (command.rect == faces)
+            kinds.push_back(command.kind);
+    EXPECT_EQ(kinds, (std::vector<DrawKind>{DrawKind::Image, DrawKind::Text, DrawKind::Border}));
+    const auto imageAt = [this](const RECT& rect) {
+        const std::vector<DrawCommand> images = At(DrawKind::Image, rect);
+        return images.size() == 1 && images[0].source == RECT{}
+                   ? images[0].image
+                   : L"<" + std::to_wstring(images.size()) + L">";
+    };
+    EXPECT_EQ(imageAt(faces), L"n.png");
+    Headless::SendMouse(hwnd, WM_MOUSEMOVE, Centre(L"Faces"));
+    EXPECT_EQ(imageAt(faces), L"h.png");
+    Headless::SendMouse(hwnd, WM_LBUTTONDOWN, Centre(L"Faces"));
+    EXPECT_EQ(imageAt(faces), L"p.png");
+    Headless::SendMouse(hwnd, WM_LBUTTONUP, Centre(L"Faces"));
+    EXPECT_EQ(imageAt(faces), L"h.png");
+    Find(L"Faces")->SetEnabled(false);
+    EXPECT_EQ(imageAt(faces), L"d.png"); // even under the mouse
+    Find(L"Faces")->SetEnabled(true);
+    Headless::SendMouse(hwnd, WM_MOUSEMOVE, POINT{5, 295});
+    EXPECT_EQ(imageAt(faces), L"n.png");
+
+    // States without an image of their own show the normal image, never the colour.
+    const RECT normalOnly{100, 210, 180, 240};
+    EXPECT_EQ(imageAt(normalOnly), L"n2.png");
+    Headless::SendMouse(hwnd, WM_MOUSEMOVE, Centre(L"NormalOnly"));
+    Headless::SendMouse(hwnd, WM_LBUTTONDOWN, Centre(L"NormalOnly"));
+    EXPECT_EQ(imageAt(normalOnly), L"n2.png");
+    Find(L"NormalOnly")->SetEnabled(false);
+    EXPECT_EQ(imageAt(normalOnly), L"n2.png");
+    EXPECT_EQ(FillAt(normalOnly), 0u);
 }
 
 TEST_F(PaintTest, ImagesAndTextLandAtTheControlsPlaceInTheWindow) {

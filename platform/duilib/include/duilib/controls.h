@@ -95,6 +95,8 @@ protected:
     // The parts DoPaint draws, in order: background (colour for the state, then image),
     // status (what a control shows of its value), text, border.
     virtual uint32_t BkColorForState() const;
+    // An image that stands in for the whole background in the current state; empty: none.
+    virtual CStdString BkImageForState() const;
     virtual void PaintStatus(IRenderer& renderer);
     virtual void PaintText(IRenderer& renderer);
     virtual TextStyle TextStyleForState() const;
@@ -181,6 +183,16 @@ public:
     void DoEvent(TEventUI& event) override;
     // Sends "click" when the button is enabled and visible; true when it did.
     virtual bool Activate();
+    // Adds the state images: "normalimage", "hotimage", "pushedimage", "disabledimage".
+    void SetAttribute(LPCTSTR name, LPCTSTR value) override;
+
+protected:
+    CStdString BkImageForState() const override;
+
+    CStdString normalImage_;
+    CStdString hotImage_;
+    CStdString pushedImage_;
+    CStdString disabledImage_;
 };
 
 // A button with a selected state; options of one group select one another out.
