@@ -50,9 +50,8 @@ void ShowUpdateServerAnswered() {
         UIUpdateWnd* window = frame.UpdateWnd.load();
         if (window == nullptr)
             return;
-        if (window->ProgressCtrl != nullptr)
-            window->ProgressCtrl->SetValue(100);
-        window->MoveProgressImg(1.0f);
+        // The whole display says 100: a full bar beside "0%" would contradict itself.
+        window->SetProgress(100.0f);
     });
 }
 

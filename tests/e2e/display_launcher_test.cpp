@@ -334,9 +334,14 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
         },
         5000);
     ASSERT_TRUE(dropDown) << "the drop-down did not open";
+    // Right above the server button: its bottom edge 46 pixels below the update window's top,
+    // its two rows 27 pixels each plus 4.
+    const Rect main = Modes[0].main;
+    EXPECT_EQ(dropDown->x, main.x + 566);
+    EXPECT_EQ(dropDown->height, 2 * 27 + 4);
+    EXPECT_EQ(dropDown->y + dropDown->height, main.y + 580 + 46);
     // Its second row: "South".
     ClickAt(dropDown->x + 70, dropDown->y + 2 + 27 + 13);
-    const Rect main = Modes[0].main;
     ClickAt(main.x + 95, main.y + 518); // EnterGameBtn
     EXPECT_EQ(WaitForExit(10000), 0);
     ASSERT_TRUE(WaitFor([&] { return fs::exists(dir_ / "zel-started.log"); }, 10000));

@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include <glib-unix.h>
+#include <gtk/gtk.h>
 #include <wx/display.h>
 #include <wx/gdicmn.h>
 #include <wx/menu.h>
@@ -142,13 +143,23 @@ void DisplayBackend::Show(HWND hwnd, bool show, bool activate) {
     NativeWindow* window = Find(hwnd);
     if (window == nullptr)
         return;
-    if (!show)
+    if (!show) {
         window->Hide();
-    else if (activate)
+        return;
+    }
+    if (activate)
         window->Show();
     else
         window->ShowWithoutActivating();
-    if (show && activate)
+    // A window moved while hidden (the server drop-down is placed before it opens) is mapped
+    // where the toolkit first put it, while the toolkit believes it moved: the native window is
+    // moved to its record's place directly.
+    RECT rc;
+    GtkWidget* widget = GTK_WIDGET(window->GetHandle());
+    GdkWindow* native = widget != nullptr ? gtk_widget_get_window(widget) : nullptr;
+    if (native != nullptr && GetWindowRect(hwnd, &rc))
+        gdk_window_move(native, rc.left, rc.top);
+    if (activate)
         window->Raise();
 }
 
