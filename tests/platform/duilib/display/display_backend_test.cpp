@@ -162,6 +162,16 @@ protected:
                 {"huge.png", HugePng()}});
     }
 
+    // A window at (300, 200) whose "IE" control has its browser and web view.
+    void OpenPanel(TestWindow& window, IWebBrowser*& browser, wxWebView*& view) {
+        ASSERT_NE(Open(window, L"panel", nullptr, 300, 200), nullptr);
+        auto* control = static_cast<CActiveXUI*>(window.manager.FindControl(L"IE"));
+        ASSERT_NE(control, nullptr);
+        browser = control->GetControl();
+        ASSERT_NE(browser, nullptr);
+        for (wxWindow* top : wxTopLevelWindows)
+            view = view != nullptr ? view : FindWebView(top);
+    }
     // A skinned window at (x, y), shown and mapped.
     HWND Open(TestWindow& window, const std::wstring& title, HWND owner, int x, int y) {
         const HWND hwnd = window.Create(owner, title.c_str(), WS_POPUP | WS_VISIBLE, 0, x, y);
@@ -307,14 +317,9 @@ TEST_F(DisplayBackendTest, BrowserControlShowsItsPageInAWebView) {
     std::ofstream(page) << "<html><head><title>panel page</title></head>"
                            "<body style='margin:0;background:#10C040'></body></html>";
     TestWindow window("panel", L"web.xml");
-    ASSERT_NE(Open(window, L"panel", nullptr, 300, 200), nullptr);
-    auto* control = static_cast<CActiveXUI*>(window.manager.FindControl(L"IE"));
-    ASSERT_NE(control, nullptr);
-    IWebBrowser* browser = control->GetControl();
-    ASSERT_NE(browser, nullptr);
+    IWebBrowser* browser = nullptr;
     wxWebView* view = nullptr;
-    for (wxWindow* top : wxTopLevelWindows)
-        view = view != nullptr ? view : FindWebView(top);
+    OpenPanel(window, browser, view);
     ASSERT_NE(view, nullptr);
     const wxString url = "file://" + page.string();
     bool loaded = false;
@@ -340,14 +345,9 @@ TEST_F(DisplayBackendTest, AnUnloadablePageShowsTheErrorPage) {
     std::ofstream(errorPage)
         << "<html><head><title>operator 404</title></head><body></body></html>";
     TestWindow window("panel", L"web.xml");
-    ASSERT_NE(Open(window, L"panel", nullptr, 300, 200), nullptr);
-    auto* control = static_cast<CActiveXUI*>(window.manager.FindControl(L"IE"));
-    ASSERT_NE(control, nullptr);
-    IWebBrowser* browser = control->GetControl();
-    ASSERT_NE(browser, nullptr);
+    IWebBrowser* browser = nullptr;
     wxWebView* view = nullptr;
-    for (wxWindow* top : wxTopLevelWindows)
-        view = view != nullptr ? view : FindWebView(top);
+    OpenPanel(window, browser, view);
     ASSERT_NE(view, nullptr);
     const wxString errorUrl = "file://" + errorPage.string();
     browser->SetErrorPage(errorUrl.wc_str());
