@@ -12,7 +12,8 @@ extern char** environ;
 
 namespace testing_support {
 
-CommandResult RunCommand(const std::vector<std::string>& argv) {
+CommandResult RunCommand(const std::vector<std::string>& argv,
+                         const std::filesystem::path& workingDir) {
     TempDir scratch;
     const std::string outputFile = (scratch / "output").native();
     posix_spawn_file_actions_t actions;
@@ -21,6 +22,8 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    if (!workingDir.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
     std::vector<char*> args;
     for (const std::string& arg : argv)
         args.push_back(const_cast<char*>(arg.c_str()));

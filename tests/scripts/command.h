@@ -1,5 +1,6 @@
 #pragma once
 // Runs a program to its end for a test: its exit code and everything it printed.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,9 @@ struct CommandResult {
     std::string output; // standard output and standard error together
 };
 
-// argv[0] is a path or a name looked up in PATH. Standard input is /dev/null.
-CommandResult RunCommand(const std::vector<std::string>& argv);
+// argv[0] is a path or a name looked up in PATH. Standard input is /dev/null. It runs in
+// workingDir when one is given.
+CommandResult RunCommand(const std::vector<std::string>& argv,
+                         const std::filesystem::path& workingDir = {});
 
 } // namespace testing_support

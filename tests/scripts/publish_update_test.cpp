@@ -26,46 +26,36 @@ using Files = std::map<std::string, std::string>;
 
 const fs::path kScripts = LAUNCHER_SCRIPTS_DIR;
 
-struct Package {
-    std::string name;
-    uint64_t size = 0;
-    std::string sha256;
-};
-
-struct Step {
-    std::string from;
-    std::string to;
-    std::vector<Package> packages;
-};
-
-struct Manifest {
-    std::string game;
-    std::string launcher;
-    std::vector<Step> steps;
-};
-
-Manifest ReadManifest(const fs::path& file) {
-    pugi::xml_document document;
-    EXPECT_TRUE(document.load_file(file.c_str()));
-    Manifest manifest;
-    const pugi::xml_node update = document.child("update");
-    manifest.game = update.attribute("game").value();
-    manifest.launcher = update.attribute("launcher").value();
-    for (const pugi::xml_node step : update.children("step")) {
-        Step read{step.attribute("from").value(), step.attribute("to").value(), {}};
-        for (const pugi::xml_node package : step.children("package"))
-            read.packages.push_back({package.attribute("name").value(),
-                                     package.attribute("size").as_ullong(),
-                                     package.attribute("sha256").value()});
-        manifest.steps.push_back(read);
-    }
-    return manifest;
-}
-
 std::string Sha256(const fs::path& file) {
     const CommandResult result = RunCommand({"openssl", "dgst", "-sha256", "-r", file});
     EXPECT_EQ(result.exitCode, 0) << result.output;
     return result.output.substr(0, 64);
+}
+
+// The manifest in out as one line, "game/launcher: from>to package...; ...", once each package
+// it lists is checked to be on the server with the size and digest it states.
+std::string Outline(const fs::path& out) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_file((out / "manifest.xml").c_str()));
+    const pugi::xml_node update = document.child("update");
+    std::string outline = update.attribute("game").value() + std::string("/") +
+                          update.attribute("launcher").value() + ":";
+    for (const pugi::xml_node step : update.children("step")) {
+        outline +=
+            std::string(" ") + step.attribute("from").value() + ">" + step.attribute("to").value();
+        for (const pugi::xml_node package : step.children("package")) {
+            const std::string name = package.attribute("name").value();
+            outline += " " + name;
+            EXPECT_EQ(fs::file_size(out / name), package.attribute("size").as_ullong()) << name;
+            EXPECT_EQ(Sha256(out / name), package.attribute("sha256").value()) << name;
+        }
+        outline += ";";
+    }
+    return outline;
+}
+
+std::string VersionIni(const std::string& version) {
+    return "[Version]\nVersion=" + version + "\n";
 }
 
 void MakeGame(const fs::path& dir, const Files& files) {
@@ -120,14 +110,6 @@ protected:
                    .exitCode == 0;
     }
 
-    // Each package of the step is on the server with the size and hash the manifest states.
-    void ExpectPackagesAsListed(const Step& step, const fs::path& out) {
-        for (const Package& package : step.packages) {
-            EXPECT_EQ(fs::file_size(out / package.name), package.size) << package.name;
-            EXPECT_EQ(Sha256(out / package.name), package.sha256) << package.name;
-        }
-    }
-
     TempDir root;
 };
 
@@ -169,17 +151,7 @@ TEST_F(PublishUpdateTest, StepCarriesChangedAddedAndRemovedFilesInSignedPackages
     const CommandResult run = Publish(root / "old", root / "new", "1.1", "7", root / "srv");
     ASSERT_EQ(run.exitCode, 0) << run.output;
 
-    const Manifest manifest = ReadManifest(root / "srv/manifest.xml");
-    EXPECT_EQ(manifest.game, "1.1");
-    EXPECT_EQ(manifest.launcher, "7");
-    ASSERT_EQ(manifest.steps.size(), 1u);
-    const Step& step = manifest.steps[0];
-    EXPECT_EQ(step.from, "1.0");
-    EXPECT_EQ(step.to, "1.1");
-    ASSERT_EQ(step.packages.size(), 2u);
-    EXPECT_EQ(step.packages[0].name, "1.0-1.1-1.upd");
-    EXPECT_EQ(step.packages[1].name, "1.0-1.1-2.tre");
-    ExpectPackagesAsListed(step, root / "srv");
+    EXPECT_EQ(Outline(root / "srv"), "1.1/7: 1.0>1.1 1.0-1.1-1.upd 1.0-1.1-2.tre;");
     EXPECT_TRUE(SignatureVerifies(root / "srv"));
     EXPECT_EQ(fs::file_size(root / "srv/manifest.xml.sig"), 64u);
 
@@ -214,16 +186,16 @@ TEST_F(PublishUpdateTest, StepCarriesChangedAddedAndRemovedFilesInSignedPackages
 }
 
 TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
-    MakeGame(root / "v1.0", {{"version.ini", "[Version]\nVersion=1.0\n"}, {"a.txt", "a1"}});
-    MakeGame(root / "v1.1", {{"version.ini", "[Version]\nVersion=1.1\n"}, {"a.txt", "a2"}});
-    MakeGame(root / "v1.2", {{"version.ini", "[Version]\nVersion=1.2\n"}, {"a.txt", "a3"}});
-    MakeGame(root / "v1.1-other", {{"version.ini", "[Version]\nVersion=1.1\n"}, {"a.txt", "b"}});
+    for (const std::string version : {"1.0", "1.1", "1.2", "1.3"})
+        MakeGame(root / ("v" + version),
+                 {{"version.ini", VersionIni(version)}, {"a.txt", version}});
+    MakeGame(root / "v1.1-other", {{"version.ini", VersionIni("1.1")}, {"a.txt", "b"}});
     ASSERT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
-    const Manifest first = ReadManifest(root / "srv/manifest.xml");
+    const std::string firstPackage = ReadFile(root / "srv/1.0-1.1-1.upd");
 
     // The same step again changes nothing; the same step with other content is refused.
     EXPECT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
-    EXPECT_EQ(ReadManifest(root / "srv/manifest.xml").steps.size(), 1u);
+    EXPECT_EQ(Outline(root / "srv"), "1.1/5: 1.0>1.1 1.0-1.1-1.upd;");
     const std::string signedBytes = ReadFile(root / "srv/manifest.xml");
     const CommandResult clash =
         Publish(root / "v1.0", root / "v1.1-other", "1.1", "5", root / "srv");
@@ -233,22 +205,11 @@ TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
 
     const CommandResult second = Publish(root / "v1.1", root / "v1.2", "1.2", "6", root / "srv");
     ASSERT_EQ(second.exitCode, 0) << second.output;
-    const Manifest manifest = ReadManifest(root / "srv/manifest.xml");
-    EXPECT_EQ(manifest.game, "1.2");
-    EXPECT_EQ(manifest.launcher, "6");
-    ASSERT_EQ(manifest.steps.size(), 2u);
-    EXPECT_EQ(manifest.steps[0].from, "1.0");
-    EXPECT_EQ(manifest.steps[0].packages[0].sha256, first.steps[0].packages[0].sha256);
-    EXPECT_EQ(manifest.steps[1].from, "1.1");
-    EXPECT_EQ(manifest.steps[1].to, "1.2");
-    ASSERT_EQ(manifest.steps[1].packages.size(), 1u);
-    EXPECT_EQ(manifest.steps[1].packages[0].name, "1.1-1.2-1.upd");
-    for (const Step& step : manifest.steps)
-        ExpectPackagesAsListed(step, root / "srv");
+    EXPECT_EQ(Outline(root / "srv"), "1.2/6: 1.0>1.1 1.0-1.1-1.upd; 1.1>1.2 1.1-1.2-1.upd;");
+    EXPECT_EQ(ReadFile(root / "srv/1.0-1.1-1.upd"), firstPackage);
     EXPECT_TRUE(SignatureVerifies(root / "srv"));
 
     // A tree whose manifest was altered is not extended.
-    MakeGame(root / "v1.3", {{"version.ini", "[Version]\nVersion=1.3\n"}, {"a.txt", "a4"}});
     WriteFile(root / "srv/manifest.xml", ReadFile(root / "srv/manifest.xml") + "\n");
     const CommandResult altered = Publish(root / "v1.2", root / "v1.3", "1.3", "6", root / "srv");
     EXPECT_EQ(altered.exitCode, 1);
@@ -257,7 +218,7 @@ TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
 
 TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) {
     fs::create_directory(root / "empty");
-    MakeGame(root / "new", {{"version.ini", "[Version]\nVersion=2.0\n"},
+    MakeGame(root / "new", {{"version.ini", VersionIni("2.0")},
                             {"zel.exe", "client"},
                             {"data/login.dat", "blocks"},
                             {"data/login.dat.i", "index"},
@@ -265,11 +226,7 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
     ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "a").exitCode, 0);
     ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "b").exitCode, 0);
 
-    const Manifest manifest = ReadManifest(root / "a/manifest.xml");
-    ASSERT_EQ(manifest.steps.size(), 1u);
-    EXPECT_EQ(manifest.steps[0].from, "0.0");
-    ASSERT_EQ(manifest.steps[0].packages.size(), 1u);
-    EXPECT_EQ(manifest.steps[0].packages[0].name, "0.0-2.0-1.upd");
+    EXPECT_EQ(Outline(root / "a"), "2.0/1: 0.0>2.0 0.0-2.0-1.upd;");
     // Every directory is new, so the installer copies it whole: login.dat and ".i" included.
     Unpack(root / "a/0.0-2.0-1.upd", root / "unpacked");
     EXPECT_EQ(ListTree(root / "unpacked"), ListTree(root / "new"));
@@ -285,7 +242,7 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
 
     // An installation at "0.0" loses its "data" before installing: the step carries all of it
     // and deletes nothing there.
-    MakeGame(root / "zero", {{"version.ini", "[Version]\nVersion=0.0\n"},
+    MakeGame(root / "zero", {{"version.ini", VersionIni("0.0")},
                              {"data/login.dat", "blocks"},
                              {"data/stale.bin", "left by the installer"}});
     ASSERT_EQ(Publish(root / "zero", root / "new", "2.0", "1", root / "c").exitCode, 0);
@@ -294,29 +251,26 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
 }
 
 TEST_F(PublishUpdateTest, NewSelfUpdaterTravelsInItsOwnLastPackageWithTheLauncher) {
-    MakeGame(root / "old", {{"version.ini", "[Version]\nVersion=1.0\n"},
+    MakeGame(root / "old", {{"version.ini", VersionIni("1.0")},
                             {"launcher", "launcher 1"},
                             {"launcherupdate.exe", "updater 1"},
                             {"game.txt", "game 1"}});
-    MakeGame(root / "launcher-only", {{"version.ini", "[Version]\nVersion=1.1\n"},
+    MakeGame(root / "launcher-only", {{"version.ini", VersionIni("1.1")},
                                       {"launcher", "launcher 2"},
                                       {"launcherupdate.exe", "updater 1"},
                                       {"game.txt", "game 1"}});
-    MakeGame(root / "both", {{"version.ini", "[Version]\nVersion=1.1\n"},
+    MakeGame(root / "both", {{"version.ini", VersionIni("1.1")},
                              {"launcher", "launcher 2"},
                              {"launcherupdate.exe", "updater 2"},
                              {"game.txt", "game 2"}});
 
     ASSERT_EQ(Publish(root / "old", root / "launcher-only", "1.1", "2", root / "one").exitCode, 0);
-    const Manifest plain = ReadManifest(root / "one/manifest.xml");
-    ASSERT_EQ(plain.steps[0].packages.size(), 1u);
+    EXPECT_EQ(Outline(root / "one"), "1.1/2: 1.0>1.1 1.0-1.1-1.upd;");
     Unpack(root / "one/1.0-1.1-1.upd", root / "one-unpacked");
     EXPECT_EQ(ListTree(root / "one-unpacked"), (Paths{"launcher", "version.ini"}));
 
     ASSERT_EQ(Publish(root / "old", root / "both", "1.1", "2", root / "two").exitCode, 0);
-    const Manifest handOver = ReadManifest(root / "two/manifest.xml");
-    ASSERT_EQ(handOver.steps[0].packages.size(), 2u);
-    EXPECT_EQ(handOver.steps[0].packages[1].name, "1.0-1.1-2.upd");
+    EXPECT_EQ(Outline(root / "two"), "1.1/2: 1.0>1.1 1.0-1.1-1.upd 1.0-1.1-2.upd;");
     Unpack(root / "two/1.0-1.1-1.upd", root / "first");
     Unpack(root / "two/1.0-1.1-2.upd", root / "second");
     EXPECT_EQ(ListTree(root / "first"), (Paths{"game.txt", "version.ini"}));
@@ -339,13 +293,13 @@ TEST_F(PublishUpdateTest, RefusesWhatWouldNotInstallAsPublished) {
         {"delete list in an installed directory", {}, {{"sub/Del.lst", "a.txt"}}},
         {"changed login.dat", {{"sub/login.dat", "1"}}, {{"sub/login.dat", "2"}}},
         {"file becomes a directory", {{"sub/x", "file"}}, {{"sub/x/y", "dir"}}},
-        {"version.ini names another version", {}, {{"version.ini", "[Version]\nVersion=1.5\n"}}},
+        {"version.ini names another version", {}, {{"version.ini", VersionIni("1.5")}}},
         {"version that cannot name a package", {}, {}, "1/1"},
     };
     int number = 0;
     for (const Case& c : cases) {
         const fs::path dir = root / std::to_string(number++);
-        MakeGame(dir / "old", {{"version.ini", "[Version]\nVersion=1.0\n"}, {"sub/a.txt", "a"}});
+        MakeGame(dir / "old", {{"version.ini", VersionIni("1.0")}, {"sub/a.txt", "a"}});
         MakeGame(dir / "new", {{"sub/a.txt", "a2"}});
         MakeGame(dir / "old", c.oldExtra);
         MakeGame(dir / "new", c.newExtra);

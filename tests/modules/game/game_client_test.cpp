@@ -1,10 +1,9 @@
 // zel.exe as the launcher starts it: copied into a program directory, run from elsewhere.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
+#include "tests/scripts/command.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -22,22 +21,9 @@ protected:
 
     // Runs zel.exe with args from the working directory; its exit code, or -1 when it did not
     // exit normally.
-    int Run(const std::vector<std::string>& args) const {
-        const std::string path = (program.path() / "zel.exe").string();
-        std::vector<char*> argv{const_cast<char*>(path.c_str())};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(workingDir.path().c_str()) == 0)
-                execv(path.c_str(), argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-            return -1;
-        return WEXITSTATUS(status);
+    int Run(std::vector<std::string> args) const {
+        args.insert(args.begin(), program.path() / "zel.exe");
+        return testing_support::RunCommand(args, workingDir.path()).exitCode;
     }
 
     std::string Log() const { return ReadFile(program.path() / "zel-started.log"); }

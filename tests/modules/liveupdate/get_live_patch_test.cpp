@@ -9,6 +9,7 @@ namespace testing_support {
 namespace {
 
 using GetLivePatchTest = LoadedLiveUpdate;
+using Path = std::filesystem::path;
 
 std::string RsaPublicPem() {
     EVP_PKEY* rsa = EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{1024});
@@ -34,23 +35,20 @@ TEST_F(GetLivePatchTest, GivesAnObjectWithTheKeyReachedDirectlyOrThroughALink) {
 TEST_F(GetLivePatchTest, OffersNothingWithoutAUsableKeyAndSaysWhy) {
     const struct {
         const char* what;
-        std::function<void(const std::filesystem::path&)> make;
+        std::function<void(const Path&)> make;
     } cases[] = {
-        {"missing", [](const std::filesystem::path&) {}},
-        {"empty", [](const std::filesystem::path& pub) { WriteFile(pub, ""); }},
-        {"not PEM", [](const std::filesystem::path& pub) { WriteFile(pub, "update key\n"); }},
-        {"an RSA key", [](const std::filesystem::path& pub) { WriteFile(pub, RsaPublicPem()); }},
+        {"missing", [](const Path&) {}},
+        {"empty", [](const Path& pub) { WriteFile(pub, ""); }},
+        {"not PEM", [](const Path& pub) { WriteFile(pub, "update key\n"); }},
+        {"an RSA key", [](const Path& pub) { WriteFile(pub, RsaPublicPem()); }},
         {"the key after 16 KiB of comment",
-         [this](const std::filesystem::path& pub) {
+         [this](const Path& pub) {
              WriteFile(pub, std::string(16 * 1024, '#') + "\n" + key.PublicPem());
          }},
-        {"a directory",
-         [](const std::filesystem::path& pub) { std::filesystem::create_directory(pub); }},
-        {"a FIFO", [](const std::filesystem::path& pub) { mkfifo(pub.c_str(), 0600); }},
+        {"a directory", [](const Path& pub) { std::filesystem::create_directory(pub); }},
+        {"a FIFO", [](const Path& pub) { mkfifo(pub.c_str(), 0600); }},
         {"a link to /dev/zero",
-         [](const std::filesystem::path& pub) {
-             std::filesystem::create_symlink("/dev/zero", pub);
-         }},
+         [](const Path& pub) { std::filesystem::create_symlink("/dev/zero", pub); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -14,13 +14,23 @@ namespace {
 
 class StartUpdateTest : public LoadedLiveUpdate {
 protected:
+    // A manifest for 1.0 -> 1.1 whose one step carries the given package elements.
+    void PublishStep(const std::string& packages) {
+        Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", packages)));
+    }
+    bool LoadAndConnect() { return Load() != nullptr && Connect("1.0"); }
     // A step whose one package (1 MiB, as the server's stalled answer announces) never arrives.
     void PublishStalledPackage() {
-        Publish(ManifestXml("1.1", "1.0",
-                            StepXml("1.0", "1.1",
-                                    "<package name=\"slow.upd\" size=\"1048576\" sha256=\"" +
-                                        std::string(64, '0') + "\"/>")));
+        PublishStep("<package name=\"slow.upd\" size=\"1048576\" sha256=\"" + std::string(64, '0') +
+                    "\"/>");
         ASSERT_TRUE(server->SetRules({"/slow.upd=stall"}));
+    }
+    // StartUpdate's result, with *said set to what it wrote to standard error.
+    bool StartUpdateSaying(const char* version, const char* lversion, std::string* said) {
+        ::testing::internal::CaptureStderr();
+        const bool started = patch->StartUpdate(version, lversion);
+        *said = ::testing::internal::GetCapturedStderr();
+        return started;
     }
 };
 using Strings = std::vector<std::string>;
@@ -134,14 +144,13 @@ TEST_F(StartUpdateTest, GivesUpAPackageThatFailsItsCheckTwiceAndLeavesNothingOfI
         processReports.clear();
         std::filesystem::remove_all(programDir / "temp");
         const std::string name = "bad" + std::to_string(++count) + ".upd";
-        Publish(ManifestXml("1.1", "1.0",
-                            StepXml("1.0", "1.1", Package("good.upd", good) + Package(name, bad))));
+        PublishStep(Package("good.upd", good) + Package(name, bad));
         WriteFile(releaseDir / name, c.served);
         ASSERT_TRUE(Connect("1.0"));
 
-        ::testing::internal::CaptureStderr();
-        EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
-        EXPECT_NE(::testing::internal::GetCapturedStderr().find(name), std::string::npos);
+        std::string said;
+        EXPECT_FALSE(StartUpdateSaying("1.0", "1.0", &said));
+        EXPECT_NE(said.find(name), std::string::npos) << said;
 
         EXPECT_EQ(server->CountRequests("/" + name), c.requests);
         EXPECT_EQ(
@@ -156,10 +165,9 @@ TEST_F(StartUpdateTest, GivesUpAPackageThatFailsItsCheckTwiceAndLeavesNothingOfI
 
 TEST_F(StartUpdateTest, ContinuesACutTransferWithARangeRequest) {
     const std::string bytes = NoiseBytes(300000, 7);
-    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("big.upd", bytes))));
+    PublishStep(Package("big.upd", bytes));
     ASSERT_TRUE(server->SetRules({"/big.upd=close:100000"}));
-    ASSERT_NE(Load(), nullptr);
-    ASSERT_TRUE(Connect("1.0"));
+    ASSERT_TRUE(LoadAndConnect());
 
     // The cut transfer is continued at once; a continuation that brings nothing ends the call.
     EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
@@ -178,46 +186,52 @@ TEST_F(StartUpdateTest, ContinuesACutTransferWithARangeRequest) {
                        "finished temp/big.upd 300000/300000", "versions game 1.1", "end"}));
 }
 
-TEST_F(StartUpdateTest, ChecksAPackageWhoseKeptPartTheServerAnswersInFull) {
-    // The generated body ignores the range and comes whole with status 200, so the kept part's
-    // bytes must not count towards the package.
-    const std::string bytes = test_server::PatternBytes(0, 200000);
-    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("big.upd", bytes))));
-    ASSERT_TRUE(server->SetRules({"/big.upd=chunked:200000"}));
-    WriteFile(programDir / "temp/big.upd.part", NoiseBytes(70000, 3));
+// Bytes kept from before count only when the package they make up checks out.
+TEST_F(StartUpdateTest, KeptBytesInTempAreUsedOnlyWhenThePackageMatches) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string name;
+        std::string rule;
+        std::string part;
+        Strings ranges;
+    } cases[] = {
+        // The generated body ignores the range and comes whole with status 200.
+        {"a kept part the server answers in full",
+         test_server::PatternBytes(0, 200000),
+         "whole.upd",
+         "chunked:200000",
+         NoiseBytes(70000, 3),
+         {"bytes=70000-"}},
+        // The continuation itself is sound, but the kept bytes are not the package's.
+        {"a kept part that was wrong",
+         NoiseBytes(300000, 11),
+         "wrong.upd",
+         "file",
+         NoiseBytes(100000, 12),
+         {"bytes=100000-", "-"}},
+    };
     ASSERT_NE(Load(), nullptr);
-    ASSERT_TRUE(Connect("1.0"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(programDir / "temp");
+        PublishStep(Package(c.name, c.bytes));
+        ASSERT_TRUE(server->SetRules({"/" + c.name + "=" + c.rule}));
+        WriteFile(programDir / "temp" / (c.name + ".part"), c.part);
+        ASSERT_TRUE(Connect("1.0"));
+        EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+        EXPECT_EQ(RangesOf(*server, "/" + c.name), c.ranges);
+        EXPECT_EQ(ReadFile(programDir / "temp" / c.name), c.bytes);
+        EXPECT_EQ(ListTree(programDir / "temp"), Strings{c.name});
+    }
 
-    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
-    EXPECT_EQ(RangesOf(*server, "/big.upd"), Strings{"bytes=70000-"});
-    EXPECT_EQ(ReadFile(programDir / "temp/big.upd"), bytes);
-    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"big.upd"});
-}
-
-TEST_F(StartUpdateTest, FetchesAPackageAgainWhenItsKeptPartWasWrong) {
-    // The continuation itself is sound, but the bytes kept from before are not the package's.
-    const std::string bytes = NoiseBytes(300000, 11);
-    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("big.upd", bytes))));
-    WriteFile(programDir / "temp/big.upd.part", NoiseBytes(100000, 12));
-    ASSERT_NE(Load(), nullptr);
-    ASSERT_TRUE(Connect("1.0"));
-
-    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
-    EXPECT_EQ(RangesOf(*server, "/big.upd"), (Strings{"bytes=100000-", "-"}));
-    EXPECT_EQ(ReadFile(programDir / "temp/big.upd"), bytes);
-    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"big.upd"});
-}
-
-TEST_F(StartUpdateTest, TakesAPackageLeftInTempOnlyWhenItMatches) {
+    // A whole package left in temp is taken without a request only when it matches.
     const std::string bytes = PackageBytes("kept");
-    Publish(ManifestXml("1.1", "1.0", StepXml("1.0", "1.1", Package("kept.upd", bytes))));
-    ASSERT_NE(Load(), nullptr);
+    PublishStep(Package("kept.upd", bytes));
     ASSERT_TRUE(Connect("1.0"));
-
     WriteFile(programDir / "temp/kept.upd", bytes);
     EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
     EXPECT_EQ(server->CountRequests("/kept.upd"), 0);
-
     WriteFile(programDir / "temp/kept.upd", PackageBytes("stale"));
     EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
     EXPECT_EQ(server->CountRequests("/kept.upd"), 1);
@@ -227,8 +241,7 @@ TEST_F(StartUpdateTest, TakesAPackageLeftInTempOnlyWhenItMatches) {
 TEST_F(StartUpdateTest, EndsWhenTheServerStalls) {
     setenv("LIVEUPDATE_STALL_LIMIT_MS", "300", 1);
     PublishStalledPackage();
-    ASSERT_NE(Load(), nullptr);
-    ASSERT_TRUE(Connect("1.0"));
+    ASSERT_TRUE(LoadAndConnect());
 
     EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
     EXPECT_EQ(ReportTexts(), Strings{"step temp/slow.upd 0/1048576"});
@@ -289,9 +302,9 @@ TEST_F(StartUpdateTest, RunsOnlyAlongAChainOfStepsToTheServersVersion) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.version) + " " + c.lversion);
         processReports.clear();
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(patch->StartUpdate(c.version, c.lversion), c.started);
-        EXPECT_NE(::testing::internal::GetCapturedStderr().find(c.said), std::string::npos);
+        std::string said;
+        EXPECT_EQ(StartUpdateSaying(c.version, c.lversion, &said), c.started);
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
         EXPECT_EQ(ReportTexts(), c.reports);
     }
     EXPECT_EQ(server->CountRequests("/a.upd"), 0);

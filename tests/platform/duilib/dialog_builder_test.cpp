@@ -95,59 +95,47 @@ TEST(DialogBuilderTest, FindsEntriesWhateverTheCaseAndSeparator) {
     EXPECT_NE(nested.FindControl(L"inner"), nullptr);
 }
 
-TEST(DialogBuilderTest, MissingOrBrokenSkinsGiveNoRoot) {
+TEST(DialogBuilderTest, MissingOrBrokenSkinsAndArchivesGiveNoRoot) {
+    const char* const ok = "<Window><Button name='x'/></Window>";
     SkinDirectory skins({{"broken.xml", "<Window><Button name='x'></Window>"},
                          {"unquoted.xml", "<Window><Button name='x /></Window>"},
-                         {"ok.xml", "<Window><Button name='x'/></Window>"}});
+                         {"ok.xml", ok}});
     CDialogBuilder builder;
-    EXPECT_EQ(builder.Create(L"absent.xml"), nullptr);
-    EXPECT_EQ(builder.Create(L"broken.xml"), nullptr);
-    EXPECT_EQ(builder.Create(L"unquoted.xml"), nullptr);
     // Skins come only from the archive: a loose file beside it does not count.
-    testing_support::WriteFile(skins.dir / "loose.xml", "<Window><Button name='x'/></Window>");
-    EXPECT_EQ(builder.Create(L"loose.xml"), nullptr);
+    testing_support::WriteFile(skins.dir / "loose.xml", ok);
+    for (const wchar_t* skin : {L"absent.xml", L"broken.xml", L"unquoted.xml", L"loose.xml"})
+        EXPECT_EQ(builder.Create(skin), nullptr) << skin;
+
+    // Archives that are no zip, or no regular file: a FIFO would block, /dev/zero never end.
     testing_support::WriteFile(skins.dir / "garbage.dat", "this is not a zip archive at all");
-    for (const wchar_t* archive : {L"missing.dat", L"garbage.dat", L""}) {
+    ASSERT_EQ(mkfifo((skins.dir / "fifo.dat").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", skins.dir / "zero.dat");
+    std::filesystem::create_directory(skins.dir / "dir.dat");
+    for (const wchar_t* archive :
+         {L"missing.dat", L"garbage.dat", L"", L"fifo.dat", L"zero.dat", L"dir.dat"}) {
         CPaintManagerUI::SetResourceZip(archive);
         EXPECT_EQ(builder.Create(L"ok.xml"), nullptr) << archive;
     }
+    CPaintManagerUI::SetResourceZip(L"bt.dat");
+    EXPECT_NE(std::unique_ptr<CControlUI>(builder.Create(L"ok.xml")), nullptr);
+
     // An entry whose data no longer matches its checksum.
-    testing_support::MakeZip(skins.dir / "bt.dat", {{.name = "ok.xml",
-                                                     .data = "<Window><Button name='x'/></Window>",
-                                                     .declaredCrc = 0x12345678}});
+    testing_support::MakeZip(skins.dir / "bt.dat",
+                             {{.name = "ok.xml", .data = ok, .declaredCrc = 0x12345678}});
     CPaintManagerUI::SetResourceZip(L"bt.dat");
     EXPECT_EQ(builder.Create(L"ok.xml"), nullptr);
 }
 
-TEST(DialogBuilderTest, AnArchiveThatIsNoRegularFileIsNotOpened) {
-    SkinDirectory skins({{"ok.xml", "<Window><Button name='x'/></Window>"}});
-    ASSERT_EQ(mkfifo((skins.dir / "fifo.dat").c_str(), 0600), 0);
-    std::filesystem::create_symlink("/dev/zero", skins.dir / "zero.dat");
-    std::filesystem::create_directory(skins.dir / "dir.dat");
-    CDialogBuilder builder;
-    for (const wchar_t* archive : {L"fifo.dat", L"zero.dat", L"dir.dat"}) {
-        CPaintManagerUI::SetResourceZip(archive);
-        EXPECT_EQ(builder.Create(L"ok.xml"), nullptr) << archive;
+// count copies of text, each with its index where text holds "#".
+std::string Repeated(const std::string& text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        std::string copy = text;
+        for (size_t at; (at = copy.find('#')) != std::string::npos;)
+            copy.replace(at, 1, std::to_string(i));
+        out += copy;
     }
-    CPaintManagerUI::SetResourceZip(L"bt.dat");
-    const std::unique_ptr<CControlUI> root(builder.Create(L"ok.xml"));
-    EXPECT_NE(root, nullptr);
-}
-
-// Attributes that no control knows, count of them, written as  x0="0" x1="1" ...
-std::string FillerAttributes(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += " x" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
-    return text;
-}
-
-std::string Repeated(const std::string& element, int count) {
-    std::string text;
-    text.reserve(element.size() * static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        text += element;
-    return text;
+    return out;
 }
 
 // bt.dat is replaced by updates like any game file, so a skin may be hostile: its size alone
@@ -155,8 +143,8 @@ std::string Repeated(const std::string& element, int count) {
 // attribute is applied once, in order: the ones at the far end still count.
 TEST(DialogBuilderTest, HundredThousandAttributesOnOneElementAreEachReadOnce) {
     constexpr int kCount = 100000;
-    const std::string skin = "<Window caption=\"0,0,0,24\"" + FillerAttributes(kCount) +
-                             " size=\"640,480\"><Button" + FillerAttributes(kCount) +
+    const std::string skin = "<Window caption=\"0,0,0,24\"" + Repeated(" x#=\"#\"", kCount) +
+                             " size=\"640,480\"><Button" + Repeated(" x#=\"#\"", kCount) +
                              " name=\"Far\" text=\"end\"/></Window>";
     SkinDirectory skins({{"wide.xml", skin}});
     CPaintManagerUI manager;

@@ -74,10 +74,6 @@ TEST(HeadlessBackendTest, MessageBoxesAreRecordedAndAnsweredOnTheUiThread) {
     EXPECT_EQ(boxes[1].type, MB_YESNO | MB_ICONERROR);
 }
 
-} // namespace
-
-namespace {
-
 // Without a screen a box is shown nowhere: its caption and text go to standard error, one line
 // each, and to the application's sink (the launcher's log) on the UI thread.
 TEST(HeadlessBackendTest, MessageBoxesReachStandardErrorAndTheSink) {

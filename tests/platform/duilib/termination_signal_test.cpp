@@ -26,19 +26,22 @@ bool SawSystemClose(const TestWindow& window) {
     return std::ranges::find(window.messages, WM_SYSCOMMAND) != window.messages.end();
 }
 
+// The main window's SC_CLOSE ends the loop, as the launcher's does.
+bool CloseEndsTheLoop(UINT uMsg, WPARAM wParam, LPARAM, LRESULT&) {
+    const bool close = uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE;
+    if (close)
+        PostQuitMessage(0);
+    return close;
+}
+
 enum class Windows { None, Main, MainWithModalPopup };
 
-// Runs the loop until a signal comes; 0 when it ended as closing the main window would. The
-// main window's SC_CLOSE ends the loop, as the launcher's does; the owned popup is not the one
-// to be closed.
+// Runs the loop until a signal comes; 0 when it ended as closing the main window would (the
+// owned popup is not the one to be closed).
 int RunUntilSignalled(int readyFd, Windows windows) {
     InitBackend();
     TestWindow main("main");
-    main.onMessage = [](UINT uMsg, WPARAM wParam, LPARAM, LRESULT&) {
-        if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE)
-            PostQuitMessage(0);
-        return uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE;
-    };
+    main.onMessage = CloseEndsTheLoop;
     TestWindow popup("popup");
     if (windows != Windows::None) {
         main.CreateAt(nullptr, 0, 0, 100, 100);
@@ -72,11 +75,7 @@ TEST(TerminationSignalTest, ASignalBeforeTheLoopEndsItBeforeTheRestOfTheStart) {
         duilib_test::SkinDirectory skins{{"box.xml", R"(<Window size="200,100">
                                                  <Button name="Ok" pos="0,0,50,20"/></Window>)"}};
         TestWindow main("main", L"box.xml");
-        main.onMessage = [](UINT uMsg, WPARAM wParam, LPARAM, LRESULT&) {
-            if (uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE)
-                PostQuitMessage(0);
-            return uMsg == WM_SYSCOMMAND && wParam == SC_CLOSE;
-        };
+        main.onMessage = CloseEndsTheLoop;
         if (main.CreateAt(nullptr, 0, 0, 0, 0) == nullptr)
             return 1;
         bool restOfStartRan = false;

@@ -9,7 +9,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::CopyTree;
 using platform::DeleteTree;
-using platform::ReplaceFileAtomically;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -82,24 +81,6 @@ TEST(DeleteTreeTest, WhatCannotBeDeletedIsReportedAndTheRestGoes) {
     EXPECT_FALSE(DeleteTree(dir / "locked"));
     EXPECT_TRUE(fs::exists(dir / "locked/inner/file.txt"));
     EXPECT_FALSE(fs::exists(dir / "locked/other.txt"));
-}
-
-TEST(ReplaceFileAtomicallyTest, ReplacesContentOrLeavesTheTargetAlone) {
-    TempDir dir;
-    const fs::path target = dir / "ServerList.xml";
-    ASSERT_TRUE(ReplaceFileAtomically(target, "first"));
-    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    fs::permissions(target, perms);
-    const std::string large(1 << 20, 'x');
-    ASSERT_TRUE(ReplaceFileAtomically(target, large));
-    EXPECT_EQ(ReadFile(target), large);
-    EXPECT_EQ(fs::status(target).permissions(), perms);
-
-    EXPECT_FALSE(ReplaceFileAtomically(dir / "missing-dir/file.ini", "x"));
-    WriteFile(dir / "busy/content.txt", "content"); // a directory cannot be renamed over
-    EXPECT_FALSE(ReplaceFileAtomically(dir / "busy", "x"));
-    EXPECT_EQ(ReadFile(dir / "busy/content.txt"), "content");
-    EXPECT_EQ(CountEntries(dir.path()), 2); // no temporary file left behind
 }
 
 } // namespace

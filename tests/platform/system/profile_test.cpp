@@ -85,24 +85,30 @@ TEST_F(ProfileTest, ValueRulesAtTheirBoundaries) {
     EXPECT_EQ(platform::ReadProfileInt(file, L"s", L"quotedEmpty", 7), 0) << "present, no number";
 }
 
-TEST_F(ProfileTest, TheBufferHoldsOneCharacterLessThanItsSize) {
-    const auto file = Ini("[s]\nv254=" + std::string(254, 'a') + "\nv255=" + std::string(255, 'b') +
-                          "\nq254=\"" + std::string(254, 'c') +
-                          "\"\nwide=" + std::string(253, 'd') + "\xE4\xB8\xAD\xE6\x96\x87\n");
-    EXPECT_EQ(Read(file, L"s", L"v254", 255), std::wstring(254, L'a'));
-    EXPECT_EQ(Read(file, L"s", L"v255", 255), std::wstring(254, L'b'));
-    EXPECT_EQ(Read(file, L"s", L"v255", 256), std::wstring(255, L'b'));
-    EXPECT_EQ(Read(file, L"s", L"q254", 255), std::wstring(254, L'c'));
-    // Characters, not bytes: two three-byte characters after 253 ASCII ones.
-    EXPECT_EQ(Read(file, L"s", L"wide", 255), std::wstring(253, L'd') + L"\u4E2D");
-    EXPECT_EQ(platform::ReadProfileInt(Ini("[n]\nmax=2147483647\nover=2147483648\n"
-                                           "min=-2147483648\nhexOnly=0x\nplus=+12\n"),
-                                       L"n", L"max", 0),
-              INT_MAX);
-    const std::pair<const wchar_t*, int> ints[] = {
-        {L"over", INT_MAX}, {L"min", INT_MIN}, {L"hexOnly", 0}, {L"plus", 12}};
-    for (const auto& [key, expected] : ints)
-        EXPECT_EQ(platform::ReadProfileInt(Name("test.ini"), L"n", key, 9), expected) << key;
+TEST_F(ProfileTest, ValuesAndDefaultsAreCutToOneCharacterLessThanTheBuffer) {
+    const auto file =
+        Ini("[s]\nv254=" + std::string(254, 'a') + "\nv255=" + std::string(255, 'b') + "\nq254=\"" +
+            std::string(254, 'c') + "\"\nwide=" + std::string(253, 'd') +
+            "\xE4\xB8\xAD\xE6\x96\x87\nlong=" + std::string(300, 'v') + "\nquoted=\"abcdef\"\n");
+    const struct {
+        const wchar_t* key;
+        size_t bufferChars;
+        std::wstring expected;
+    } cases[] = {
+        {L"v254", 255, std::wstring(254, L'a')},
+        {L"v255", 255, std::wstring(254, L'b')},
+        {L"v255", 256, std::wstring(255, L'b')},
+        {L"q254", 255, std::wstring(254, L'c')},
+        // Characters, not bytes: two three-byte characters after 253 ASCII ones.
+        {L"wide", 255, std::wstring(253, L'd') + L"\u4E2D"},
+        {L"long", 1000, std::wstring(300, L'v')},
+        {L"quoted", 4, L"abc"}, // quotes go before the cut
+        {L"long", 1, L""},
+        {L"long", 0, L""},
+        {L"missing", 5, L"<def"}, // the default too
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Read(file, L"s", c.key, c.bufferChars), c.expected) << c.bufferChars;
 }
 
 TEST_F(ProfileTest, AProfileFileIsReadOnceAndAnswersFromWhatWasRead) {
@@ -120,23 +126,15 @@ TEST_F(ProfileTest, AProfileFileIsReadOnceAndAnswersFromWhatWasRead) {
     EXPECT_TRUE(missing.SectionNames(255).empty());
 }
 
-TEST_F(ProfileTest, ValuesAndDefaultsAreCutToTheBuffer) {
-    const auto file = Ini("[s]\nlong=" + std::string(300, 'v') + "\nquoted=\"abcdef\"\n");
-    EXPECT_EQ(Read(file, L"s", L"long", 255), std::wstring(254, L'v'));
-    EXPECT_EQ(Read(file, L"s", L"long", 1000), std::wstring(300, L'v'));
-    EXPECT_EQ(Read(file, L"s", L"quoted", 4), L"abc"); // quotes go before the cut
-    EXPECT_EQ(Read(file, L"s", L"long", 1), L"");
-    EXPECT_EQ(Read(file, L"s", L"long", 0), L"");
-    EXPECT_EQ(ReadProfileString(file, L"s", L"missing", L"fallback", 5), L"fall");
-}
-
 TEST_F(ProfileTest, IntegersReadTheLeadingNumber) {
     const auto file = Ini("[n]\nplain=42\nnegative=-7\ntrailing=12abc\nhex=0x1F\nquoted=\"64\"\n"
-                          "word=abc\nhuge=99999999999\nhugeNegative=-99999999999\n");
+                          "word=abc\nhuge=99999999999\nhugeNegative=-99999999999\nmax=2147483647\n"
+                          "over=2147483648\nmin=-2147483648\nhexOnly=0x\nplus=+12\n");
     const std::pair<const wchar_t*, int> cases[] = {
-        {L"PLAIN", 42},   {L"negative", -7}, {L"trailing", 12},  {L"hex", 31},
-        {L"quoted", 64},  {L"word", 0},      {L"huge", INT_MAX}, {L"hugeNegative", INT_MIN},
-        {L"missing", 800}};
+        {L"PLAIN", 42},    {L"negative", -7},  {L"trailing", 12},  {L"hex", 31},
+        {L"quoted", 64},   {L"word", 0},       {L"huge", INT_MAX}, {L"hugeNegative", INT_MIN},
+        {L"max", INT_MAX}, {L"over", INT_MAX}, {L"min", INT_MIN},  {L"hexOnly", 0},
+        {L"plus", 12},     {L"missing", 800}};
     for (const auto& [key, expected] : cases)
         EXPECT_EQ(platform::ReadProfileInt(file, L"N", key, 800), expected) << key;
 }

@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -86,7 +86,11 @@ const char* const kWebSkin = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 struct Geometry {
     int x = -1, y = -1, width = -1, height = -1;
+    bool operator==(const Geometry&) const = default;
 };
+void PrintTo(const Geometry& g, std::ostream* os) {
+    *os << g.width << "x" << g.height << " at " << g.x << "," << g.y;
+}
 
 // The X window of the given name as the X server has it mapped, found by xdotool.
 Geometry MappedGeometry(const std::string& name) {
@@ -95,25 +99,12 @@ Geometry MappedGeometry(const std::string& name) {
     std::string id;
     if (!(ids >> id))
         return {};
-    const auto shell = RunTool({"xdotool", "getwindowgeometry", "--shell", id});
-    Geometry geometry;
-    std::istringstream lines(shell.output);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, eq);
-        const int value = std::atoi(line.c_str() + eq + 1);
-        if (key == "X")
-            geometry.x = value;
-        else if (key == "Y")
-            geometry.y = value;
-        else if (key == "WIDTH")
-            geometry.width = value;
-        else if (key == "HEIGHT")
-            geometry.height = value;
-    }
-    return geometry;
+    std::map<std::string, int> values; // lines like "X=130"
+    std::istringstream lines(RunTool({"xdotool", "getwindowgeometry", "--shell", id}).output);
+    for (std::string line; std::getline(lines, line);)
+        if (const size_t eq = line.find('='); eq != std::string::npos)
+            values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
 }
 
 std::string Number(int value) {
@@ -131,6 +122,21 @@ wxImage Screenshot() {
     if (RunTool({"import", "-window", "root", shot}).exitCode == 0)
         image.LoadFile(shot, wxBITMAP_TYPE_PNG);
     return image;
+}
+
+uint32_t RgbAt(const wxImage& image, int x, int y) {
+    return uint32_t{image.GetRed(x, y)} << 16 | uint32_t{image.GetGreen(x, y)} << 8 |
+           image.GetBlue(x, y);
+}
+
+// Each colour channel within tolerance; alpha is ignored.
+testing::AssertionResult Near(uint32_t got, uint32_t want, int tolerance) {
+    for (int shift : {16, 8, 0})
+        if (std::abs(static_cast<int>((got >> shift) & 0xFF) -
+                     static_cast<int>((want >> shift) & 0xFF)) > tolerance)
+            return testing::AssertionFailure()
+                   << std::hex << got << " is not " << (want & 0xFFFFFF);
+    return testing::AssertionSuccess();
 }
 
 wxWebView* FindWebView(wxWindow* window) {
@@ -187,11 +193,7 @@ protected:
 TEST_F(DisplayBackendTest, WindowIsMappedAtItsPositionWithTheSkinsSize) {
     TestWindow window("main", L"test.xml");
     ASSERT_NE(Open(window, L"placed", nullptr, 130, 70), nullptr);
-    const Geometry geometry = MappedGeometry("placed");
-    EXPECT_EQ(geometry.x, 130);
-    EXPECT_EQ(geometry.y, 70);
-    EXPECT_EQ(geometry.width, 240);
-    EXPECT_EQ(geometry.height, 160);
+    EXPECT_EQ(MappedGeometry("placed"), (Geometry{130, 70, 240, 160}));
 
     // Moved by the program, the X window follows.
     SetWindowPos(window.GetHWND(), nullptr, 300, 200, 0, 0, SWP_NOSIZE);
@@ -252,12 +254,8 @@ TEST_F(DisplayBackendTest, DragOnTheCaptionBandMovesTheWindowAndWmMoveMovesItsCh
     GetWindowRect(main.GetHWND(), &rect);
     EXPECT_EQ(rect.left, 160);
     EXPECT_EQ(rect.top, 150);
-    const Geometry mainGeometry = MappedGeometry("dragged");
-    EXPECT_EQ(mainGeometry.x, 160);
-    EXPECT_EQ(mainGeometry.y, 150);
-    const Geometry childGeometry = MappedGeometry("follower");
-    EXPECT_EQ(childGeometry.x, 410);
-    EXPECT_EQ(childGeometry.y, 150);
+    EXPECT_EQ(MappedGeometry("dragged"), (Geometry{160, 150, 240, 160}));
+    EXPECT_EQ(MappedGeometry("follower"), (Geometry{410, 150, 240, 160}));
     EXPECT_TRUE(main.SendersOf(L"click").empty());
 }
 
@@ -269,13 +267,7 @@ TEST_F(DisplayBackendTest, ScreenshotShowsTheSkinsColoursWhereTheWindowIs) {
     display_test::PumpFor(100);
     const wxImage image = Screenshot();
     ASSERT_TRUE(image.IsOk());
-    auto near = [&](int x, int y, uint32_t argb) {
-        const auto close = [](unsigned char got, uint32_t want) {
-            return std::abs(static_cast<int>(got) - static_cast<int>(want & 0xFF)) <= 6;
-        };
-        return close(image.GetRed(x, y), argb >> 16) && close(image.GetGreen(x, y), argb >> 8) &&
-               close(image.GetBlue(x, y), argb);
-    };
+    auto near = [&](int x, int y, uint32_t argb) { return Near(RgbAt(image, x, y), argb, 6); };
     EXPECT_TRUE(near(200 + 10, 150 + 10, kBackground));
     EXPECT_TRUE(near(200 + 230, 150 + 150, kBackground));
     EXPECT_TRUE(near(200 + 180, 150 + 75, kSwatch));
@@ -292,21 +284,11 @@ TEST_F(DisplayBackendTest, SkinImagesAreScaledIntoTheirControlsAndOversizedOnesR
     ASSERT_NE(Open(window, L"images", nullptr, 100, 100), nullptr);
     const wxImage image = Screenshot();
     ASSERT_TRUE(image.IsOk());
-    auto rgb = [&](int x, int y) -> uint32_t {
-        return uint32_t{image.GetRed(100 + x, 100 + y)} << 16 |
-               uint32_t{image.GetGreen(100 + x, 100 + y)} << 8 | image.GetBlue(100 + x, 100 + y);
-    };
-    auto near = [](uint32_t got, uint32_t want) {
-        for (int shift : {16, 8, 0})
-            if (std::abs(static_cast<int>((got >> shift) & 0xFF) -
-                         static_cast<int>((want >> shift) & 0xFF)) > 8)
-                return false;
-        return true;
-    };
+    auto rgb = [&](int x, int y) { return RgbAt(image, 100 + x, 100 + y); };
     // 2 x 1 pixels stretched over 80 x 80: the outer columns keep their colours, top to bottom.
-    EXPECT_TRUE(near(rgb(21, 22), 0xFF0000)) << std::hex << rgb(21, 22);
-    EXPECT_TRUE(near(rgb(21, 97), 0xFF0000)) << std::hex << rgb(21, 97);
-    EXPECT_TRUE(near(rgb(98, 60), 0x00FF00)) << std::hex << rgb(98, 60);
+    EXPECT_TRUE(Near(rgb(21, 22), 0xFF0000, 8));
+    EXPECT_TRUE(Near(rgb(21, 97), 0xFF0000, 8));
+    EXPECT_TRUE(Near(rgb(98, 60), 0x00FF00, 8));
     // The refused image leaves the background showing.
     EXPECT_EQ(rgb(170, 60), 0x2040C0);
 }
@@ -334,9 +316,7 @@ TEST_F(DisplayBackendTest, BrowserControlShowsItsPageInAWebView) {
     display_test::PumpFor(300); // the page's first frame
     const wxImage image = Screenshot();
     ASSERT_TRUE(image.IsOk());
-    EXPECT_EQ(image.GetRed(300 + 120, 200 + 80), 0x10);
-    EXPECT_EQ(image.GetGreen(300 + 120, 200 + 80), 0xC0);
-    EXPECT_EQ(image.GetBlue(300 + 120, 200 + 80), 0x40);
+    EXPECT_EQ(RgbAt(image, 300 + 120, 200 + 80), 0x10C040u);
 }
 
 // A page that cannot be loaded gives way to the error page the browser was given.

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
@@ -22,14 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<char*> ArgvOf(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    return argv;
-}
-
 // Spawns args with stdout into a pipe; the read end is returned in *out.
 int Spawn(const std::vector<std::string>& args, int* out) {
     int fds[2];
@@ -40,7 +31,10 @@ int Spawn(const std::vector<std::string>& args, int* out) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    std::vector<char*> argv = ArgvOf(args);
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
     const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
@@ -50,19 +44,6 @@ int Spawn(const std::vector<std::string>& args, int* out) {
     }
     *out = fds[0];
     return pid;
-}
-
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = std::min(dirs.find(':', start), dirs.size());
-        if (access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
 }
 
 } // namespace
@@ -75,7 +56,7 @@ XSession::~XSession() {
 }
 
 bool XSession::Installed() {
-    return OnPath("Xvfb") && OnPath("xdotool");
+    return RunTool({"sh", "-c", "command -v Xvfb && command -v xdotool"}).exitCode == 0;
 }
 
 bool XSession::Start(std::string* why, const std::string& screen) {
