@@ -197,19 +197,11 @@ TEST_F(StartUpdateTest, KeptBytesInTempAreUsedOnlyWhenThePackageMatches) {
         Strings ranges;
     } cases[] = {
         // The generated body ignores the range and comes whole with status 200.
-        {"a kept part the server answers in full",
-         test_server::PatternBytes(0, 200000),
-         "whole.upd",
-         "chunked:200000",
-         NoiseBytes(70000, 3),
-         {"bytes=70000-"}},
+        {"a kept part the server answers in full", test_server::PatternBytes(0, 200000),
+         "whole.upd", "chunked:200000", NoiseBytes(70000, 3), Strings{"bytes=70000-"}},
         // The continuation itself is sound, but the kept bytes are not the package's.
-        {"a kept part that was wrong",
-         NoiseBytes(300000, 11),
-         "wrong.upd",
-         "file",
-         NoiseBytes(100000, 12),
-         {"bytes=100000-", "-"}},
+        {"a kept part that was wrong", NoiseBytes(300000, 11), "wrong.upd", "file",
+         NoiseBytes(100000, 12), Strings{"bytes=100000-", "-"}},
     };
     ASSERT_NE(Load(), nullptr);
     for (const auto& c : cases) {
