@@ -1,9 +1,6 @@
 // The display backend on a real X server: windows where their records say, input from the X
 // server's own pointer (xdotool), pixels read back from the screen, modal loops and dialogs.
-#include <arpa/inet.h>
 #include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -26,6 +23,7 @@
 #include "tests/platform/duilib/child_process.h"
 #include "tests/platform/duilib/display/x_session.h"
 #include "tests/platform/duilib/test_window.h"
+#include "tests/support/test_server.h"
 
 namespace {
 
@@ -168,15 +166,16 @@ protected:
                 {"huge.png", HugePng()}});
     }
 
-    // A window at (300, 200) whose "IE" control has its browser and web view.
-    void OpenPanel(TestWindow& window, IWebBrowser*& browser, wxWebView*& view) {
-        ASSERT_NE(Open(window, L"panel", nullptr, 300, 200), nullptr);
-        auto* control = static_cast<CActiveXUI*>(window.manager.FindControl(L"IE"));
+    // panel_ opened at (300, 200); its "IE" control's browser and web view in browser_, view_.
+    void OpenPanel() {
+        ASSERT_NE(Open(panel_, L"panel", nullptr, 300, 200), nullptr);
+        auto* control = static_cast<CActiveXUI*>(panel_.manager.FindControl(L"IE"));
         ASSERT_NE(control, nullptr);
-        browser = control->GetControl();
-        ASSERT_NE(browser, nullptr);
+        browser_ = control->GetControl();
+        ASSERT_NE(browser_, nullptr);
         for (wxWindow* top : wxTopLevelWindows)
-            view = view != nullptr ? view : FindWebView(top);
+            view_ = view_ != nullptr ? view_ : FindWebView(top);
+        ASSERT_NE(view_, nullptr);
     }
     // A skinned window at (x, y), shown and mapped.
     HWND Open(TestWindow& window, const std::wstring& title, HWND owner, int x, int y) {
@@ -188,6 +187,9 @@ protected:
 
     display_test::XSession x_;
     std::unique_ptr<duilib_test::SkinDirectory> skin_;
+    TestWindow panel_{"panel", L"web.xml"};
+    IWebBrowser* browser_ = nullptr;
+    wxWebView* view_ = nullptr;
 };
 
 TEST_F(DisplayBackendTest, WindowIsMappedAtItsPositionWithTheSkinsSize) {
@@ -298,21 +300,17 @@ TEST_F(DisplayBackendTest, BrowserControlShowsItsPageInAWebView) {
     const auto page = skin_->dir.path() / "panel.html";
     std::ofstream(page) << "<html><head><title>panel page</title></head>"
                            "<body style='margin:0;background:#10C040'></body></html>";
-    TestWindow window("panel", L"web.xml");
-    IWebBrowser* browser = nullptr;
-    wxWebView* view = nullptr;
-    OpenPanel(window, browser, view);
-    ASSERT_NE(view, nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenPanel());
     const wxString url = "file://" + page.string();
     bool loaded = false;
-    view->Bind(wxEVT_WEBVIEW_LOADED,
-               [&](wxWebViewEvent& event) { loaded = loaded || event.GetURL() == url; });
+    view_->Bind(wxEVT_WEBVIEW_LOADED,
+                [&](wxWebViewEvent& event) { loaded = loaded || event.GetURL() == url; });
 
-    browser->put_Silent(true);
-    EXPECT_TRUE(browser->Navigate(url.wc_str()));
+    browser_->put_Silent(true);
+    EXPECT_TRUE(browser_->Navigate(url.wc_str()));
     // The title may follow the load event by a turn of the engine's own loop.
     ASSERT_TRUE(PumpUntil([&] { return loaded; }, 15000));
-    EXPECT_TRUE(PumpUntil([&] { return view->GetCurrentTitle() == "panel page"; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return view_->GetCurrentTitle() == "panel page"; }, 5000));
     display_test::PumpFor(300); // the page's first frame
     const wxImage image = Screenshot();
     ASSERT_TRUE(image.IsOk());
@@ -324,26 +322,18 @@ TEST_F(DisplayBackendTest, AnUnloadablePageShowsTheErrorPage) {
     const auto errorPage = skin_->dir.path() / "404.html";
     std::ofstream(errorPage)
         << "<html><head><title>operator 404</title></head><body></body></html>";
-    TestWindow window("panel", L"web.xml");
-    IWebBrowser* browser = nullptr;
-    wxWebView* view = nullptr;
-    OpenPanel(window, browser, view);
-    ASSERT_NE(view, nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenPanel());
     const wxString errorUrl = "file://" + errorPage.string();
-    browser->SetErrorPage(errorUrl.wc_str());
-    // A loopback port that nothing listens on (browsers refuse the well-known unused ones).
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    close(listener);
-    const std::wstring page =
-        L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/news.html";
-    EXPECT_TRUE(browser->Navigate(page.c_str()));
-    EXPECT_TRUE(PumpUntil([&] { return view->GetCurrentTitle() == "operator 404"; }, 15000));
+    browser_->SetErrorPage(errorUrl.wc_str());
+    // A loopback port nothing listens on now (browsers refuse the well-known unused ones).
+    int port = 0;
+    {
+        const testing_support::TestServer gone(skin_->dir.path());
+        port = gone.port();
+    }
+    const std::wstring page = L"http://127.0.0.1:" + std::to_wstring(port) + L"/news.html";
+    EXPECT_TRUE(browser_->Navigate(page.c_str()));
+    EXPECT_TRUE(PumpUntil([&] { return view_->GetCurrentTitle() == "operator 404"; }, 15000));
 }
 
 // While a modal window runs its loop the owner takes no clicks; the modal one does and ends
