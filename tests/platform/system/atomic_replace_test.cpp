@@ -4,6 +4,7 @@
 #include "system/unique_fd.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/unprivileged.h"
+#include "tests/support/zip_maker.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -18,16 +19,11 @@ using platform::IsTemporarySiblingName;
 using platform::ReplaceFileAtomically;
 using platform::ReplaceFileFromDescriptor;
 using platform::TemporarySiblingName;
+using Paths = std::vector<std::string>;
+using testing_support::ListTree;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
-
-std::set<std::string> Names(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 mode_t Mode(const fs::path& path) {
     struct stat info {};
@@ -56,8 +52,8 @@ TEST(ReplaceFileAtomically, ReplacesTheFileKeepingItsPermissionsAndALinkIsReplac
     EXPECT_FALSE(fs::exists(dir / "nowhere"));
     EXPECT_EQ(ReadFile(dir / "dangling.ini"), "d");
     EXPECT_TRUE(fs::is_regular_file(dir / "created.ini"));
-    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"created.ini", "dangling.ini", "sentinel",
-                                                        "version.ini", "zel.ini"}));
+    EXPECT_EQ(ListTree(dir.path()),
+              (Paths{"created.ini", "dangling.ini", "sentinel", "version.ini", "zel.ini"}));
 }
 
 TEST(ReplaceFileAtomically, AFailureKeepsTheOldBytesAndLeavesNoTemporaryFile) {
@@ -67,14 +63,14 @@ TEST(ReplaceFileAtomically, AFailureKeepsTheOldBytesAndLeavesNoTemporaryFile) {
     EXPECT_TRUE(fs::is_directory(dir / "in-the-way/inner"));
     EXPECT_FALSE(ReplaceFileAtomically(dir / "no-such-dir/file", "x"));
     EXPECT_FALSE(ReplaceFileAtomically(dir / "..", "x"));
-    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"in-the-way"}));
+    EXPECT_EQ(ListTree(dir.path()), (Paths{"in-the-way", "in-the-way/inner"}));
 
     // A source that fails mid-copy (a directory cannot be read as bytes).
     WriteFile(dir / "big.pak", "old package");
     const platform::UniqueFd directory(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
     EXPECT_FALSE(ReplaceFileFromDescriptor(dir / "big.pak", directory.get()));
     EXPECT_EQ(ReadFile(dir / "big.pak"), "old package");
-    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"big.pak", "in-the-way"}));
+    EXPECT_EQ(ListTree(dir.path()), (Paths{"big.pak", "in-the-way", "in-the-way/inner"}));
 
     fs::create_directory(dir / "read-only");
     WriteFile(dir / "read-only/zel.ini", "kept");
@@ -88,7 +84,7 @@ TEST(ReplaceFileAtomically, AFailureKeepsTheOldBytesAndLeavesNoTemporaryFile) {
                !ReplaceFileAtomically(dir / "read-only/zel.ini", "lost");
     }));
     EXPECT_EQ(ReadFile(dir / "read-only/zel.ini"), "kept");
-    EXPECT_EQ(Names(dir / "read-only"), (std::set<std::string>{"zel.ini"}));
+    EXPECT_EQ(ListTree(dir / "read-only"), Paths{"zel.ini"});
 }
 
 TEST(ReplaceFileFromDescriptor, StreamsEveryByteWithTheGivenPermissions) {
@@ -102,7 +98,7 @@ TEST(ReplaceFileFromDescriptor, StreamsEveryByteWithTheGivenPermissions) {
     ASSERT_TRUE(ReplaceFileFromDescriptor(dir / "target", source.get(), 0751));
     EXPECT_EQ(ReadFile(dir / "target"), large);
     EXPECT_EQ(Mode(dir / "target"), 0751u);
-    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"source", "target"}));
+    EXPECT_EQ(ListTree(dir.path()), (Paths{"source", "target"}));
 }
 
 TEST(AtomicFileWriter, NothingChangesUntilCommitAndADroppedWriterLeavesNothing) {
@@ -113,10 +109,10 @@ TEST(AtomicFileWriter, NothingChangesUntilCommitAndADroppedWriterLeavesNothing) 
         ASSERT_TRUE(writer.Begin(dir / "ServerList.xml"));
         ASSERT_EQ(write(writer.fd(), "half", 4), 4);
         EXPECT_EQ(ReadFile(dir / "ServerList.xml"), "old list");
-        EXPECT_EQ(Names(dir.path()).size(), 2u); // the temporary sibling, while it is written
+        EXPECT_EQ(ListTree(dir.path()).size(), 2u); // the temporary sibling, while it is written
     }
     EXPECT_EQ(ReadFile(dir / "ServerList.xml"), "old list");
-    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"ServerList.xml"}));
+    EXPECT_EQ(ListTree(dir.path()), Paths{"ServerList.xml"});
 }
 
 TEST(CommitFileInto, PutsAKeptFileInPlaceAndAFailureLeavesBothNamesAsTheyWere) {
@@ -156,9 +152,9 @@ TEST(CommitFileInto, PutsAKeptFileInPlaceAndAFailureLeavesBothNamesAsTheyWere) {
     EXPECT_EQ(ReadFile(dir / "sub/list.xml.part"), "elsewhere");
     EXPECT_EQ(ReadFile(dir / "in-the-way.part"), "blocked");
     EXPECT_TRUE(fs::is_directory(dir / "in-the-way/inner"));
-    EXPECT_EQ(Names(dir.path()),
-              (std::set<std::string>{"in-the-way", "in-the-way.part", "linked.xml", "list.xml",
-                                     "sentinel", "sub"}));
+    EXPECT_EQ(ListTree(dir.path()),
+              (Paths{"in-the-way", "in-the-way.part", "in-the-way/inner", "linked.xml", "list.xml",
+                     "sentinel", "sub", "sub/list.xml.part"}));
 }
 
 TEST(TemporarySiblingName, IsHiddenRandomAndRecognisedWhileOtherNamesAreNot) {
