@@ -24,10 +24,6 @@ bool IsAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-ServerText Text(const pugi::xml_attribute& attribute) {
-    return ServerText(attribute.value());
-}
-
 // Leading blanks and a sign accepted, stops at the first non-digit, 0 without digits; values
 // beyond 32 bits saturate, as the 32-bit conversion always did.
 int32_t Number(const pugi::xml_attribute& attribute) {
@@ -61,7 +57,7 @@ ServerText* ServerField(ServerInfo& server, const char* name) {
 void ReadServer(const pugi::xml_node& node, ServerInfo& server) {
     for (const pugi::xml_attribute& attribute : node.attributes()) {
         if (ServerText* field = ServerField(server, attribute.name()))
-            *field = Text(attribute);
+            *field = ServerText(attribute.value());
         else if (std::strcmp(attribute.name(), "state") == 0)
             server.state = Number(attribute);
     }
@@ -77,7 +73,7 @@ ServerArea ReadArea(const pugi::xml_node& node, const std::shared_ptr<const std:
         if (std::strcmp(attribute.name(), "pid") == 0)
             area.pid = Number(attribute);
         else if (std::strcmp(attribute.name(), "name") == 0)
-            area.name = Text(attribute);
+            area.name = ServerText(attribute.value());
     }
     // Counted first: the records are allocated once and never move.
     const auto children = node.children();

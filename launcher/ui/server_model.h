@@ -20,13 +20,12 @@
 // A value of the list as the file holds it (UTF-8), viewed in the bytes of the load that made it.
 // Wide text is made only where a value is shown, compared or saved: a list holds tens of
 // thousands of values and shows a hundred. A stray invalid byte is dropped from the wide text,
-// as the markup reader does; every test below is of the wide text.
+// as the markup reader does; IsEmpty and == look at the wide text, not at the bytes.
 class ServerText {
 public:
     ServerText() = default;
     explicit ServerText(std::string_view utf8) : utf8_(utf8) {}
 
-    std::string_view Utf8() const { return utf8_; }
     DuiLib::CStdString Wide() const;
     bool IsEmpty() const;
     bool operator==(const DuiLib::CStdString& wide) const;
