@@ -86,9 +86,9 @@ void EnterGame(LauncherFrameWnd& frame) {
             const ServerInfo* first = updateWnd != nullptr ? updateWnd->FirstServer() : nullptr;
             if (first == nullptr)
                 return;
-            setup->ServerAddr = first->address.GetData();
-            setup->ServerPort = first->port.GetData();
-            setup->ChargeUrl = first->chargeIp.GetData();
+            setup->ServerAddr = first->address.Wide().GetData();
+            setup->ServerPort = first->port.Wide().GetData();
+            setup->ChargeUrl = first->chargeIp.Wide().GetData();
         }
     }
     frame.StartGame();

@@ -52,14 +52,14 @@ bool LoadShowAndPreselect(DuiLib::CListUI& list, ServerAreas& model) {
         return false;
     list.RemoveAll();
     model = std::move(load.areas);
-    for (const auto& server : model[0].servers) {
+    for (ServerInfo& server : model[0].servers) {
         auto* item = new DuiLib::CListLabelElementUI;
         if (!list.Add(item)) {
             delete item;
             continue;
         }
-        item->SetText(server->name);
-        item->SetUserPtrData(server.get());
+        item->SetText(server.name.Wide());
+        item->SetUserPtrData(&server);
     }
     return PreselectServer(model, saved, ServerChoice{}).area == 2;
 }

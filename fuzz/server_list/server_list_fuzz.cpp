@@ -1,6 +1,7 @@
 // The server-list loader over any bytes: as a plain list, as a file (scrambled or not) in the
 // program directory, and the pre-selection over whatever model came out.
 #include <string>
+#include <utility>
 
 #include "duilib/paint_manager.h"
 #include "fuzz/support/check.h"
@@ -15,8 +16,9 @@ namespace {
 void Preselect(const ServerAreas& areas) {
     ServerChoice saved;
     for (const ServerArea& area : areas)
-        for (const auto& server : area.servers)
-            saved = ServerChoice{server->address, server->port, server->chargeIp, server->sid};
+        for (const ServerInfo& server : area.servers)
+            saved = ServerChoice{server.address.Wide(), server.port.Wide(), server.chargeIp.Wide(),
+                                 server.sid.Wide()};
     const ServerChoice current{L"10.0.0.1", L"7000", L"c", L"1"};
     for (int rule = 0; rule < 3; ++rule) {
         ServerChoice asked = saved;
@@ -29,8 +31,8 @@ void Preselect(const ServerAreas& areas) {
         Check((picked.server == nullptr) == (picked.area < 0));
         if (picked.server != nullptr) {
             Check(static_cast<size_t>(picked.area) < areas.size());
-            Check(picked.values.sid == picked.server->sid);
-            Check(picked.values.address == picked.server->address);
+            Check(picked.server->sid == picked.values.sid);
+            Check(picked.server->address == picked.values.address);
         }
     }
 }
@@ -39,7 +41,7 @@ void Preselect(const ServerAreas& areas) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
-    ServerListLoad plain = ParseServerList(bytes);
+    ServerListLoad plain = ParseServerList(std::move(bytes));
     Check(plain.status == ServerListStatus::Loaded || plain.areas.empty());
     Preselect(plain.areas);
 

@@ -19,14 +19,9 @@ namespace {
 // Only the first three areas have buttons, so only they are searched for the saved choice.
 constexpr size_t kSearchedAreas = 3;
 
-// The markup reader's conversion (a stray invalid byte is dropped), with a short cut for plain
-// ASCII, which most values are.
-DuiLib::CStdString Text(const pugi::xml_attribute& attribute) {
-    const std::string_view value = attribute.value();
-    if (std::all_of(value.begin(), value.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return DuiLib::CStdString(std::wstring(value.begin(), value.end()));
-    return DuiLib::CStdString(pugi::as_wide(value.data()));
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // Leading blanks and a sign accepted, stops at the first non-digit, 0 without digits; values
@@ -42,7 +37,7 @@ bool Named(const pugi::xml_node& node, const char* name) {
 
 // The text field an attribute of a "server" fills, or null. The first letter picks the one
 // candidate: lists carry tens of thousands of attributes.
-DuiLib::CStdString* ServerField(ServerInfo& server, const char* name) {
+ServerText* ServerField(ServerInfo& server, const char* name) {
     switch (name[0]) {
     case 's':
         return std::strcmp(name, "sid") == 0 ? &server.sid : nullptr;
@@ -59,19 +54,18 @@ DuiLib::CStdString* ServerField(ServerInfo& server, const char* name) {
     }
 }
 
-std::unique_ptr<ServerInfo> ReadServer(const pugi::xml_node& node) {
-    auto server = std::make_unique<ServerInfo>();
+void ReadServer(const pugi::xml_node& node, ServerInfo& server) {
     for (const pugi::xml_attribute& attribute : node.attributes()) {
-        if (DuiLib::CStdString* field = ServerField(*server, attribute.name()))
-            *field = Text(attribute);
+        if (ServerText* field = ServerField(server, attribute.name()))
+            *field = ServerText(attribute.value());
         else if (std::strcmp(attribute.name(), "state") == 0)
-            server->state = Number(attribute);
+            server.state = Number(attribute);
     }
-    return server;
 }
 
-ServerArea ReadArea(const pugi::xml_node& node) {
+ServerArea ReadArea(const pugi::xml_node& node, const std::shared_ptr<const std::string>& bytes) {
     ServerArea area;
+    area.bytes = bytes;
     // An area without any attribute stays empty, whatever it holds.
     if (!node.first_attribute())
         return area;
@@ -79,11 +73,16 @@ ServerArea ReadArea(const pugi::xml_node& node) {
         if (std::strcmp(attribute.name(), "pid") == 0)
             area.pid = Number(attribute);
         else if (std::strcmp(attribute.name(), "name") == 0)
-            area.name = Text(attribute);
+            area.name = ServerText(attribute.value());
     }
-    for (const pugi::xml_node& child : node.children()) {
+    // Counted first: the records are allocated once and never move.
+    const auto children = node.children();
+    area.servers.reserve(static_cast<size_t>(
+        std::count_if(children.begin(), children.end(),
+                      [](const pugi::xml_node& child) { return Named(child, "server"); })));
+    for (const pugi::xml_node& child : children) {
         if (Named(child, "server"))
-            area.servers.push_back(ReadServer(child));
+            ReadServer(child, area.servers.emplace_back());
     }
     return area;
 }
@@ -112,10 +111,30 @@ std::optional<std::filesystem::path> ProgramFile(const std::wstring& name) {
 
 } // namespace
 
-ServerListLoad ParseServerList(std::string& bytes) {
+DuiLib::CStdString ServerText::Wide() const {
+    if (IsAscii(utf8_))
+        return DuiLib::CStdString(std::wstring(utf8_.begin(), utf8_.end()));
+    return DuiLib::CStdString(pugi::as_wide(std::string(utf8_)));
+}
+
+bool ServerText::IsEmpty() const {
+    return utf8_.empty() || (!IsAscii(utf8_) && Wide().IsEmpty());
+}
+
+bool ServerText::operator==(const DuiLib::CStdString& wide) const {
+    if (!IsAscii(utf8_))
+        return Wide() == wide;
+    const std::wstring& other = wide.str();
+    return std::equal(utf8_.begin(), utf8_.end(), other.begin(), other.end(),
+                      [](char c, wchar_t w) { return static_cast<wchar_t>(c) == w; });
+}
+
+ServerListLoad ParseServerList(std::string bytes) {
+    // The texts of the model view these bytes, so they go where they never move.
+    const auto text = std::make_shared<std::string>(std::move(bytes));
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_buffer_inplace(
-        bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
+        text->data(), text->size(), pugi::parse_default, pugi::encoding_utf8);
     if (!parsed) {
         return Failure(std::string("not well-formed: ") + parsed.description() + " at offset " +
                        std::to_string(parsed.offset));
@@ -128,7 +147,7 @@ ServerListLoad ParseServerList(std::string& bytes) {
     load.status = ServerListStatus::Loaded;
     for (const pugi::xml_node& child : root.children()) {
         if (Named(child, "area"))
-            load.areas.push_back(ReadArea(child));
+            load.areas.push_back(ReadArea(child, text));
     }
     return load;
 }
@@ -144,7 +163,7 @@ ServerListLoad LoadServerListFile(const std::wstring& fileName, const std::wstri
     std::optional<std::string> bytes = ReadListFile(*path, reason);
     if (!bytes)
         return Failure(reason);
-    ServerListLoad plain = ParseServerList(*bytes);
+    ServerListLoad plain = ParseServerList(std::move(*bytes));
     if (plain.status != ServerListStatus::Failed)
         return plain;
 
@@ -156,7 +175,7 @@ ServerListLoad LoadServerListFile(const std::wstring& fileName, const std::wstri
     bytes = ReadListFile(*copyPath, reason);
     if (!bytes)
         return Failure(reason);
-    ServerListLoad decoded = ParseServerList(*bytes);
+    ServerListLoad decoded = ParseServerList(std::move(*bytes));
     if (decoded.status == ServerListStatus::Failed)
         return Failure(plain.reason + "; decoded copy " + decoded.reason);
     unlink(copyPath->c_str());
@@ -170,7 +189,8 @@ ServerPreselection PreselectServer(const ServerAreas& areas, const ServerChoice&
     const auto take = [&result](size_t area, const ServerInfo& server) {
         result.area = static_cast<int>(area);
         result.server = &server;
-        result.values = ServerChoice{server.address, server.port, server.chargeIp, server.sid};
+        result.values = ServerChoice{server.address.Wide(), server.port.Wide(),
+                                     server.chargeIp.Wide(), server.sid.Wide()};
     };
 
     if (!saved.sid.IsEmpty() || !saved.address.IsEmpty()) {
@@ -182,23 +202,23 @@ ServerPreselection PreselectServer(const ServerAreas& areas, const ServerChoice&
         result.values = ServerChoice{};
         for (size_t area = 0; area < std::min(areas.size(), kSearchedAreas); ++area) {
             const auto& servers = areas[area].servers;
-            const auto found = std::find_if(servers.begin(), servers.end(),
-                                            [&](const auto& server) { return matches(*server); });
+            const auto found = std::find_if(servers.begin(), servers.end(), matches);
             if (found != servers.end())
-                take(area, **found);
+                take(area, *found);
         }
     } else if (!areas.empty()) {
         const auto& servers = areas.front().servers;
-        const auto named = std::find_if(servers.begin(), servers.end(),
-                                        [](const auto& server) { return !server->name.IsEmpty(); });
+        const auto named =
+            std::find_if(servers.begin(), servers.end(),
+                         [](const ServerInfo& server) { return !server.name.IsEmpty(); });
         if (named != servers.end())
-            take(0, **named);
+            take(0, *named);
     }
 
     result.clearChoice = !result.values.IsComplete();
     if (result.clearChoice)
         result.serverButtonText = DuiLib::CStdString();
     else if (result.server != nullptr)
-        result.serverButtonText = result.server->name;
+        result.serverButtonText = result.server->name.Wide();
     return result;
 }

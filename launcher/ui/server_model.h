@@ -12,24 +12,45 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "duilib/std_string.h"
 
+// A value of the list as the file holds it (UTF-8), viewed in the bytes of the load that made it.
+// Wide text is made only where a value is shown, compared or saved: a list holds tens of
+// thousands of values and shows a hundred. A stray invalid byte is dropped from the wide text,
+// as the markup reader does; IsEmpty and == look at the wide text, not at the bytes.
+class ServerText {
+public:
+    ServerText() = default;
+    explicit ServerText(std::string_view utf8) : utf8_(utf8) {}
+
+    DuiLib::CStdString Wide() const;
+    bool IsEmpty() const;
+    bool operator==(const DuiLib::CStdString& wide) const;
+
+private:
+    std::string_view utf8_;
+};
+
 struct ServerInfo {
-    DuiLib::CStdString name;
-    DuiLib::CStdString sid;
-    DuiLib::CStdString port; // text: compared and saved as written
-    int32_t state = 0;       // read, never used
-    DuiLib::CStdString address;
-    DuiLib::CStdString chargeIp;
+    ServerText name;
+    ServerText sid;
+    ServerText port;   // text: compared and saved as written
+    int32_t state = 0; // read, never used
+    ServerText address;
+    ServerText chargeIp;
 };
 
 struct ServerArea {
     int32_t pid = 0; // read, never used
-    DuiLib::CStdString name;
-    // The records never move while the area lives, so list items may point at them.
-    std::vector<std::unique_ptr<ServerInfo>> servers;
+    ServerText name;
+    // Filled once by the load and never resized, so the records never move while the area
+    // lives and list items may point at them.
+    std::vector<ServerInfo> servers;
+    // The parsed bytes every text above views, shared by the areas of one load.
+    std::shared_ptr<const std::string> bytes;
 };
 
 // Areas in document order.
@@ -50,9 +71,9 @@ struct ServerListLoad {
     std::string reason; // for the log when not Loaded
 };
 
-// Builds the model from the bytes of a plain list (parsed in place: bytes is changed). Failed
-// when the bytes are not well-formed XML.
-ServerListLoad ParseServerList(std::string& bytes);
+// Builds the model from the bytes of a plain list; the areas keep the bytes. Failed when they are
+// not well-formed XML.
+ServerListLoad ParseServerList(std::string bytes);
 
 // Loads fileName from the program directory (as the UI library reports it). Only a regular file
 // of at most kMaxServerListBytes is read. A file that does not parse is taken to be scrambled:

@@ -19,8 +19,6 @@ using namespace DuiLib;
 namespace {
 
 constexpr int EventButtonDown = 13;
-// Only the first three areas have buttons.
-constexpr size_t SearchedAreas = 3;
 
 CListUI* DropDownList(LauncherFrameWnd* frame) {
     UIServerListWnd* dropDown = frame != nullptr ? frame->ServerListWnd : nullptr;
@@ -59,7 +57,8 @@ bool OnServerItemEvent(void* param) {
     const auto* server = static_cast<const ServerInfo*>(event->pSender->GetUserPtrData());
     if (server == nullptr)
         return true;
-    const ServerChoice choice{server->address, server->port, server->chargeIp, server->sid};
+    const ServerChoice choice{server->address.Wide(), server->port.Wide(), server->chargeIp.Wide(),
+                              server->sid.Wide()};
     SetSelectedServer(choice);
     SaveChoice(choice);
     LauncherFrameWnd* frame = TheLauncherFrame.load();
@@ -102,14 +101,15 @@ bool UIUpdateWnd::ShowArea(int index) {
         return false;
     if (list == nullptr)
         return false;
-    for (const std::unique_ptr<ServerInfo>& server : Areas[static_cast<size_t>(index)].servers) {
+    // Only the rows shown get wide text; the records hold the list's own bytes.
+    for (ServerInfo& server : Areas[static_cast<size_t>(index)].servers) {
         auto* item = new CListLabelElementUI();
         if (!list->Add(item)) {
             delete item;
             continue;
         }
-        item->SetText(server->name.GetData());
-        item->SetUserPtrData(server.get());
+        item->SetText(server.name.Wide().GetData());
+        item->SetUserPtrData(&server);
         item->OnEvent += MakeDelegate(&OnServerItemEvent);
     }
     return true;
@@ -160,5 +160,5 @@ bool UIUpdateWnd::InitServerList() {
 const ServerInfo* UIUpdateWnd::FirstServer() const {
     if (Areas.empty() || Areas.front().servers.empty())
         return nullptr;
-    return Areas.front().servers.front().get();
+    return &Areas.front().servers.front();
 }

@@ -1,6 +1,7 @@
 #include "launcher/ui/server_model.h"
 
 #include <sys/stat.h>
+#include <utility>
 
 #include "tests/launcher/config/program_dir_test.h"
 
@@ -13,11 +14,11 @@ using DuiLib::CStdString;
 std::wstring Describe(const ServerAreas& areas) {
     std::wstring text;
     for (const ServerArea& area : areas) {
-        text += std::to_wstring(area.pid) + L" " + area.name.str() + L":";
-        for (const auto& s : area.servers) {
-            text += L" {" + s->name.str() + L"|" + s->sid.str() + L"|" + s->address.str() + L"|" +
-                    s->port.str() + L"|" + s->chargeIp.str() + L"|" + std::to_wstring(s->state) +
-                    L"}";
+        text += std::to_wstring(area.pid) + L" " + area.name.Wide().str() + L":";
+        for (const ServerInfo& s : area.servers) {
+            text += L" {" + s.name.Wide().str() + L"|" + s.sid.Wide().str() + L"|" +
+                    s.address.Wide().str() + L"|" + s.port.Wide().str() + L"|" +
+                    s.chargeIp.Wide().str() + L"|" + std::to_wstring(s.state) + L"}";
         }
         text += L"\n";
     }
@@ -25,31 +26,29 @@ std::wstring Describe(const ServerAreas& areas) {
 }
 
 ServerListLoad Parse(std::string bytes) {
-    return ParseServerList(bytes);
+    return ParseServerList(std::move(bytes));
 }
 
-std::unique_ptr<ServerInfo> Server(const wchar_t* name, const wchar_t* sid, const wchar_t* address,
-                                   const wchar_t* port, const wchar_t* chargeIp) {
-    auto server = std::make_unique<ServerInfo>();
-    server->name = name;
-    server->sid = sid;
-    server->address = address;
-    server->port = port;
-    server->chargeIp = chargeIp;
-    return server;
+ServerAreas Areas(std::string bytes) {
+    ServerListLoad load = Parse(std::move(bytes));
+    EXPECT_EQ(load.status, ServerListStatus::Loaded) << load.reason;
+    return std::move(load.areas);
 }
 
 // Four areas; sid "7" is in areas 0 and 2, sid "9" only in area 3, sid "5" lacks a chargeIp.
 ServerAreas FourAreas() {
-    ServerAreas areas(4);
-    areas[0].servers.push_back(Server(L"", L"1", L"10.0.0.1", L"7000", L"http://c1"));
-    areas[0].servers.push_back(Server(L"North", L"7", L"10.0.0.7", L"7000", L"http://c7"));
-    areas[0].servers.push_back(Server(L"East", L"8", L"10.0.0.8", L"", L"http://c8"));
-    areas[1].servers.push_back(Server(L"Plain", L"5", L"10.0.1.5", L"7001", L""));
-    areas[2].servers.push_back(Server(L"Far", L"7", L"10.0.2.7", L"7002", L"http://c27"));
-    areas[2].servers.push_back(Server(L"Far 2", L"7", L"10.0.2.8", L"7002", L"http://c28"));
-    areas[3].servers.push_back(Server(L"Hidden", L"9", L"10.0.3.9", L"7003", L"http://c9"));
-    return areas;
+    return Areas(R"(<tavi><area name="0">
+  <server name="" sid="1" address="10.0.0.1" port="7000" chargeIp="http://c1"/>
+  <server name="North" sid="7" address="10.0.0.7" port="7000" chargeIp="http://c7"/>
+  <server name="East" sid="8" address="10.0.0.8" port="" chargeIp="http://c8"/>
+</area><area name="1">
+  <server name="Plain" sid="5" address="10.0.1.5" port="7001"/>
+</area><area name="2">
+  <server name="Far" sid="7" address="10.0.2.7" port="7002" chargeIp="http://c27"/>
+  <server name="Far 2" sid="7" address="10.0.2.8" port="7002" chargeIp="http://c28"/>
+</area><area name="3">
+  <server name="Hidden" sid="9" address="10.0.3.9" port="7003" chargeIp="http://c9"/>
+</area></tavi>)");
 }
 
 ServerChoice Saved(const wchar_t* sid, const wchar_t* address, const wchar_t* port) {
@@ -135,6 +134,57 @@ TEST(ServerListFormat, HugeAttributeCountsAndDeepNestingStayLinear) {
     EXPECT_EQ(Describe(load.areas), L"0 a: {|999||||0}\n");
 }
 
+TEST(ServerListFormat, RecordsAndTheirTextsOutliveTheLoadAndNeverMove) {
+    ServerListLoad load = Parse(std::string(kSmallList) + "<!-- the bytes go with the areas -->");
+    ASSERT_EQ(load.status, ServerListStatus::Loaded);
+    const ServerInfo* record = &load.areas[0].servers[0];
+    // Taken over as the update window does, then the outer vector grown so its areas move.
+    ServerAreas model = std::move(load.areas);
+    load = ServerListLoad{};
+    model.reserve(model.capacity() + 8);
+    EXPECT_EQ(&model[0].servers[0], record);
+    EXPECT_EQ(record->name, CStdString(L"S"));
+
+    // One area kept alone keeps the bytes its texts view.
+    ServerAreas kept{model[0]};
+    model.clear();
+    EXPECT_EQ(Describe(kept), kSmallModel);
+}
+
+TEST(ServerListFormat, TextIsTheSameWhetherShownComparedOrTestedForEmptiness) {
+    // "\xFF" is no UTF-8: dropped from the wide text everywhere, so a name of only that byte is
+    // as empty as a missing one.
+    const ServerAreas areas =
+        Areas("<tavi><area name=\"\xE4\xB8\x9C\">"
+              "<server name=\"\xFF\" sid=\"1\" address=\"h\" port=\"1\" chargeIp=\"c\"/>"
+              "<server name=\"\xE4\xB8\x9C\xFF\" sid=\"\xE4\xB8\x9C"
+              "7\" address=\"h\xFF\" port=\"2\" chargeIp=\"c\"/></area></tavi>");
+    ASSERT_EQ(areas.size(), 1u);
+    const ServerInfo& unnamed = areas[0].servers[0];
+    const ServerInfo& east = areas[0].servers[1];
+    EXPECT_TRUE(unnamed.name.IsEmpty());
+    EXPECT_EQ(unnamed.name.Wide(), CStdString(L""));
+    EXPECT_EQ(east.name.Wide(), CStdString(L"\u4E1C"));
+    EXPECT_TRUE(east.name == CStdString(L"\u4E1C"));
+    EXPECT_FALSE(east.sid == CStdString(L"\u4E1C"));
+    EXPECT_FALSE(east.port == CStdString(L"22"));
+
+    const ServerPreselection byName = PreselectServer(areas, ServerChoice{}, ServerChoice{});
+    EXPECT_EQ(byName.server, &east);
+    EXPECT_EQ(byName.serverButtonText, CStdString(L"\u4E1C"));
+    EXPECT_EQ(byName.values, (ServerChoice{L"h", L"2", L"c",
+                                           L"\u4E1C"
+                                           L"7"}));
+    EXPECT_EQ(PreselectServer(areas,
+                              Saved(L"\u4E1C"
+                                    L"7",
+                                    L"", L""),
+                              kPicked)
+                  .server,
+              &east);
+    EXPECT_EQ(PreselectServer(areas, Saved(L"", L"h", L"2"), kPicked).server, &east);
+}
+
 TEST_F(ServerListFileTest, LoadsAPlainListAndLeavesNoCopy) {
     Write("ServerList.xml", kSmallList);
     const ServerListLoad load = Load();
@@ -202,7 +252,7 @@ TEST(ServerPreselection, RuleALaterAreaWinsAndOnlyTheFirstThreeAreasCount) {
     const ServerAreas areas = FourAreas();
     const ServerPreselection both = PreselectServer(areas, Saved(L"7", L"", L""), kPicked);
     EXPECT_EQ(both.area, 2);
-    EXPECT_EQ(both.server, areas[2].servers[0].get()) << "the first match within an area";
+    EXPECT_EQ(both.server, &areas[2].servers[0]) << "the first match within an area";
     EXPECT_EQ(both.values, (ServerChoice{L"10.0.2.7", L"7002", L"http://c27", L"7"}));
     EXPECT_EQ(both.serverButtonText, CStdString(L"Far"));
     EXPECT_FALSE(both.clearChoice);
@@ -225,14 +275,14 @@ TEST(ServerPreselection, RuleBRunsOnlyWithoutASavedSid) {
 
     const ServerPreselection byAddress =
         PreselectServer(areas, Saved(L"", L"10.0.0.7", L"7000"), ServerChoice{});
-    EXPECT_EQ(byAddress.server, areas[0].servers[1].get());
+    EXPECT_EQ(byAddress.server, &areas[0].servers[1]);
     EXPECT_EQ(byAddress.values, (ServerChoice{L"10.0.0.7", L"7000", L"http://c7", L"7"}));
     EXPECT_EQ(byAddress.serverButtonText, CStdString(L"North"));
 
     // An empty saved port matches only an empty port, which leaves the choice incomplete.
     const ServerPreselection emptyPort =
         PreselectServer(areas, Saved(L"", L"10.0.0.8", L""), kPicked);
-    EXPECT_EQ(emptyPort.server, areas[0].servers[2].get());
+    EXPECT_EQ(emptyPort.server, &areas[0].servers[2]);
     EXPECT_TRUE(emptyPort.clearChoice);
     EXPECT_EQ(PreselectServer(areas, Saved(L"", L"10.0.0.7", L""), kPicked).server, nullptr);
 }
@@ -247,8 +297,9 @@ TEST(ServerPreselection, MatchWithoutChargeIpEmptiesTheButtonAndDisablesEntering
 }
 
 TEST(ServerPreselection, ComparisonsAreCaseSensitive) {
-    ServerAreas areas(1);
-    areas[0].servers.push_back(Server(L"Lower", L"ab", L"host.example", L"1", L"c"));
+    const ServerAreas areas = Areas("<tavi><area name=\"0\"><server name=\"Lower\" sid=\"ab\" "
+                                    "address=\"host.example\" port=\"1\" chargeIp=\"c\"/>"
+                                    "</area></tavi>");
     EXPECT_EQ(PreselectServer(areas, Saved(L"AB", L"", L""), kPicked).server, nullptr);
     EXPECT_EQ(PreselectServer(areas, Saved(L"", L"HOST.example", L"1"), kPicked).server, nullptr);
     EXPECT_NE(PreselectServer(areas, Saved(L"ab", L"", L""), kPicked).server, nullptr);
@@ -257,13 +308,14 @@ TEST(ServerPreselection, ComparisonsAreCaseSensitive) {
 TEST(ServerPreselection, RuleCTakesTheFirstNamedServerOfAreaZeroOrKeepsTheValues) {
     const ServerAreas areas = FourAreas();
     const ServerPreselection first = PreselectServer(areas, ServerChoice{}, kPicked);
-    EXPECT_EQ(first.server, areas[0].servers[1].get()) << "the unnamed first server is skipped";
+    EXPECT_EQ(first.server, &areas[0].servers[1]) << "the unnamed first server is skipped";
     EXPECT_EQ(first.serverButtonText, CStdString(L"North"));
     EXPECT_FALSE(first.clearChoice);
 
-    ServerAreas unnamed(2);
-    unnamed[0].servers.push_back(Server(L"", L"1", L"h", L"1", L"c"));
-    unnamed[1].servers.push_back(Server(L"Named", L"2", L"h", L"2", L"c"));
+    const ServerAreas unnamed =
+        Areas("<tavi><area name=\"0\"><server sid=\"1\" address=\"h\" port=\"1\" chargeIp=\"c\"/>"
+              "</area><area name=\"1\"><server name=\"Named\" sid=\"2\" address=\"h\" port=\"2\" "
+              "chargeIp=\"c\"/></area></tavi>");
     const ServerPreselection kept = PreselectServer(unnamed, ServerChoice{}, kPicked);
     EXPECT_EQ(kept.server, nullptr);
     EXPECT_EQ(kept.values, kPicked) << "rule C does not empty the values";

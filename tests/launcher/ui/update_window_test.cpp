@@ -108,6 +108,28 @@ TEST_F(UpdateWindow, ClickOnAServerChoosesItSavesItAndEnablesEnterGame) {
               "[Setup]\nServerAddr=10.0.0.2\nServerPort=7002\nChargeUrl=c2\nServerSid=22\n");
 }
 
+TEST_F(UpdateWindow, AReloadRefillsTheListAndItsItemsChooseTheNewRecords) {
+    StartWithList("[Setup]\nServerSid=12\n");
+    ASSERT_EQ(updateWnd->ServerBtn->GetText(), L"West");
+    WriteFile(
+        dir / "ServerList.xml",
+        "<tavi><area name=\"A\"><server sid=\"31\" name=\"\xE4\xB8\x9C\" address=\"10.0.3.1\" "
+        "port=\"7031\" chargeIp=\"c31\"/><server sid=\"12\" name=\"\xE8\xA5\xBF\" "
+        "address=\"10.0.3.2\" port=\"7032\" chargeIp=\"c32\"/></area></tavi>");
+    ASSERT_TRUE(updateWnd->InitServerList());
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"\u4E1C", L"\u897F"}));
+    EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"\u897F");
+    EXPECT_EQ(SelectedServerAddr.GetData(), std::wstring(L"10.0.3.2"));
+
+    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"ServerBtn"));
+    ClickItem(0);
+    EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"\u4E1C");
+    EXPECT_EQ(SelectedServerSid.GetData(), std::wstring(L"31"));
+    EXPECT_EQ(SelectedServerAddr.GetData(), std::wstring(L"10.0.3.1"));
+    EXPECT_EQ(SelectedServerPort.GetData(), std::wstring(L"7031"));
+    EXPECT_EQ(SelectedServerChargeIp.GetData(), std::wstring(L"c31"));
+}
+
 TEST_F(UpdateWindow, ClicksElsewhereCloseTheOpenDropDown) {
     StartWithList();
     const auto openDropDown = [&] {
