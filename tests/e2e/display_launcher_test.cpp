@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include <wx/init.h>
 
 #include "tests/e2e/launcher_process.h"
+#include "tests/e2e/two_area_list.h"
 #include "tests/platform/duilib/display/x_session.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
@@ -27,14 +29,6 @@ using namespace testing_support;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const std::string ServerList =
-    "<tavi><area pid=\"1\" name=\"A\">"
-    "<server sid=\"11\" name=\"East\" address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/>"
-    "</area><area pid=\"2\" name=\"B\">"
-    "<server sid=\"22\" name=\"North\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
-    "<server sid=\"23\" name=\"South\" address=\"10.0.0.4\" port=\"7004\" chargeIp=\"c4\"/>"
-    "</area></tavi>";
 
 // The left panel's page: one flat colour the screenshot can find.
 const std::string LeftPage = "<html><head><title>left</title></head>"
@@ -76,25 +70,15 @@ display_test::ToolResult Xdotool(const std::string& arguments) {
 
 // The visible top-level windows of a process, as the X server has them.
 std::vector<Rect> VisibleWindows(pid_t pid) {
-    const auto search = Xdotool("search --onlyvisible --pid " + Number(pid));
     std::vector<Rect> windows;
-    std::istringstream ids(search.output);
+    std::istringstream ids(Xdotool("search --onlyvisible --pid " + Number(pid)).output);
     for (std::string id; ids >> id;) {
-        const auto shell = Xdotool("getwindowgeometry --shell " + id);
-        Rect rect;
-        std::istringstream lines(shell.output);
-        for (std::string line; std::getline(lines, line);) {
-            const size_t eq = line.find('=');
-            const int value = eq != std::string::npos ? std::atoi(line.c_str() + eq + 1) : 0;
-            if (line.starts_with("X="))
-                rect.x = value;
-            else if (line.starts_with("Y="))
-                rect.y = value;
-            else if (line.starts_with("WIDTH="))
-                rect.width = value;
-            else if (line.starts_with("HEIGHT="))
-                rect.height = value;
-        }
+        std::map<std::string, int> shell; // "X=102" and the like
+        std::istringstream lines(Xdotool("getwindowgeometry --shell " + id).output);
+        for (std::string line; std::getline(lines, line);)
+            if (const size_t eq = line.find('='); eq != std::string::npos)
+                shell[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+        const Rect rect{shell["X"], shell["Y"], shell["WIDTH"], shell["HEIGHT"]};
         // GTK's own 10 x 10 leader window is never mapped; a 1 x 1 one may be.
         if (rect.width > 1)
             windows.push_back(rect);
@@ -180,12 +164,12 @@ protected:
         wxImage::AddHandler(new wxPNGHandler);
         std::string why;
         ASSERT_TRUE(x_.Start(&why, Modes[GetParam()].screen)) << why;
-        WriteFile(site_ / "list.xml", ServerList);
+        WriteFile(site_ / "list.xml", kTwoAreaList);
         WriteFile(site_ / "left.html", LeftPage);
         server_ = std::make_unique<TestServer>(site_.path());
         for (const char* file : {"launcher", "bt.dat", "zel.exe"})
             fs::copy_file(BinDir() / file, dir_ / file);
-        WriteFile(dir_ / "ServerList.xml", ServerList);
+        WriteFile(dir_ / "ServerList.xml", kTwoAreaList);
         WriteFile(dir_ / "zel.ini", "[Setup]\nServerListUrl=" + server_->Url("/list.xml") + "\n");
         // The other panels name a port nothing listens on: a page that cannot be loaded.
         WriteFile(dir_ / "web.ini", "[Web]\nLeftUrl=" + server_->Url("/left.html") +
@@ -379,19 +363,13 @@ TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) 
 
 // The web views render in processes of their own, children of the launcher.
 std::vector<pid_t> WebProcessesOf(pid_t parent) {
-    std::vector<pid_t> found;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::istringstream stat(ReadFile(entry.path() / "stat"));
+    return ProcessesWhere([&](const fs::path& process) {
+        std::istringstream stat(ReadFile(process / "stat"));
         std::string pid, comm, state;
         pid_t ppid = 0;
         stat >> pid >> comm >> state >> ppid;
-        if (ppid == parent && comm.starts_with("(WebKitWebProc"))
-            found.push_back(std::stoi(pid));
-    }
-    return found;
+        return ppid == parent && comm.starts_with("(WebKitWebProc");
+    });
 }
 
 TEST_P(DisplayLauncherAt1024, AWebViewProcessThatDiesLeavesTheLauncherRunningAndClosable) {

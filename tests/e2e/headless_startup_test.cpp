@@ -18,33 +18,28 @@ using namespace testing_support;
 
 namespace {
 
-struct Observed {
-    bool prepared = false;
-    int mode = -1;
-    LayoutOffset update;
-    std::optional<DuiLib::RECT> logo;
-    std::wstring title;
-};
-
-// What the prepared main window shows, from a program directory holding the skin.
-Observed RunLauncher(const TempDir& dir, const char* screen = "1024x768") {
+// Runs the launcher from dir, with the skin, and checks its main window once prepared.
+void RunLauncher(const TempDir& dir, const std::function<void(LauncherFrameWnd&)>& check,
+                 const char* screen = "1024x768") {
     fs::copy_file(BinDir() / "bt.dat", dir / "bt.dat", fs::copy_options::overwrite_existing);
-    Observed observed;
+    bool checked = false;
     RunUntilPrepared(
         dir,
         [&](LauncherFrameWnd* frame) {
-            if (frame == nullptr)
-                return;
-            observed = {frame->WindowPrepared, frame->ScreenSizeMode,
-                        frame->LayoutTable[LayoutUpdate], std::nullopt, L""};
-            if (frame->LogoCtrl != nullptr)
-                observed.logo = frame->LogoCtrl->GetPos();
-            for (const auto& window : DuiLib::Headless::Windows())
-                if (window.className == L"UIMainFrame")
-                    observed.title = window.title;
+            if (frame != nullptr && frame->WindowPrepared) {
+                check(*frame);
+                checked = true;
+            }
         },
         screen);
-    return observed;
+    EXPECT_TRUE(checked) << "the main window was not prepared";
+}
+
+std::wstring MainWindowTitle() {
+    for (const auto& window : DuiLib::Headless::Windows())
+        if (window.className == L"UIMainFrame")
+            return window.title;
+    return L"";
 }
 
 } // namespace
@@ -64,12 +59,14 @@ TEST_P(StartupInEachMode, PreparesMainWindowAndLoadsConfiguration) {
     WriteFile(dir / "zel.ini",
               "[Setup]\nVersion=1.2.3\nVoice=50\nServerListUrl=" + server.Url("/list.xml") + "\n");
 
-    const Observed observed = RunLauncher(dir, screen);
-
-    EXPECT_TRUE(observed.prepared);
-    EXPECT_EQ(observed.mode, mode);
-    EXPECT_EQ(observed.update.y, updateY);
-    EXPECT_EQ(observed.title, L"Tavi游戏");
+    RunLauncher(
+        dir,
+        [&](LauncherFrameWnd& frame) {
+            EXPECT_EQ(frame.ScreenSizeMode, mode);
+            EXPECT_EQ(frame.LayoutTable[LayoutUpdate].y, updateY);
+            EXPECT_EQ(MainWindowTitle(), L"Tavi游戏");
+        },
+        screen);
     EXPECT_EQ(TheLauncherFrame.load(), nullptr);
     // The migration made the two settings files from the legacy keys.
     EXPECT_NE(ReadFile(dir / "version.ini").find("Version=1.2.3"), std::string::npos);
@@ -93,21 +90,22 @@ TEST(HeadlessStartup, ScrambledWebIniGivesTitleAndLogoAndLeavesNoCopy) {
     WriteFile(dir / "web.ini", scrambled);
     WriteFile(dir / "web.ini.tmp", "stale");
 
-    const Observed observed = RunLauncher(dir);
-
-    EXPECT_EQ(observed.title, L"Demo");
-    ASSERT_TRUE(observed.logo);
-    EXPECT_EQ(observed.logo->left, 290);
-    EXPECT_EQ(observed.logo->right, 390);
-    EXPECT_EQ(observed.logo->top, 10);
-    EXPECT_EQ(observed.logo->bottom, 162);
+    RunLauncher(dir, [](LauncherFrameWnd& frame) {
+        EXPECT_EQ(MainWindowTitle(), L"Demo");
+        ASSERT_NE(frame.LogoCtrl, nullptr);
+        const DuiLib::RECT logo = frame.LogoCtrl->GetPos();
+        EXPECT_EQ(logo.left, 290);
+        EXPECT_EQ(logo.right, 390);
+        EXPECT_EQ(logo.top, 10);
+        EXPECT_EQ(logo.bottom, 162);
+    });
     EXPECT_FALSE(fs::exists(dir / "web.ini.tmp"));
 }
 
 TEST(HeadlessStartup, RunLogThatCannotBeOpenedLeavesLauncherRunning) {
     TempDir dir;
     fs::create_directory(dir / "run.log");
-    EXPECT_TRUE(RunLauncher(dir).prepared);
+    RunLauncher(dir, [](LauncherFrameWnd&) {});
 }
 
 TEST(LauncherExecutable, EndsWithZeroOnSigtermAndSigint) {

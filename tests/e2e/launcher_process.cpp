@@ -68,4 +68,15 @@ void LauncherProcess::Signal(int signalNumber) {
         signalled_ = signalNumber;
 }
 
+std::vector<pid_t> ProcessesWhere(const std::function<bool(const std::filesystem::path&)>& match) {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") == std::string::npos && match(entry.path()))
+            found.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return found;
+}
+
 } // namespace testing_support

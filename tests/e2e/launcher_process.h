@@ -1,8 +1,10 @@
 #pragma once
 // Runs the real launcher executable from a temporary program directory.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <sys/types.h>
+#include <vector>
 
 namespace testing_support {
 
@@ -38,5 +40,8 @@ private:
     int signalled_ = 0;
     std::filesystem::path standardError_;
 };
+
+// The running processes whose /proc directory satisfies match.
+std::vector<pid_t> ProcessesWhere(const std::function<bool(const std::filesystem::path&)>& match);
 
 } // namespace testing_support

@@ -15,6 +15,7 @@
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/winmain.h"
+#include "tests/e2e/two_area_list.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
 #include "tests/support/wait_for.h"
@@ -27,13 +28,6 @@ namespace {
 
 const std::string CachedList = "<tavi><area name=\"Old\"><server sid=\"5\" name=\"Gone\" "
                                "address=\"10.5.5.5\" port=\"1\" chargeIp=\"c\"/></area></tavi>";
-const std::string FreshList =
-    "<tavi><area pid=\"1\" name=\"A\">"
-    "<server sid=\"11\" name=\"East\" address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/>"
-    "</area><area pid=\"2\" name=\"B\">"
-    "<server sid=\"22\" name=\"North\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
-    "<server sid=\"23\" name=\"South\" address=\"10.0.0.4\" port=\"7004\" chargeIp=\"c4\"/>"
-    "</area></tavi>";
 
 // Whether cond came to hold on the UI thread, with the main window prepared, within 20 s.
 bool WhenOnUiThread(const std::function<bool(LauncherFrameWnd&)>& cond) {
@@ -66,7 +60,7 @@ void RunWithPlayer(const TempDir& dir, const std::string& setup,
 
 TEST(PlayerFlow, FreshListReplacesTheCacheAndTheChosenServerGoesToTheGame) {
     TempDir site;
-    WriteFile(site / "list.xml", FreshList);
+    WriteFile(site / "list.xml", kTwoAreaList);
     TestServer server(site.path());
     TempDir dir;
     fs::copy_file(BinDir() / "zel.exe", dir / "zel.exe");
@@ -92,7 +86,7 @@ TEST(PlayerFlow, FreshListReplacesTheCacheAndTheChosenServerGoesToTheGame) {
     });
 
     EXPECT_TRUE(freshShown);
-    EXPECT_EQ(ReadFile(dir / "ServerList.xml"), FreshList);
+    EXPECT_EQ(ReadFile(dir / "ServerList.xml"), kTwoAreaList);
     EXPECT_FALSE(fs::exists(dir / "ServerListTemp.xml"));
     EXPECT_EQ(server.CountRequests("/list.xml"), 1);
     WaitFor([&] { return fs::exists(dir / "zel-started.log"); }, 10000);

@@ -22,16 +22,12 @@ namespace {
 // The launcher running from dir that this test did not start itself (the self-updater did).
 std::optional<pid_t> LauncherRunningFrom(const fs::path& dir) {
     const std::string program = (dir / "launcher").string();
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        const std::string exe = fs::read_symlink(entry.path() / "exe", error).string();
-        if (!error && (exe == program || exe == program + " (deleted)"))
-            return static_cast<pid_t>(std::stol(name));
-    }
-    return std::nullopt;
+    const std::vector<pid_t> found = ProcessesWhere([&](const fs::path& process) {
+        std::error_code error;
+        const std::string exe = fs::read_symlink(process / "exe", error).string();
+        return !error && (exe == program || exe == program + " (deleted)");
+    });
+    return found.empty() ? std::nullopt : std::optional(found.front());
 }
 
 // The game before (1.0, launcher 1) or after the update (1.1, launcher 2), with the given

@@ -68,9 +68,17 @@ protected:
         return false;
     }
 
-    // Every game file holds the old or the new bytes whole; a temporary sibling of an install
-    // that was cut off may remain beside them.
-    void ExpectEveryFileWhole() const {
+    // Starts the launcher and sends it signalNumber once moment holds: a SIGTERM ends it cleanly.
+    // Either way every game file holds the old or the new bytes whole; a temporary sibling of an
+    // install that was cut off may remain beside them.
+    void Interrupt(int signalNumber, const std::function<bool()>& moment) {
+        {
+            LauncherProcess launcher(game.path());
+            ASSERT_TRUE(WaitFor(moment, 30000));
+            launcher.Signal(signalNumber);
+            const std::optional<int> exitCode = launcher.WaitForExit(10000);
+            EXPECT_EQ(exitCode, signalNumber == SIGTERM ? std::optional(0) : std::nullopt);
+        }
         for (const auto& [path, bytes] : oldFiles) {
             const std::string now = ReadFile(game / path);
             EXPECT_TRUE(now == bytes || now == newFiles.at(path)) << path;
@@ -93,31 +101,17 @@ protected:
 TEST_F(UpdatingLauncher, CloseDuringAStalledDownloadEndsTheLauncher) {
     // The routine's own stall limit is 30 s: only the shut-down flag ends this transfer sooner.
     Serve({"/1.0-1.1-1.upd=stall"});
-    LauncherProcess launcher(game.path());
-    ASSERT_TRUE(WaitFor([&] { return server->CountRequests("/1.0-1.1-1.upd") > 0; }, 30000));
-    launcher.Signal(SIGTERM);
-    EXPECT_EQ(launcher.WaitForExit(10000), 0);
-    ExpectEveryFileWhole();
+    Interrupt(SIGTERM, [&] { return server->CountRequests("/1.0-1.1-1.upd") > 0; });
 }
 
 TEST_F(UpdatingLauncher, CloseDuringAnInstallEndsTheLauncher) {
     Serve({});
-    LauncherProcess launcher(game.path());
-    ASSERT_TRUE(WaitFor([&] { return BigFileInstalled(); }, 30000));
-    launcher.Signal(SIGTERM);
-    EXPECT_EQ(launcher.WaitForExit(10000), 0);
-    ExpectEveryFileWhole();
+    Interrupt(SIGTERM, [&] { return BigFileInstalled(); });
 }
 
 TEST_F(UpdatingLauncher, KillDuringAnInstallLeavesWholeFilesAndTheNextStartFinishes) {
     Serve({});
-    {
-        LauncherProcess launcher(game.path());
-        ASSERT_TRUE(WaitFor([&] { return BigFileInstalled(); }, 30000));
-        launcher.Signal(SIGKILL);
-        EXPECT_FALSE(launcher.WaitForExit(10000).has_value());
-    }
-    ExpectEveryFileWhole();
+    ASSERT_NO_FATAL_FAILURE(Interrupt(SIGKILL, [&] { return BigFileInstalled(); }));
     EXPECT_EQ(ReadFile(game / "version.ini"), oldFiles["version.ini"]);
 
     LauncherProcess again(game.path());
