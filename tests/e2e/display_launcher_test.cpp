@@ -93,6 +93,13 @@ std::optional<Rect> WindowAt(const std::vector<Rect>& windows, int x, int y) {
     return std::nullopt;
 }
 
+std::optional<Rect> WindowOfWidth(pid_t pid, int width) {
+    for (const Rect& rect : VisibleWindows(pid))
+        if (rect.width == width)
+            return rect;
+    return std::nullopt;
+}
+
 void ClickAt(int x, int y) {
     Xdotool("mousemove --sync " + Number(x) + " " + Number(y) + " sleep 0.1 click 1");
 }
@@ -200,6 +207,20 @@ protected:
         EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
     }
 
+    // Whether the main window and the four panels are all mapped where the layout table puts
+    // them, shifted by (dx, dy).
+    bool LaidOut(int dx = 0, int dy = 0) const {
+        const ScreenMode& mode = Modes[GetParam()];
+        const std::vector<Rect> windows = VisibleWindows(pid_);
+        for (int slot = -1; slot < 4; ++slot) {
+            const int x = slot < 0 ? 0 : mode.offsets[slot][0];
+            const int y = slot < 0 ? 0 : mode.offsets[slot][1];
+            if (!WindowAt(windows, mode.main.x + dx + x, mode.main.y + dy + y))
+                return false;
+        }
+        return true;
+    }
+
     // The screen point of a point of the child window in layout slot `slot`.
     std::pair<int, int> InSlot(int slot, int x, int y) const {
         const ScreenMode& mode = Modes[GetParam()];
@@ -219,15 +240,10 @@ TEST_P(DisplayLauncher, WindowsSitAtTheLayoutTablesPlacesAndTheCloseBoxEndsTheLa
     ASSERT_TRUE(Start());
     const ScreenMode& mode = Modes[GetParam()];
     const std::vector<Rect> windows = VisibleWindows(pid_);
+    // The main window and four panels; the drop-down waits hidden until the server button opens it.
     EXPECT_EQ(windows.size(), 5u);
     EXPECT_EQ(WindowAt(windows, mode.main.x, mode.main.y), mode.main);
-    for (int slot = 0; slot < 4; ++slot)
-        EXPECT_TRUE(WindowAt(windows, mode.main.x + mode.offsets[slot][0],
-                             mode.main.y + mode.offsets[slot][1]))
-            << "slot " << slot;
-    // The drop-down waits hidden until the server button opens it.
-    EXPECT_FALSE(
-        WindowAt(windows, mode.main.x + mode.offsets[4][0], mode.main.y + mode.offsets[4][1]));
+    EXPECT_TRUE(LaidOut());
 
     ExpectTheCloseBoxEndsTheLauncherAtOnce();
     EXPECT_TRUE(VisibleWindows(pid_).empty());
@@ -282,14 +298,7 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
     const auto [buttonX, buttonY] = InSlot(3, 530, 60);
     ClickAt(buttonX, buttonY);
     std::optional<Rect> dropDown;
-    WaitFor(
-        [&] {
-            for (const Rect& rect : VisibleWindows(pid_))
-                if (rect.width == 140)
-                    dropDown = rect;
-            return dropDown.has_value();
-        },
-        5000);
+    WaitFor([&] { return (dropDown = WindowOfWidth(pid_, 140)).has_value(); }, 5000);
     ASSERT_TRUE(dropDown) << "the drop-down did not open";
     // Right above the server button: its bottom edge 46 pixels below the update window's top,
     // its two rows 27 pixels each plus 4.
@@ -318,18 +327,7 @@ TEST_P(DisplayLauncherAt1024, DraggingTheCaptionBandMovesThePanelsAlong) {
     Xdotool("mousemove --sync" + at(150, 100) + "mousedown 1 sleep 0.1 mousemove" + at(130, 90) +
             "sleep 0.1 mousemove" + at(110, 80) + "sleep 0.2 mouseup 1");
     // Moved by (-40, -20): the main window and each panel by the same.
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            const auto windows = VisibleWindows(pid_);
-            if (!WindowAt(windows, main.x - 40, main.y - 20))
-                return false;
-            for (int slot = 0; slot < 4; ++slot)
-                if (!WindowAt(windows, main.x - 40 + Modes[0].offsets[slot][0],
-                              main.y - 20 + Modes[0].offsets[slot][1]))
-                    return false;
-            return true;
-        },
-        5000));
+    EXPECT_TRUE(WaitFor([&] { return LaidOut(-40, -20); }, 5000));
 }
 
 TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) {
@@ -339,10 +337,7 @@ TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) 
     ClickAt(main.x + 95, main.y + 440); // GameSetBtn
     // The backdrop and the dialog over it.
     ASSERT_TRUE(WaitFor([&] { return VisibleWindows(pid_).size() == before + 2; }, 5000));
-    std::optional<Rect> dialog;
-    for (const Rect& rect : VisibleWindows(pid_))
-        if (rect.width == 360)
-            dialog = rect;
+    const std::optional<Rect> dialog = WindowOfWidth(pid_, 360);
     ASSERT_TRUE(dialog);
 
     // The main window's close box does nothing while the dialog is open.

@@ -18,23 +18,6 @@ using namespace testing_support;
 
 namespace {
 
-// Runs the launcher from dir, with the skin, and checks its main window once prepared.
-void RunLauncher(const TempDir& dir, const std::function<void(LauncherFrameWnd&)>& check,
-                 const char* screen = "1024x768") {
-    fs::copy_file(BinDir() / "bt.dat", dir / "bt.dat", fs::copy_options::overwrite_existing);
-    bool checked = false;
-    RunUntilPrepared(
-        dir,
-        [&](LauncherFrameWnd* frame) {
-            if (frame != nullptr && frame->WindowPrepared) {
-                check(*frame);
-                checked = true;
-            }
-        },
-        screen);
-    EXPECT_TRUE(checked) << "the main window was not prepared";
-}
-
 std::wstring MainWindowTitle() {
     for (const auto& window : DuiLib::Headless::Windows())
         if (window.className == L"UIMainFrame")
@@ -59,7 +42,7 @@ TEST_P(StartupInEachMode, PreparesMainWindowAndLoadsConfiguration) {
     WriteFile(dir / "zel.ini",
               "[Setup]\nVersion=1.2.3\nVoice=50\nServerListUrl=" + server.Url("/list.xml") + "\n");
 
-    RunLauncher(
+    RunUntilPrepared(
         dir,
         [&](LauncherFrameWnd& frame) {
             EXPECT_EQ(frame.ScreenSizeMode, mode);
@@ -90,7 +73,7 @@ TEST(HeadlessStartup, ScrambledWebIniGivesTitleAndLogoAndLeavesNoCopy) {
     WriteFile(dir / "web.ini", scrambled);
     WriteFile(dir / "web.ini.tmp", "stale");
 
-    RunLauncher(dir, [](LauncherFrameWnd& frame) {
+    RunUntilPrepared(dir, [](LauncherFrameWnd& frame) {
         EXPECT_EQ(MainWindowTitle(), L"Demo");
         ASSERT_NE(frame.LogoCtrl, nullptr);
         const DuiLib::RECT logo = frame.LogoCtrl->GetPos();
@@ -105,7 +88,7 @@ TEST(HeadlessStartup, ScrambledWebIniGivesTitleAndLogoAndLeavesNoCopy) {
 TEST(HeadlessStartup, RunLogThatCannotBeOpenedLeavesLauncherRunning) {
     TempDir dir;
     fs::create_directory(dir / "run.log");
-    RunLauncher(dir, [](LauncherFrameWnd&) {});
+    RunUntilPrepared(dir, [](LauncherFrameWnd&) {});
 }
 
 TEST(LauncherExecutable, EndsWithZeroOnSigtermAndSigint) {

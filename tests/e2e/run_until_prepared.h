@@ -17,14 +17,17 @@
 
 namespace testing_support {
 
-// Runs WinMain from dir on this thread; once the main window is prepared, runs onPrepared on the
-// UI thread (with the frame, or null when none came up within 20 s) and quits through the message
-// loop as a closed window would.
+// Copies the built skin into dir and runs WinMain from there on this thread; once the main
+// window is prepared, runs onPrepared with it on the UI thread and quits through the message loop
+// as a closed window would. A main window not prepared within 20 s fails the test.
 inline void RunUntilPrepared(const TempDir& dir,
-                             const std::function<void(LauncherFrameWnd*)>& onPrepared,
+                             const std::function<void(LauncherFrameWnd&)>& onPrepared,
                              const char* screen = "1024x768") {
     setenv("LAUNCHER_SCREEN", screen, 1);
+    std::filesystem::copy_file(BinDir() / "bt.dat", dir / "bt.dat",
+                               std::filesystem::copy_options::overwrite_existing);
     std::atomic<bool> ended{false};
+    bool ran = false;
     std::thread watcher([&] {
         WaitFor(
             [&] {
@@ -35,13 +38,18 @@ inline void RunUntilPrepared(const TempDir& dir,
         if (ended)
             return;
         DuiLib::PostToUiThread([&] {
-            onPrepared(TheLauncherFrame.load());
+            LauncherFrameWnd* frame = TheLauncherFrame.load();
+            if (frame != nullptr && frame->WindowPrepared) {
+                onPrepared(*frame);
+                ran = true;
+            }
             DuiLib::PostQuitMessage(0);
         });
     });
     EXPECT_EQ(WinMain(dir.wide().c_str(), nullptr, "", 0), 0);
     ended = true;
     watcher.join();
+    EXPECT_TRUE(ran) << "the main window was not prepared";
 }
 
 } // namespace testing_support

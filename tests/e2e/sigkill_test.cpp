@@ -143,11 +143,9 @@ protected:
     }
 
     // Kills a run after delay, checks what it left, then starts again and lets that run finish.
-    void KillAndRestart(Clock::duration delay, int run) {
-        SCOPED_TRACE(
-            "run " + std::to_string(run) + ", killed after " +
-            std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(delay).count()) +
-            " us (seed " + std::to_string(seed_) + ")");
+    void KillAndRestart(std::chrono::microseconds delay, int run) {
+        SCOPED_TRACE("run " + std::to_string(run) + ", killed after " +
+                     std::to_string(delay.count()) + " us (seed " + std::to_string(seed_) + ")");
         Reset();
         {
             LauncherProcess launcher(program_);
