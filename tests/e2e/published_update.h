@@ -18,10 +18,10 @@ inline void PublishUpdate(const std::filesystem::path& work, const std::string& 
                           const std::string& launcherVersion) {
     const std::filesystem::path scripts = LAUNCHER_SCRIPTS_DIR;
     ASSERT_EQ(RunCommand({scripts / "make-update-key", work / "key"}).exitCode, 0);
-    const CommandResult run = RunCommand(
-        {scripts / "publish-update", "--key", work / "key/update.key", "--installed", work / "old",
-         "--new", work / "new", "--version", version, "--launcher-version", launcherVersion,
-         "--out", work / "srv"});
+    const CommandResult run =
+        RunCommand({scripts / "publish-update", "--key", work / "key/update.key", "--installed",
+                    work / "old", "--new", work / "new", "--version", version, "--launcher-version",
+                    launcherVersion, "--out", work / "srv"});
     ASSERT_EQ(run.exitCode, 0) << run.output;
 }
 
