@@ -10,6 +10,7 @@
 #include "duilib/headless.h"
 #include "tests/e2e/launcher_process.h"
 #include "tests/e2e/run_until_prepared.h"
+#include "tests/e2e/two_area_list.h"
 #include "tests/support/test_server.h"
 #include "tests/support/zip_maker.h"
 
@@ -34,10 +35,8 @@ TEST_P(StartupInEachMode, PreparesMainWindowAndLoadsConfiguration) {
     TempDir dir;
     // A server-list server that answers, so that nothing in the run is an error.
     TempDir site;
-    const std::string list = "<tavi><area pid=\"1\" name=\"A\"><server sid=\"1\" name=\"S\" "
-                             "address=\"10.0.0.1\" port=\"7000\" chargeIp=\"c\"/></area></tavi>";
-    WriteFile(site / "list.xml", list);
-    WriteFile(dir / "ServerList.xml", list);
+    WriteFile(site / "list.xml", kTwoAreaList);
+    WriteFile(dir / "ServerList.xml", kTwoAreaList);
     TestServer server(site.path());
     WriteFile(dir / "zel.ini",
               "[Setup]\nVersion=1.2.3\nVoice=50\nServerListUrl=" + server.Url("/list.xml") + "\n");

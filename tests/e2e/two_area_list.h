@@ -1,5 +1,5 @@
 #pragma once
-// The server list the player flows pick from: area "A" with "East", area "B" with "North" and
+// A server list as the flows serve and cache it: area "A" with "East", area "B" with "North" and
 // "South".
 #include <string>
 
