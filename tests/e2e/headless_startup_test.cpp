@@ -1,5 +1,5 @@
 // The launcher's start-up end to end on the headless backend: in this process through WinMain,
-// and as the real executable for signals and broken program directories.
+// and as the real executable for signals, broken program directories and message boxes.
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -12,6 +12,7 @@
 #include "tests/e2e/run_until_prepared.h"
 #include "tests/e2e/two_area_list.h"
 #include "tests/support/test_server.h"
+#include "tests/support/wait_for.h"
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
@@ -121,4 +122,27 @@ TEST(LauncherExecutable, MissingOrBrokenSkinArchiveEndsCleanlyWithReason) {
         EXPECT_EQ(launcher.WaitForExit(10000), 0);
         EXPECT_NE(ReadFile(dir / "run.log").find("launcherSkin.xml"), std::string::npos);
     }
+}
+
+// The headless launcher shows its message boxes nowhere, so it says what they said: on standard
+// error and in "run.log". "version.ini" that cannot be read (a directory in its place) brings the
+// missing-file box.
+TEST(HeadlessMessageBox, CaptionAndTextGoToStandardErrorAndTheLog) {
+    TempDir dir;
+    InstallLauncher(dir.path());
+    fs::create_directory(dir / "version.ini");
+    const std::string record =
+        "message box \"错误\": 游戏无法启动，缺少 Version.ini 文件或重新安装游戏！";
+    TempDir output;
+    LauncherProcess launcher(dir.path(), {.standardError = output / "stderr.txt"});
+    ASSERT_TRUE(
+        WaitFor([&] { return ReadFile(dir / "run.log").find(record) != std::string::npos; }, 10000))
+        << ReadFile(dir / "run.log");
+    launcher.Signal(SIGTERM);
+    EXPECT_EQ(launcher.WaitForExit(5000), 0);
+
+    EXPECT_NE(ReadFile(output / "stderr.txt").find(record + "\n"), std::string::npos)
+        << ReadFile(output / "stderr.txt");
+    const std::string log = ReadFile(dir / "run.log");
+    EXPECT_NE(log.rfind(": Error: ", log.find(record)), std::string::npos) << log;
 }
