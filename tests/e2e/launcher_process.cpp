@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,16 +25,18 @@ void InstallLauncher(const std::filesystem::path& dir, bool withSkin) {
 LauncherProcess::LauncherProcess(const std::filesystem::path& dir, const LaunchOptions& options)
     : standardError_(options.standardError) {
     const std::string program = (dir / "launcher").string();
+    const bool headless = std::string_view(options.backend) == "headless";
     pid_ = fork();
     if (pid_ != 0)
         return;
     setenv("LAUNCHER_BACKEND", options.backend, 1);
-    if (std::string(options.backend) == "headless") {
+    if (headless) {
         setenv("LAUNCHER_SCREEN", options.screen, 1);
         unsetenv("DISPLAY");
     }
     if (!options.standardError.empty()) {
-        const int fd = open(options.standardError.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int fd =
+            open(options.standardError.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
             _exit(127);
     }
