@@ -6,21 +6,21 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include <wx/image.h>
 #include <wx/init.h>
 
+#include "tests/e2e/launcher_process.h"
+#include "tests/e2e/two_area_list.h"
 #include "tests/platform/duilib/display/x_session.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
+#include "tests/support/wait_for.h"
 
 namespace fs = std::filesystem;
 using display_test::RunTool;
@@ -29,14 +29,6 @@ using namespace testing_support;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const std::string ServerList =
-    "<tavi><area pid=\"1\" name=\"A\">"
-    "<server sid=\"11\" name=\"East\" address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/>"
-    "</area><area pid=\"2\" name=\"B\">"
-    "<server sid=\"22\" name=\"North\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
-    "<server sid=\"23\" name=\"South\" address=\"10.0.0.4\" port=\"7004\" chargeIp=\"c4\"/>"
-    "</area></tavi>";
 
 // The left panel's page: one flat colour the screenshot can find.
 const std::string LeftPage = "<html><head><title>left</title></head>"
@@ -67,27 +59,26 @@ std::string Number(int value) {
     return std::to_string(value);
 }
 
+// Runs xdotool with the whitespace-separated arguments.
+display_test::ToolResult Xdotool(const std::string& arguments) {
+    std::vector<std::string> argv{"xdotool"};
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;)
+        argv.push_back(word);
+    return RunTool(argv);
+}
+
 // The visible top-level windows of a process, as the X server has them.
 std::vector<Rect> VisibleWindows(pid_t pid) {
-    const auto search = RunTool({"xdotool", "search", "--onlyvisible", "--pid", Number(pid)});
     std::vector<Rect> windows;
-    std::istringstream ids(search.output);
+    std::istringstream ids(Xdotool("search --onlyvisible --pid " + Number(pid)).output);
     for (std::string id; ids >> id;) {
-        const auto shell = RunTool({"xdotool", "getwindowgeometry", "--shell", id});
-        Rect rect;
-        std::istringstream lines(shell.output);
-        for (std::string line; std::getline(lines, line);) {
-            const size_t eq = line.find('=');
-            const int value = eq != std::string::npos ? std::atoi(line.c_str() + eq + 1) : 0;
-            if (line.starts_with("X="))
-                rect.x = value;
-            else if (line.starts_with("Y="))
-                rect.y = value;
-            else if (line.starts_with("WIDTH="))
-                rect.width = value;
-            else if (line.starts_with("HEIGHT="))
-                rect.height = value;
-        }
+        std::map<std::string, int> shell; // "X=102" and the like
+        std::istringstream lines(Xdotool("getwindowgeometry --shell " + id).output);
+        for (std::string line; std::getline(lines, line);)
+            if (const size_t eq = line.find('='); eq != std::string::npos)
+                shell[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+        const Rect rect{shell["X"], shell["Y"], shell["WIDTH"], shell["HEIGHT"]};
         // GTK's own 10 x 10 leader window is never mapped; a 1 x 1 one may be.
         if (rect.width > 1)
             windows.push_back(rect);
@@ -102,18 +93,15 @@ std::optional<Rect> WindowAt(const std::vector<Rect>& windows, int x, int y) {
     return std::nullopt;
 }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+std::optional<Rect> WindowOfWidth(pid_t pid, int width) {
+    for (const Rect& rect : VisibleWindows(pid))
+        if (rect.width == width)
+            return rect;
+    return std::nullopt;
 }
 
 void ClickAt(int x, int y) {
-    RunTool({"xdotool", "mousemove", "--sync", Number(x), Number(y), "sleep", "0.1", "click", "1"});
+    Xdotool("mousemove --sync " + Number(x) + " " + Number(y) + " sleep 0.1 click 1");
 }
 
 wxImage LoadPng(const fs::path& file) {
@@ -128,13 +116,21 @@ wxImage Screenshot(const fs::path& file) {
     return LoadPng(file);
 }
 
+int Channel(const wxImage& image, int x, int y, int channel) {
+    return channel == 0   ? image.GetRed(x, y)
+           : channel == 1 ? image.GetGreen(x, y)
+                          : image.GetBlue(x, y);
+}
+
+unsigned Rgb(const wxImage& image, int x, int y) {
+    return static_cast<unsigned>(Channel(image, x, y, 0) << 16 | Channel(image, x, y, 1) << 8 |
+                                 Channel(image, x, y, 2));
+}
+
 // The pixel of image at (x, y) laid over the colour under it, as the renderer blends it.
-unsigned char Over(const wxImage& image, int x, int y, int channel, unsigned char under) {
-    const unsigned char value = channel == 0   ? image.GetRed(x, y)
-                                : channel == 1 ? image.GetGreen(x, y)
-                                               : image.GetBlue(x, y);
+int Over(const wxImage& image, int x, int y, int channel, int under) {
     const int alpha = image.HasAlpha() ? image.GetAlpha(x, y) : 255;
-    return static_cast<unsigned char>((value * alpha + under * (255 - alpha) + 127) / 255);
+    return (Channel(image, x, y, channel) * alpha + under * (255 - alpha) + 127) / 255;
 }
 
 // The share of the picture's pixels, laid over the background image at the same place, that
@@ -149,16 +145,10 @@ double ShareMatching(const wxImage& screen, int left, int top, const wxImage& pi
             ++total;
             bool same = true;
             for (int channel = 0; channel < 3; ++channel) {
-                const int bx = backgroundLeft + x;
-                const int by = backgroundTop + y;
-                const unsigned char under = channel == 0   ? background.GetRed(bx, by)
-                                            : channel == 1 ? background.GetGreen(bx, by)
-                                                           : background.GetBlue(bx, by);
-                const int want = Over(picture, x, y, channel, under);
-                const int got = channel == 0   ? screen.GetRed(left + x, top + y)
-                                : channel == 1 ? screen.GetGreen(left + x, top + y)
-                                               : screen.GetBlue(left + x, top + y);
-                same = same && std::abs(want - got) <= 12;
+                const int under =
+                    Channel(background, backgroundLeft + x, backgroundTop + y, channel);
+                same = same && std::abs(Over(picture, x, y, channel, under) -
+                                        Channel(screen, left + x, top + y, channel)) <= 12;
             }
             matching += same ? 1 : 0;
         }
@@ -166,9 +156,11 @@ double ShareMatching(const wxImage& screen, int left, int top, const wxImage& pi
 }
 
 bool ColourNear(const wxImage& screen, int x, int y, unsigned rgb) {
-    return std::abs(screen.GetRed(x, y) - static_cast<int>(rgb >> 16 & 0xFF)) <= 6 &&
-           std::abs(screen.GetGreen(x, y) - static_cast<int>(rgb >> 8 & 0xFF)) <= 6 &&
-           std::abs(screen.GetBlue(x, y) - static_cast<int>(rgb & 0xFF)) <= 6;
+    for (int channel = 0; channel < 3; ++channel)
+        if (std::abs(Channel(screen, x, y, channel) -
+                     static_cast<int>(rgb >> (16 - 8 * channel) & 0xFF)) > 6)
+            return false;
+    return true;
 }
 
 class DisplayLauncher : public testing::TestWithParam<int> {
@@ -179,12 +171,12 @@ protected:
         wxImage::AddHandler(new wxPNGHandler);
         std::string why;
         ASSERT_TRUE(x_.Start(&why, Modes[GetParam()].screen)) << why;
-        WriteFile(site_ / "list.xml", ServerList);
+        WriteFile(site_ / "list.xml", kTwoAreaList);
         WriteFile(site_ / "left.html", LeftPage);
         server_ = std::make_unique<TestServer>(site_.path());
         for (const char* file : {"launcher", "bt.dat", "zel.exe"})
             fs::copy_file(BinDir() / file, dir_ / file);
-        WriteFile(dir_ / "ServerList.xml", ServerList);
+        WriteFile(dir_ / "ServerList.xml", kTwoAreaList);
         WriteFile(dir_ / "zel.ini", "[Setup]\nServerListUrl=" + server_->Url("/list.xml") + "\n");
         // The other panels name a port nothing listens on: a page that cannot be loaded.
         WriteFile(dir_ / "web.ini", "[Web]\nLeftUrl=" + server_->Url("/left.html") +
@@ -192,45 +184,41 @@ protected:
                                         "\nTopUrl=http://127.0.0.1:9/top.html\n");
     }
 
-    void TearDown() override {
-        if (pid_ > 0 && !reaped_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
     // Starts the launcher and waits until its main window and panels are mapped.
     bool Start() {
-        pid_ = fork();
-        if (pid_ == 0) {
-            setenv("LAUNCHER_BACKEND", "display", 1);
-            const int err = open((dir_ / "stderr.txt").c_str(), O_WRONLY | O_CREAT, 0644);
-            dup2(err, STDERR_FILENO);
-            if (chdir(dir_.path().c_str()) != 0)
-                _exit(127);
-            execl("./launcher", "./launcher", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        launcher_.emplace(
+            dir_.path(), LaunchOptions{.backend = "display", .standardError = dir_ / "stderr.txt"});
+        pid_ = launcher_->pid();
         return WaitFor([&] { return VisibleWindows(pid_).size() >= 5; }, 20000);
     }
 
-    std::optional<int> WaitForExit(int timeoutMs) {
-        std::optional<int> code;
-        WaitFor(
-            [&] {
-                int status = 0;
-                if (waitpid(pid_, &status, WNOHANG) != pid_)
-                    return false;
-                reaped_ = true;
-                if (WIFEXITED(status))
-                    code = WEXITSTATUS(status);
-                else
-                    std::fprintf(stderr, "launcher ended by signal %d: %s\n", WTERMSIG(status),
-                                 ReadFile(dir_ / "stderr.txt").c_str());
-                return true;
-            },
-            timeoutMs);
-        return code;
+    std::optional<int> WaitForExit(int timeoutMs) { return launcher_->WaitForExit(timeoutMs); }
+
+    // The close box: 30 x 28, 8 px from the main window's top right corner in every mode.
+    void ClickCloseBox() const {
+        const Rect& main = Modes[GetParam()].main;
+        ClickAt(main.x + main.width - 23, main.y + 22);
+    }
+
+    void ExpectTheCloseBoxEndsTheLauncherAtOnce() {
+        ClickCloseBox();
+        const auto started = Clock::now();
+        EXPECT_EQ(WaitForExit(5000), 0);
+        EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    }
+
+    // Whether the main window and the four panels are all mapped where the layout table puts
+    // them, shifted by (dx, dy).
+    bool LaidOut(int dx = 0, int dy = 0) const {
+        const ScreenMode& mode = Modes[GetParam()];
+        const std::vector<Rect> windows = VisibleWindows(pid_);
+        for (int slot = -1; slot < 4; ++slot) {
+            const int x = slot < 0 ? 0 : mode.offsets[slot][0];
+            const int y = slot < 0 ? 0 : mode.offsets[slot][1];
+            if (!WindowAt(windows, mode.main.x + dx + x, mode.main.y + dy + y))
+                return false;
+        }
+        return true;
     }
 
     // The screen point of a point of the child window in layout slot `slot`.
@@ -244,29 +232,20 @@ protected:
     TempDir site_;
     TempDir dir_;
     std::unique_ptr<TestServer> server_;
+    std::optional<LauncherProcess> launcher_; // ended first, before its X server
     pid_t pid_ = -1;
-    bool reaped_ = false;
 };
 
 TEST_P(DisplayLauncher, WindowsSitAtTheLayoutTablesPlacesAndTheCloseBoxEndsTheLauncher) {
     ASSERT_TRUE(Start());
     const ScreenMode& mode = Modes[GetParam()];
     const std::vector<Rect> windows = VisibleWindows(pid_);
+    // The main window and four panels; the drop-down waits hidden until the server button opens it.
     EXPECT_EQ(windows.size(), 5u);
     EXPECT_EQ(WindowAt(windows, mode.main.x, mode.main.y), mode.main);
-    for (int slot = 0; slot < 4; ++slot)
-        EXPECT_TRUE(WindowAt(windows, mode.main.x + mode.offsets[slot][0],
-                             mode.main.y + mode.offsets[slot][1]))
-            << "slot " << slot;
-    // The drop-down waits hidden until the server button opens it.
-    EXPECT_FALSE(
-        WindowAt(windows, mode.main.x + mode.offsets[4][0], mode.main.y + mode.offsets[4][1]));
+    EXPECT_TRUE(LaidOut());
 
-    // The close box (30 x 28, 8 px from the top right corner in every mode).
-    ClickAt(mode.main.x + mode.main.width - 23, mode.main.y + 22);
-    const auto started = Clock::now();
-    EXPECT_EQ(WaitForExit(5000), 0);
-    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    ExpectTheCloseBoxEndsTheLauncherAtOnce();
     EXPECT_TRUE(VisibleWindows(pid_).empty());
 }
 
@@ -305,16 +284,10 @@ TEST_P(DisplayLauncherAt1024, ScreenShowsTheSkinsLogoProgressBarAndButtonAndTheL
     EXPECT_TRUE(ColourNear(screen, trackX, trackY, 0xE0A526));
     const wxImage marker = LoadPng(skin / "progress_marker.png");
     const auto [markerX, markerY] = InSlot(3, 615 + marker.GetWidth() / 2, 12 + 9);
-    EXPECT_TRUE(ColourNear(screen, markerX, markerY,
-                           static_cast<unsigned>(marker.GetRed(5, 9)) << 16 |
-                               static_cast<unsigned>(marker.GetGreen(5, 9)) << 8 |
-                               marker.GetBlue(5, 9)));
+    EXPECT_TRUE(ColourNear(screen, markerX, markerY, Rgb(marker, 5, 9)));
     // A link button's face (WebBtn at 24,202), inside its border.
     const wxImage face = LoadPng(skin / "btn_link_142x36_normal.png");
-    EXPECT_TRUE(ColourNear(screen, main.x + 30, main.y + 206,
-                           static_cast<unsigned>(face.GetRed(6, 4)) << 16 |
-                               static_cast<unsigned>(face.GetGreen(6, 4)) << 8 |
-                               face.GetBlue(6, 4)));
+    EXPECT_TRUE(ColourNear(screen, main.x + 30, main.y + 206, Rgb(face, 6, 4)));
 }
 
 TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
@@ -325,14 +298,7 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
     const auto [buttonX, buttonY] = InSlot(3, 530, 60);
     ClickAt(buttonX, buttonY);
     std::optional<Rect> dropDown;
-    WaitFor(
-        [&] {
-            for (const Rect& rect : VisibleWindows(pid_))
-                if (rect.width == 140)
-                    dropDown = rect;
-            return dropDown.has_value();
-        },
-        5000);
+    WaitFor([&] { return (dropDown = WindowOfWidth(pid_, 140)).has_value(); }, 5000);
     ASSERT_TRUE(dropDown) << "the drop-down did not open";
     // Right above the server button: its bottom edge 46 pixels below the update window's top,
     // its two rows 27 pixels each plus 4.
@@ -355,40 +321,13 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
 TEST_P(DisplayLauncherAt1024, DraggingTheCaptionBandMovesThePanelsAlong) {
     ASSERT_TRUE(Start());
     const Rect main = Modes[0].main;
-    RunTool({"xdotool",
-             "mousemove",
-             "--sync",
-             Number(main.x + 150),
-             Number(main.y + 100),
-             "mousedown",
-             "1",
-             "sleep",
-             "0.1",
-             "mousemove",
-             Number(main.x + 130),
-             Number(main.y + 90),
-             "sleep",
-             "0.1",
-             "mousemove",
-             Number(main.x + 110),
-             Number(main.y + 80),
-             "sleep",
-             "0.2",
-             "mouseup",
-             "1"});
+    const auto at = [&](int dx, int dy) {
+        return " " + Number(main.x + dx) + " " + Number(main.y + dy) + " ";
+    };
+    Xdotool("mousemove --sync" + at(150, 100) + "mousedown 1 sleep 0.1 mousemove" + at(130, 90) +
+            "sleep 0.1 mousemove" + at(110, 80) + "sleep 0.2 mouseup 1");
     // Moved by (-40, -20): the main window and each panel by the same.
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            const auto windows = VisibleWindows(pid_);
-            if (!WindowAt(windows, main.x - 40, main.y - 20))
-                return false;
-            for (int slot = 0; slot < 4; ++slot)
-                if (!WindowAt(windows, main.x - 40 + Modes[0].offsets[slot][0],
-                              main.y - 20 + Modes[0].offsets[slot][1]))
-                    return false;
-            return true;
-        },
-        5000));
+    EXPECT_TRUE(WaitFor([&] { return LaidOut(-40, -20); }, 5000));
 }
 
 TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) {
@@ -398,14 +337,11 @@ TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) 
     ClickAt(main.x + 95, main.y + 440); // GameSetBtn
     // The backdrop and the dialog over it.
     ASSERT_TRUE(WaitFor([&] { return VisibleWindows(pid_).size() == before + 2; }, 5000));
-    std::optional<Rect> dialog;
-    for (const Rect& rect : VisibleWindows(pid_))
-        if (rect.width == 360)
-            dialog = rect;
+    const std::optional<Rect> dialog = WindowOfWidth(pid_, 360);
     ASSERT_TRUE(dialog);
 
     // The main window's close box does nothing while the dialog is open.
-    ClickAt(main.x + main.width - 23, main.y + 22);
+    ClickCloseBox();
     EXPECT_FALSE(WaitForExit(1000));
     ClickAt(dialog->x + 105, dialog->y + 111); // pel1280_800
     ClickAt(dialog->x + 125, dialog->y + 214); // OkBtn
@@ -416,25 +352,19 @@ TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) 
     EXPECT_TRUE(WaitFor([&] { return VisibleWindows(pid_).size() == before; }, 5000));
 
     // The main window takes input again.
-    ClickAt(main.x + main.width - 23, main.y + 22);
+    ClickCloseBox();
     EXPECT_EQ(WaitForExit(5000), 0);
 }
 
 // The web views render in processes of their own, children of the launcher.
 std::vector<pid_t> WebProcessesOf(pid_t parent) {
-    std::vector<pid_t> found;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::istringstream stat(ReadFile(entry.path() / "stat"));
+    return ProcessesWhere([&](const fs::path& process) {
+        std::istringstream stat(ReadFile(process / "stat"));
         std::string pid, comm, state;
         pid_t ppid = 0;
         stat >> pid >> comm >> state >> ppid;
-        if (ppid == parent && comm.starts_with("(WebKitWebProc"))
-            found.push_back(std::stoi(pid));
-    }
-    return found;
+        return ppid == parent && comm.starts_with("(WebKitWebProc");
+    });
 }
 
 TEST_P(DisplayLauncherAt1024, AWebViewProcessThatDiesLeavesTheLauncherRunningAndClosable) {
@@ -454,23 +384,14 @@ TEST_P(DisplayLauncherAt1024, AWebViewProcessThatDiesLeavesTheLauncherRunningAnd
         kill(pid, SIGKILL);
     EXPECT_FALSE(WaitForExit(1500));
     EXPECT_EQ(VisibleWindows(pid_).size(), 5u);
-
-    const Rect main = Modes[0].main;
-    ClickAt(main.x + main.width - 23, main.y + 22);
-    const auto started = Clock::now();
-    EXPECT_EQ(WaitForExit(5000), 0);
-    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    ExpectTheCloseBoxEndsTheLauncherAtOnce();
 }
 
 TEST_P(DisplayLauncherAt1024, CloseWhileAPanelsPageHangsEndsTheLauncherAtOnce) {
     ASSERT_TRUE(server_->SetRules({"/left.html=stall"}));
     ASSERT_TRUE(Start());
     ASSERT_TRUE(WaitFor([&] { return server_->CountRequests("/left.html") > 0; }, 10000));
-    const Rect main = Modes[0].main;
-    ClickAt(main.x + main.width - 23, main.y + 22);
-    const auto started = Clock::now();
-    EXPECT_EQ(WaitForExit(5000), 0);
-    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    ExpectTheCloseBoxEndsTheLauncherAtOnce();
     EXPECT_TRUE(WebProcessesOf(pid_).empty());
 }
 

@@ -1,21 +1,18 @@
 // The launcher's start-up end to end on the headless backend: in this process through WinMain,
-// and as the real executable for signals and broken program directories.
-#include <atomic>
+// and as the real executable for signals, broken program directories and message boxes.
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "duilib/duilib.h"
 #include "duilib/headless.h"
-#include "launcher/globals.h"
-#include "launcher/launcher.h"
-#include "launcher/winmain.h"
 #include "tests/e2e/launcher_process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/e2e/run_until_prepared.h"
+#include "tests/e2e/two_area_list.h"
 #include "tests/support/test_server.h"
+#include "tests/support/wait_for.h"
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
@@ -23,53 +20,11 @@ using namespace testing_support;
 
 namespace {
 
-struct Observed {
-    bool prepared = false;
-    int mode = -1;
-    LayoutOffset update;
-    DuiLib::RECT logo;
-    bool logoFound = false;
-    std::wstring title;
-};
-
-// Runs WinMain on this thread; once the main window is prepared, records what it shows and
-// quits through the message loop as a closed window would.
-Observed RunLauncher(const TempDir& dir, const char* screen) {
-    setenv("LAUNCHER_SCREEN", screen, 1);
-    Observed observed;
-    std::atomic<bool> stop{false};
-    std::thread watcher([&] {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!stop && std::chrono::steady_clock::now() < deadline) {
-            LauncherFrameWnd* frame = TheLauncherFrame.load();
-            if (frame != nullptr && frame->WindowPrepared)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        DuiLib::PostToUiThread([&] {
-            if (LauncherFrameWnd* frame = TheLauncherFrame.load()) {
-                observed.prepared = frame->WindowPrepared;
-                observed.mode = frame->ScreenSizeMode;
-                observed.update = frame->LayoutTable[LayoutUpdate];
-                if (frame->LogoCtrl != nullptr) {
-                    observed.logoFound = true;
-                    observed.logo = frame->LogoCtrl->GetPos();
-                }
-                for (const auto& window : DuiLib::Headless::Windows())
-                    if (window.className == L"UIMainFrame")
-                        observed.title = window.title;
-            }
-            DuiLib::PostQuitMessage(0);
-        });
-    });
-    EXPECT_EQ(WinMain(dir.wide().c_str(), nullptr, "", 0), 0);
-    stop = true;
-    watcher.join();
-    return observed;
-}
-
-void InstallSkin(const TempDir& dir) {
-    fs::copy_file(BinDir() / "bt.dat", dir.path() / "bt.dat");
+std::wstring MainWindowTitle() {
+    for (const auto& window : DuiLib::Headless::Windows())
+        if (window.className == L"UIMainFrame")
+            return window.title;
+    return L"";
 }
 
 } // namespace
@@ -79,28 +34,26 @@ class StartupInEachMode : public ::testing::TestWithParam<std::tuple<const char*
 TEST_P(StartupInEachMode, PreparesMainWindowAndLoadsConfiguration) {
     const auto [screen, mode, updateY] = GetParam();
     TempDir dir;
-    InstallSkin(dir);
     // A server-list server that answers, so that nothing in the run is an error.
     TempDir site;
-    const std::string list = "<tavi><area pid=\"1\" name=\"A\"><server sid=\"1\" name=\"S\" "
-                             "address=\"10.0.0.1\" port=\"7000\" chargeIp=\"c\"/></area></tavi>";
-    WriteFile(site / "list.xml", list);
-    WriteFile(dir / "ServerList.xml", list);
+    WriteFile(site / "list.xml", kTwoAreaList);
+    WriteFile(dir / "ServerList.xml", kTwoAreaList);
     TestServer server(site.path());
     WriteFile(dir / "zel.ini",
               "[Setup]\nVersion=1.2.3\nVoice=50\nServerListUrl=" + server.Url("/list.xml") + "\n");
 
-    const Observed observed = RunLauncher(dir, screen);
-
-    EXPECT_TRUE(observed.prepared);
-    EXPECT_EQ(observed.mode, mode);
-    EXPECT_EQ(observed.update.y, updateY);
-    EXPECT_EQ(observed.title, L"Tavi游戏");
+    RunUntilPrepared(
+        dir,
+        [&](LauncherFrameWnd& frame) {
+            EXPECT_EQ(frame.ScreenSizeMode, mode);
+            EXPECT_EQ(frame.LayoutTable[LayoutUpdate].y, updateY);
+            EXPECT_EQ(MainWindowTitle(), L"Tavi游戏");
+        },
+        screen);
     EXPECT_EQ(TheLauncherFrame.load(), nullptr);
     // The migration made the two settings files from the legacy keys.
     EXPECT_NE(ReadFile(dir / "version.ini").find("Version=1.2.3"), std::string::npos);
     EXPECT_NE(ReadFile(dir / "resolution.ini").find("Voice=50"), std::string::npos);
-    // A run without errors leaves an empty log.
     ASSERT_TRUE(fs::exists(dir / "run.log"));
     EXPECT_EQ(ReadFile(dir / "run.log"), "");
 }
@@ -112,7 +65,6 @@ INSTANTIATE_TEST_SUITE_P(Modes, StartupInEachMode,
 
 TEST(HeadlessStartup, ScrambledWebIniGivesTitleAndLogoAndLeavesNoCopy) {
     TempDir dir;
-    InstallSkin(dir);
     const std::string plain = "[Setting]\r\nAppTitle=Demo\r\nLogoWidth=100\r\n";
     const std::string key = "PaxLorQ8";
     std::string scrambled;
@@ -121,33 +73,34 @@ TEST(HeadlessStartup, ScrambledWebIniGivesTitleAndLogoAndLeavesNoCopy) {
     WriteFile(dir / "web.ini", scrambled);
     WriteFile(dir / "web.ini.tmp", "stale");
 
-    const Observed observed = RunLauncher(dir, "1024x768");
-
-    EXPECT_EQ(observed.title, L"Demo");
-    ASSERT_TRUE(observed.logoFound);
-    EXPECT_EQ(observed.logo.left, 290);
-    EXPECT_EQ(observed.logo.right, 390);
-    EXPECT_EQ(observed.logo.top, 10);
-    EXPECT_EQ(observed.logo.bottom, 162);
+    RunUntilPrepared(dir, [](LauncherFrameWnd& frame) {
+        EXPECT_EQ(MainWindowTitle(), L"Demo");
+        ASSERT_NE(frame.LogoCtrl, nullptr);
+        const DuiLib::RECT logo = frame.LogoCtrl->GetPos();
+        EXPECT_EQ(logo.left, 290);
+        EXPECT_EQ(logo.right, 390);
+        EXPECT_EQ(logo.top, 10);
+        EXPECT_EQ(logo.bottom, 162);
+    });
     EXPECT_FALSE(fs::exists(dir / "web.ini.tmp"));
 }
 
 TEST(HeadlessStartup, RunLogThatCannotBeOpenedLeavesLauncherRunning) {
     TempDir dir;
-    InstallSkin(dir);
     fs::create_directory(dir / "run.log");
-    const Observed observed = RunLauncher(dir, "1024x768");
-    EXPECT_TRUE(observed.prepared);
+    RunUntilPrepared(dir, [](LauncherFrameWnd&) {});
 }
 
 TEST(LauncherExecutable, EndsWithZeroOnSigtermAndSigint) {
     for (int signalNumber : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
         TempDir dir;
         const fs::path program = dir / "游戏 目录";
         InstallLauncher(program);
         LauncherProcess launcher(program);
-        ASSERT_TRUE(WaitForFile(program / "run.log", 10000));
-        ASSERT_TRUE(WaitForFile(program / "version.ini", 10000));
+        ASSERT_TRUE(WaitFor(
+            [&] { return fs::exists(program / "run.log") && fs::exists(program / "version.ini"); },
+            10000));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         // Still running: it keeps its message loop until told to quit.
         EXPECT_FALSE(launcher.WaitForExit(100).has_value());
@@ -157,15 +110,39 @@ TEST(LauncherExecutable, EndsWithZeroOnSigtermAndSigint) {
 }
 
 TEST(LauncherExecutable, MissingOrBrokenSkinArchiveEndsCleanlyWithReason) {
-    for (const char* archive : {"", "not a zip", "PK\x03\x04truncated", "no main skin"}) {
+    for (const std::string archive : {"", "not a zip", "PK\x03\x04truncated", "no main skin"}) {
+        SCOPED_TRACE(archive);
         TempDir dir;
         InstallLauncher(dir.path(), false);
-        if (std::string(archive) == "no main skin")
+        if (archive == "no main skin")
             MakeZip(dir / "bt.dat", {{.name = "server.xml", .data = "<Window size=\"10,10\"/>"}});
-        else if (*archive != '\0')
+        else if (!archive.empty())
             WriteFile(dir / "bt.dat", archive);
         LauncherProcess launcher(dir.path());
         EXPECT_EQ(launcher.WaitForExit(10000), 0);
         EXPECT_NE(ReadFile(dir / "run.log").find("launcherSkin.xml"), std::string::npos);
     }
+}
+
+// The headless launcher shows its message boxes nowhere, so it says what they said: on standard
+// error and in "run.log". "version.ini" that cannot be read (a directory in its place) brings the
+// missing-file box.
+TEST(HeadlessMessageBox, CaptionAndTextGoToStandardErrorAndTheLog) {
+    TempDir dir;
+    InstallLauncher(dir.path());
+    fs::create_directory(dir / "version.ini");
+    const std::string record =
+        "message box \"错误\": 游戏无法启动，缺少 Version.ini 文件或重新安装游戏！";
+    TempDir output;
+    LauncherProcess launcher(dir.path(), {.standardError = output / "stderr.txt"});
+    ASSERT_TRUE(
+        WaitFor([&] { return ReadFile(dir / "run.log").find(record) != std::string::npos; }, 10000))
+        << ReadFile(dir / "run.log");
+    launcher.Signal(SIGTERM);
+    EXPECT_EQ(launcher.WaitForExit(5000), 0);
+
+    EXPECT_NE(ReadFile(output / "stderr.txt").find(record + "\n"), std::string::npos)
+        << ReadFile(output / "stderr.txt");
+    const std::string log = ReadFile(dir / "run.log");
+    EXPECT_NE(log.rfind(": Error: ", log.find(record)), std::string::npos) << log;
 }

@@ -1,17 +1,16 @@
 #include "tests/e2e/launcher_process.h"
 
-#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
+#include "tests/support/wait_for.h"
 
 namespace testing_support {
 
@@ -23,18 +22,28 @@ void InstallLauncher(const std::filesystem::path& dir, bool withSkin) {
         fs::copy_file(BinDir() / "bt.dat", dir / "bt.dat", fs::copy_options::overwrite_existing);
 }
 
-LauncherProcess::LauncherProcess(const std::filesystem::path& dir, const char* screen) {
+LauncherProcess::LauncherProcess(const std::filesystem::path& dir, const LaunchOptions& options)
+    : standardError_(options.standardError) {
     const std::string program = (dir / "launcher").string();
+    const bool headless = std::string_view(options.backend) == "headless";
     pid_ = fork();
-    if (pid_ == 0) {
-        setenv("LAUNCHER_BACKEND", "headless", 1);
-        setenv("LAUNCHER_SCREEN", screen, 1);
+    if (pid_ != 0)
+        return;
+    setenv("LAUNCHER_BACKEND", options.backend, 1);
+    if (headless) {
+        setenv("LAUNCHER_SCREEN", options.screen, 1);
         unsetenv("DISPLAY");
-        if (chdir(dir.c_str()) != 0)
-            _exit(127);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
     }
+    if (!options.standardError.empty()) {
+        const int fd =
+            open(options.standardError.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
+            _exit(127);
+    }
+    if (chdir(dir.c_str()) != 0)
+        _exit(127);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
 }
 
 LauncherProcess::~LauncherProcess() {
@@ -45,34 +54,32 @@ LauncherProcess::~LauncherProcess() {
 }
 
 std::optional<int> LauncherProcess::WaitForExit(int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        const pid_t done = waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) {
-            reaped_ = true;
-            if (WIFEXITED(status))
-                return WEXITSTATUS(status);
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!reaped_ &&
+        WaitFor([&] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, timeoutMs, 20)) {
+        reaped_ = true;
+        if (WIFSIGNALED(status_) && WTERMSIG(status_) != signalled_)
+            std::fprintf(stderr, "launcher ended by signal %d: %s\n", WTERMSIG(status_),
+                         ReadFile(standardError_).c_str());
     }
+    if (reaped_ && WIFEXITED(status_))
+        return WEXITSTATUS(status_);
     return std::nullopt;
 }
 
 void LauncherProcess::Signal(int signalNumber) {
-    if (pid_ > 0 && !reaped_)
-        kill(pid_, signalNumber);
+    if (pid_ > 0 && !reaped_ && kill(pid_, signalNumber) == 0)
+        signalled_ = signalNumber;
 }
 
-bool WaitForFile(const std::filesystem::path& file, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (std::filesystem::exists(file))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+std::vector<pid_t> ProcessesWhere(const std::function<bool(const std::filesystem::path&)>& match) {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") == std::string::npos && match(entry.path()))
+            found.push_back(static_cast<pid_t>(std::stol(name)));
     }
-    return false;
+    return found;
 }
 
 } // namespace testing_support

@@ -1,20 +1,16 @@
 // The end of a run through WinMain: the network library is torn down only when every worker has
-// stopped, never under one that is still running.
+// stopped, never under one that is still running; wxWidgets lives as long as the main window, so
+// that nothing of it is left for the leak checker at exit.
 #include <atomic>
-#include <chrono>
+#include <csignal>
 #include <dlfcn.h>
-#include <functional>
-#include <thread>
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
 
-#include "duilib/ui_thread.h"
-#include "duilib/window.h"
-#include "launcher/globals.h"
-#include "launcher/launcher.h"
+#include "duilib/backend.h"
 #include "launcher/mythread.h"
-#include "launcher/winmain.h"
-#include "tests/support/temp_dir.h"
+#include "tests/e2e/run_until_prepared.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -26,29 +22,7 @@ std::atomic<int> networkCleanups{0};
 // Stands for a worker stuck in a transfer: it ignores the stop flag until released.
 std::atomic<bool> releaseStuckWorker{false};
 void RunUntilReleased(void*) {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!releaseStuckWorker && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
-// Runs WinMain on this thread; once the window is prepared, calls onPrepared (on the UI thread)
-// and quits through the message loop.
-void RunLauncherUntilPrepared(const TempDir& dir, std::function<void()> onPrepared) {
-    std::thread watcher([&] {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < giveUp) {
-            LauncherFrameWnd* frame = TheLauncherFrame.load();
-            if (frame != nullptr && frame->WindowPrepared)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        DuiLib::PostToUiThread([&] {
-            onPrepared();
-            DuiLib::PostQuitMessage(0);
-        });
-    });
-    EXPECT_EQ(WinMain(dir.wide().c_str(), nullptr, "", 0), 0);
-    watcher.join();
+    WaitFor([] { return releaseStuckWorker.load(); }, 30000);
 }
 
 } // namespace
@@ -61,18 +35,29 @@ extern "C" void curl_global_cleanup() {
         next();
 }
 
+// A termination signal during start-up ends the run as soon as its loop starts; WinMain still
+// releases the main window, and the library with it.
+TEST(WxLifetime, TheLibraryIsTornDownWithTheMainWindow) {
+    TempDir dir;
+    fs::copy_file(BinDir() / "bt.dat", dir / "bt.dat");
+    ASSERT_EQ(DuiLib::InitBackend(), DuiLib::BackendKind::Headless);
+    ASSERT_EQ(wxAppConsole::GetInstance(), nullptr);
+    raise(SIGTERM);
+    EXPECT_EQ(WinMain(dir.wide().c_str(), nullptr, "", 0), 0);
+    EXPECT_EQ(TheLauncherFrame.load(), nullptr);
+    EXPECT_EQ(wxAppConsole::GetInstance(), nullptr);
+}
+
 TEST(ShutDown, NetworkLibraryIsCleanedUpAfterWorkersStopped) {
     TempDir dir;
-    fs::copy_file(BinDir() / "bt.dat", dir.path() / "bt.dat");
-    RunLauncherUntilPrepared(dir, [] {});
+    RunUntilPrepared(dir, [](LauncherFrameWnd&) {});
     EXPECT_EQ(networkCleanups.load(), 1);
 }
 
 TEST(ShutDown, NetworkLibraryIsLeftAloneUnderAWorkerThatDidNotStop) {
     TempDir dir;
-    fs::copy_file(BinDir() / "bt.dat", dir.path() / "bt.dat");
     bool started = false;
-    RunLauncherUntilPrepared(dir, [&] {
+    RunUntilPrepared(dir, [&](LauncherFrameWnd&) {
         auto* worker = new MyThread(&releaseStuckWorker, RunUntilReleased);
         started = worker->Create(0) == wxTHREAD_NO_ERROR && worker->Run() == wxTHREAD_NO_ERROR;
     });

@@ -11,7 +11,6 @@
 #include <random>
 #include <set>
 #include <string>
-#include <string_view>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "tests/e2e/launcher_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
+#include "tests/support/wait_for.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -93,9 +93,11 @@ protected:
                 WriteFile(program_ / file.name, *file.before);
     }
 
-    bool AllFinished() const {
+    // Whether the owned files (only those a run creates, the settings files, when createdOnly)
+    // hold their final versions.
+    bool AllFinished(bool createdOnly = false) const {
         return std::all_of(owned_.begin(), owned_.end(), [&](const OwnedFile& file) {
-            return FileIs(program_ / file.name, file.after);
+            return (createdOnly && file.before) || FileIs(program_ / file.name, file.after);
         });
     }
 
@@ -114,31 +116,11 @@ protected:
     // Taken before a run starts, so that its own download can be told from earlier ones.
     Before TakeBefore() const { return {server_->CountRequests("/list.xml"), ListInode()}; }
 
-    // Waits until the run started after `before` has fetched the list and put it in place, and
-    // every owned file is in its final version; earlier runs may have left some of them so.
-    bool WaitUntilFinished(const Before& before, int timeoutMs) const {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (Clock::now() < deadline) {
-            if (server_->CountRequests("/list.xml") > before.requests &&
-                ListInode() != before.list && AllFinished())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-    // Waits until the named owned files hold their final versions.
-    bool WaitUntilWritten(std::initializer_list<std::string_view> names, int timeoutMs) const {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (Clock::now() < deadline) {
-            if (std::all_of(owned_.begin(), owned_.end(), [&](const OwnedFile& file) {
-                    return std::find(names.begin(), names.end(), file.name) == names.end() ||
-                           FileIs(program_ / file.name, file.after);
-                }))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
+    // Whether the run started after `before` fetched the list and put it in place, and every
+    // owned file is in its final version; earlier runs may have left some of them so.
+    bool Finished(const Before& before) const {
+        return server_->CountRequests("/list.xml") > before.requests &&
+               ListInode() != before.list && AllFinished();
     }
 
     // A whole run, timed: until the settings files are written (start-up), until the server is
@@ -148,13 +130,12 @@ protected:
         const Before before = TakeBefore();
         const auto start = Clock::now();
         LauncherProcess launcher(program_);
-        ASSERT_TRUE(WaitUntilWritten({"version.ini", "resolution.ini"}, kStartTimeoutMs));
+        ASSERT_TRUE(WaitFor([&] { return AllFinished(true); }, kStartTimeoutMs, 2));
         startUp_ = Clock::now() - start;
-        const auto deadline = start + std::chrono::milliseconds(kStartTimeoutMs);
-        while (server_->CountRequests("/list.xml") == before.requests && Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WaitFor([&] { return server_->CountRequests("/list.xml") > before.requests; },
+                kStartTimeoutMs, 1);
         requested_ = Clock::now() - start;
-        ASSERT_TRUE(WaitUntilFinished(before, kStartTimeoutMs));
+        ASSERT_TRUE(WaitFor([&] { return Finished(before); }, kStartTimeoutMs));
         finished_ = Clock::now() - start;
         launcher.Signal(SIGTERM);
         ASSERT_EQ(launcher.WaitForExit(5000), 0);
@@ -162,11 +143,9 @@ protected:
     }
 
     // Kills a run after delay, checks what it left, then starts again and lets that run finish.
-    void KillAndRestart(Clock::duration delay, int run) {
-        SCOPED_TRACE(
-            "run " + std::to_string(run) + ", killed after " +
-            std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(delay).count()) +
-            " us (seed " + std::to_string(seed_) + ")");
+    void KillAndRestart(std::chrono::microseconds delay, int run) {
+        SCOPED_TRACE("run " + std::to_string(run) + ", killed after " +
+                     std::to_string(delay.count()) + " us (seed " + std::to_string(seed_) + ")");
         Reset();
         {
             LauncherProcess launcher(program_);
@@ -191,7 +170,7 @@ protected:
         const auto patience = std::clamp<int64_t>(
             10 * std::chrono::duration_cast<std::chrono::milliseconds>(finished_).count(), 2000,
             kStartTimeoutMs);
-        EXPECT_TRUE(WaitUntilFinished(before, static_cast<int>(patience)))
+        EXPECT_TRUE(WaitFor([&] { return Finished(before); }, static_cast<int>(patience)))
             << "the next start did not finish";
         again.Signal(SIGTERM);
         EXPECT_EQ(again.WaitForExit(5000), 0) << "the next start did not end cleanly";

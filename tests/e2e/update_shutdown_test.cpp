@@ -1,29 +1,25 @@
 // The real launcher executable updating a game from a local server, ended in the middle: a close
 // during a download or an install ends it, and a SIGKILL during an install leaves every game file
 // whole, old or new, for the next start to finish the update.
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <map>
 #include <random>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "system/atomic_replace.h"
 #include "tests/e2e/launcher_process.h"
-#include "tests/scripts/command.h"
+#include "tests/e2e/published_update.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/test_server.h"
-#include "tests/support/zip_maker.h"
+#include "tests/support/wait_for.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
 
-const fs::path kScripts = LAUNCHER_SCRIPTS_DIR;
 constexpr int kBigFiles = 24;
 constexpr size_t kBigFileBytes = 1 << 20;
 
@@ -54,47 +50,35 @@ protected:
         }
         for (const auto& [path, bytes] : newFiles)
             WriteFile(work / "new" / path, bytes);
-        ASSERT_EQ(RunCommand({kScripts / "make-update-key", work / "key"}).exitCode, 0);
-        const CommandResult run =
-            RunCommand({kScripts / "publish-update", "--key", work / "key/update.key",
-                        "--installed", work / "old", "--new", work / "new", "--version", "1.1",
-                        "--launcher-version", "1", "--out", work / "srv"});
-        ASSERT_EQ(run.exitCode, 0) << run.output;
-
+        ASSERT_NO_FATAL_FAILURE(PublishUpdate(work.path(), "1.1", "1"));
         InstallLauncher(game.path());
-        fs::copy_file(BinDir() / "LiveUpdate.dll", game / "LiveUpdate.dll");
-        fs::copy_file(work / "key/update.pub", game / "update.pub");
-        WriteFile(game / "resolution.ini", "[Setting]\nFullScreen=0\nResolution=1\n");
     }
 
     void Serve(const std::vector<std::string>& rules) {
         server = std::make_unique<TestServer>(work / "srv", rules);
-        WriteFile(game / "Do.ini",
-                  "[Addr]\nUpdateVersionUrl1=" + server->Url("/manifest.xml") + "\n");
+        TakeUpdatesFrom(game.path(), work.path(), *server);
     }
 
-    // Waits until check holds, up to 30 s.
-    static bool WaitFor(const std::function<bool()>& check) {
-        for (int i = 0; i < 3000; ++i) {
-            if (check())
+    bool BigFileInstalled() const {
+        for (int i = 0; i < kBigFiles; ++i) {
+            std::error_code error;
+            if (fs::file_size(game / BigName(i), error) == kBigFileBytes)
                 return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
     }
 
-    int BigFilesInstalled() const {
-        int installed = 0;
-        for (int i = 0; i < kBigFiles; ++i) {
-            std::error_code error;
-            installed += fs::file_size(game / BigName(i), error) == kBigFileBytes ? 1 : 0;
+    // Starts the launcher and sends it signalNumber once moment holds: a SIGTERM ends it cleanly.
+    // Either way every game file holds the old or the new bytes whole; a temporary sibling of an
+    // install that was cut off may remain beside them.
+    void Interrupt(int signalNumber, const std::function<bool()>& moment) {
+        {
+            LauncherProcess launcher(game.path());
+            ASSERT_TRUE(WaitFor(moment, 30000));
+            launcher.Signal(signalNumber);
+            const std::optional<int> exitCode = launcher.WaitForExit(10000);
+            EXPECT_EQ(exitCode, signalNumber == SIGTERM ? std::optional(0) : std::nullopt);
         }
-        return installed;
-    }
-
-    // Every game file holds the old or the new bytes whole; a temporary sibling of an install
-    // that was cut off may remain beside them.
-    void ExpectEveryFileWhole() const {
         for (const auto& [path, bytes] : oldFiles) {
             const std::string now = ReadFile(game / path);
             EXPECT_TRUE(now == bytes || now == newFiles.at(path)) << path;
@@ -117,38 +101,26 @@ protected:
 TEST_F(UpdatingLauncher, CloseDuringAStalledDownloadEndsTheLauncher) {
     // The routine's own stall limit is 30 s: only the shut-down flag ends this transfer sooner.
     Serve({"/1.0-1.1-1.upd=stall"});
-    LauncherProcess launcher(game.path());
-    ASSERT_TRUE(WaitFor([&] { return server->CountRequests("/1.0-1.1-1.upd") > 0; }));
-    launcher.Signal(SIGTERM);
-    EXPECT_EQ(launcher.WaitForExit(10000), 0);
-    ExpectEveryFileWhole();
+    Interrupt(SIGTERM, [&] { return server->CountRequests("/1.0-1.1-1.upd") > 0; });
 }
 
 TEST_F(UpdatingLauncher, CloseDuringAnInstallEndsTheLauncher) {
     Serve({});
-    LauncherProcess launcher(game.path());
-    ASSERT_TRUE(WaitFor([&] { return BigFilesInstalled() > 0; }));
-    launcher.Signal(SIGTERM);
-    EXPECT_EQ(launcher.WaitForExit(10000), 0);
-    ExpectEveryFileWhole();
+    Interrupt(SIGTERM, [&] { return BigFileInstalled(); });
 }
 
 TEST_F(UpdatingLauncher, KillDuringAnInstallLeavesWholeFilesAndTheNextStartFinishes) {
     Serve({});
-    {
-        LauncherProcess launcher(game.path());
-        ASSERT_TRUE(WaitFor([&] { return BigFilesInstalled() > 0; }));
-        launcher.Signal(SIGKILL);
-        EXPECT_FALSE(launcher.WaitForExit(10000).has_value());
-    }
-    ExpectEveryFileWhole();
+    ASSERT_NO_FATAL_FAILURE(Interrupt(SIGKILL, [&] { return BigFileInstalled(); }));
     EXPECT_EQ(ReadFile(game / "version.ini"), oldFiles["version.ini"]);
 
     LauncherProcess again(game.path());
-    ASSERT_TRUE(WaitFor([&] {
-        return ReadFile(game / "version.ini") == newFiles["version.ini"] &&
-               !fs::exists(game / "temp");
-    }));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return ReadFile(game / "version.ini") == newFiles["version.ini"] &&
+                   !fs::exists(game / "temp");
+        },
+        30000));
     again.Signal(SIGTERM);
     EXPECT_EQ(again.WaitForExit(10000), 0);
     for (const auto& [path, bytes] : newFiles)

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -67,26 +68,6 @@ std::optional<Settings> ParseArguments(int argc, char** argv) {
         return std::nullopt;
     return settings;
 }
-
-// One line per request, written before the answer so that a client that got its answer finds
-// its request in the log.
-class RequestLog {
-public:
-    explicit RequestLog(const std::filesystem::path& file)
-        : out_(file.empty() ? stdout : std::fopen(file.c_str(), "a")) {}
-    bool IsOpen() const { return out_ != nullptr; }
-    void Record(const httplib::Request& request) {
-        const std::string range = request.get_header_value("Range");
-        const std::lock_guard lock(mutex_);
-        std::fprintf(out_, "%s %s %s\n", request.method.c_str(), request.path.c_str(),
-                     range.empty() ? "-" : range.c_str());
-        std::fflush(out_);
-    }
-
-private:
-    std::mutex mutex_;
-    std::FILE* out_;
-};
 
 std::optional<std::string> ReadServedFile(const std::filesystem::path& root,
                                           const std::string& path) {
@@ -172,23 +153,33 @@ bool WritePortFile(const std::filesystem::path& file, int port) {
     return !error;
 }
 
+// Says why the server cannot run; its exit code.
+int Fail(const std::string& why, int exitCode = 1) {
+    std::fprintf(stderr, "launcher-test-server: %s\n", why.c_str());
+    return exitCode;
+}
+
 int Serve(const Settings& settings) {
     RuleBook rules;
     for (const std::string& rule : settings.rules) {
-        if (!rules.Apply(rule)) {
-            std::fprintf(stderr, "launcher-test-server: bad rule: %s\n", rule.c_str());
-            return 2;
-        }
+        if (!rules.Apply(rule))
+            return Fail("bad rule: " + rule, 2);
     }
-    RequestLog log(settings.logFile);
-    if (!log.IsOpen()) {
-        std::fprintf(stderr, "launcher-test-server: cannot open the log file\n");
-        return 1;
-    }
+    std::FILE* log = settings.logFile.empty() ? stdout : std::fopen(settings.logFile.c_str(), "a");
+    std::mutex logMutex;
+    if (log == nullptr)
+        return Fail("cannot open the log file");
     httplib::Server server;
     server.set_pre_routing_handler(
         [&](const httplib::Request& request, httplib::Response& response) {
-            log.Record(request);
+            // Logged before the answer, so that a client that got its answer finds its request.
+            const std::string range = request.get_header_value("Range");
+            {
+                const std::lock_guard lock(logMutex);
+                std::fprintf(log, "%s %s %s\n", request.method.c_str(), request.path.c_str(),
+                             range.empty() ? "-" : range.c_str());
+                std::fflush(log);
+            }
             const std::optional<Rule> rule =
                 request.path == "/__control" ? std::nullopt : rules.Find(request.path);
             if (!rule)
@@ -209,19 +200,13 @@ int Serve(const Settings& settings) {
         }
         response.set_content("ok\n", "text/plain");
     });
-    if (!server.set_mount_point("/", settings.root.string())) {
-        std::fprintf(stderr, "launcher-test-server: cannot serve %s\n", settings.root.c_str());
-        return 1;
-    }
+    if (!server.set_mount_point("/", settings.root.string()))
+        return Fail("cannot serve " + settings.root.string());
     const int port = server.bind_to_any_port("127.0.0.1");
-    if (port <= 0) {
-        std::fprintf(stderr, "launcher-test-server: cannot listen on 127.0.0.1\n");
-        return 1;
-    }
-    if (!settings.portFile.empty() && !WritePortFile(settings.portFile, port)) {
-        std::fprintf(stderr, "launcher-test-server: cannot write the port file\n");
-        return 1;
-    }
+    if (port <= 0)
+        return Fail("cannot listen on 127.0.0.1");
+    if (!settings.portFile.empty() && !WritePortFile(settings.portFile, port))
+        return Fail("cannot write the port file");
     std::printf("port %d\n", port);
     std::fflush(stdout);
     if (settings.watchStdin) {

@@ -41,25 +41,19 @@ std::optional<Rule> ParseAction(std::string_view action) {
 
 } // namespace
 
-std::optional<PathRule> ParseRule(std::string_view line) {
+bool RuleBook::Apply(std::string_view line) {
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos || equals == 0 || line.front() != '/')
-        return std::nullopt;
+        return false;
     const std::optional<Rule> rule = ParseAction(line.substr(equals + 1));
     if (!rule)
-        return std::nullopt;
-    return PathRule{std::string(line.substr(0, equals)), *rule};
-}
-
-bool RuleBook::Apply(std::string_view line) {
-    const std::optional<PathRule> parsed = ParseRule(line);
-    if (!parsed)
         return false;
+    const std::string path(line.substr(0, equals));
     const std::lock_guard lock(mutex_);
-    if (parsed->rule.action == Rule::Action::File)
-        rules_.erase(parsed->path);
+    if (rule->action == Rule::Action::File)
+        rules_.erase(path);
     else
-        rules_[parsed->path] = parsed->rule;
+        rules_[path] = *rule;
     return true;
 }
 

@@ -23,18 +23,11 @@ struct Rule {
     std::uint64_t count = 0; // CloseAfter, Chunked: bytes
 };
 
-struct PathRule {
-    std::string path;
-    Rule rule;
-};
-
-// Nullopt when line is not "PATH=ACTION" with PATH starting with "/" and a known ACTION.
-std::optional<PathRule> ParseRule(std::string_view line);
-
 // The rules in force; read by the request threads, changed by the control endpoint.
 class RuleBook {
 public:
-    // Applies one rule line; false (and nothing changes) when it does not parse.
+    // Applies one rule line; false (and nothing changes) when it is not "PATH=ACTION" with PATH
+    // starting with "/" and a known ACTION.
     bool Apply(std::string_view line);
     // The rule for path, nullopt when the file is to be served.
     std::optional<Rule> Find(const std::string& path) const;
