@@ -167,7 +167,7 @@ bool LivePatchSession::BringPackage(const Package& package) {
         return false;
     }
     downloadedBytes_ += package.size;
-    // The routine's periodic report may never come for a small or quick package.
+    // The whole size, reported once the package is checked (the fetch reports only less).
     if (progressCallback != nullptr)
         progressCallback(this, static_cast<double>(package.size),
                          static_cast<double>(package.size));

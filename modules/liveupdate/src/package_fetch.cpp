@@ -50,7 +50,8 @@ FetchResult Download(const std::string& url, const std::filesystem::path& destin
     download.abort = options.abort;
     if (options.progress)
         download.progress = [&](std::uint64_t received, std::uint64_t) {
-            options.progress(std::min(received, package.size));
+            if (received < package.size)
+                options.progress(received);
         };
     download.stored = [&](std::uint64_t offset, const char* data, size_t size) {
         hasher.Add(offset, data, size);

@@ -15,7 +15,8 @@ struct FetchOptions {
     std::chrono::milliseconds connectTimeout;
     std::chrono::milliseconds stallLimit;
     const std::atomic<bool>* abort = nullptr;
-    // Bytes of the package on disk so far, about ten times a second at most.
+    // Bytes of the package on disk so far, about ten times a second at most; never the whole
+    // size, which only a checked package reaches.
     std::function<void(std::uint64_t done)> progress;
 };
 

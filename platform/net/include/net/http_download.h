@@ -20,7 +20,8 @@ struct DownloadOptions {
     // (a 206 answer is accepted then; a 200 answer starts the file again).
     bool resume = false;
     const std::atomic<bool>* abort = nullptr; // set by shut-down: the transfer ends at once
-    // Called on the calling thread during the transfer, about ten times a second at most.
+    // Called on the calling thread with the bytes in ".part": once the first of the body are in,
+    // then about ten times a second at most, and once more with the whole file on success.
     // expected is 0 while the size is unknown.
     std::function<void(std::uint64_t received, std::uint64_t expected)> progress;
     // Called on the calling thread with each piece of the body once it is in ".part" at offset,
