@@ -1,9 +1,7 @@
 // The live-update callbacks on their own, as the module calls them: the four report kinds of the
 // process callback over real packages, the progress callback and the self-update hand-over.
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include "launcher/update/self_update.h"
 #include "tests/support/frame_with_log.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
@@ -21,6 +20,7 @@ using testing_support::ListTree;
 using testing_support::MakeZip;
 using testing_support::ReadFile;
 using testing_support::TempDir;
+using testing_support::WaitUntil;
 using testing_support::WriteFile;
 
 namespace {
@@ -168,8 +168,7 @@ TEST_F(LiveUpdateCallbacks, PackageWithSelfUpdaterIsHandedOverAtTheNextVersionsR
     EXPECT_FALSE(fs::exists(out / "args"));
 
     Process(L"", 0, 0, false);
-    for (int i = 0; i < 500 && !fs::exists(out / "args"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitUntil([&] { return fs::exists(out / "args"); });
     // The parameter string split as the command line is: the quote opens a group that runs to
     // the end, so the self-updater sees one argument.
     EXPECT_EQ(ReadFile(out / "args"),

@@ -10,6 +10,7 @@
 #include "launcher/mythread.h"
 #include "launcher/update/progress_observer.h"
 #include "system/ticks.h"
+#include "tests/launcher/prepared_frame.h"
 #include "tests/scripts/command.h"
 #include "tests/support/program_dir.h"
 #include "tests/support/zip_maker.h"
@@ -72,14 +73,7 @@ void UpdateFlow::SetUp() {
 }
 
 void UpdateFlow::TearDown() {
-    StopWorkersAndWait(10000);
-    if (frame != nullptr) {
-        frame->ReleaseChildren();
-        if (DuiLib::IsWindow(frame->GetHWND()))
-            DuiLib::DestroyWindow(frame->GetHWND());
-        TheLauncherFrame = nullptr;
-        delete frame;
-    }
+    DestroyFrame(frame);
     SetProgressObserver({});
     platform::SetTickSource({});
 }
@@ -104,6 +98,16 @@ void UpdateFlow::Publish(const Files& fresh, const std::string& version,
     ASSERT_EQ(run.exitCode, 0) << run.output;
 }
 
+void UpdateFlow::PublishStep() {
+    Install(Game10());
+    Publish(Game11(), "1.1", "1");
+}
+
+void UpdateFlow::StartWithManifest(const std::vector<std::string>& rules) {
+    StartServer(rules);
+    StartLauncher("", server->Url("/manifest.xml"), "");
+}
+
 void UpdateFlow::StartServer(const std::vector<std::string>& rules) {
     server = std::make_unique<TestServer>(work / "srv", rules);
 }
@@ -112,21 +116,10 @@ void UpdateFlow::StartLauncher(const std::string& cdn, const std::string& first,
                                const std::string& second) {
     WriteFile(game / "Do.ini", "[Addr]\nCDNUpdateVersionUrl=" + cdn + "\nUpdateVersionUrl1=" +
                                    first + "\nUpdateVersionUrl2=" + second + "\n");
-    frame = new LauncherFrameWnd();
-    TheLauncherFrame = frame;
-    ASSERT_NE(frame->Create(nullptr, L"t", DuiLib::WS_VISIBLE | DuiLib::WS_OVERLAPPEDWINDOW, 0, 0,
-                            0, 800, 572),
-              nullptr);
-    DuiLib::Headless::PumpMessages();
-    ASSERT_TRUE(frame->WindowPrepared);
-    // The server-list worker has no address; its one pass ends before the update worker starts,
+    // The server-list worker has no address: its one pass ends before the update worker starts,
     // so the button's last word is the update side's.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
-        DuiLib::Headless::PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    ASSERT_EQ(RunningWorkers(), 0);
+    frame = CreatePreparedFrame();
+    ASSERT_NE(frame->GetHWND(), nullptr);
     {
         std::lock_guard lock(SelectedServerMutex);
         SelectedServerAddr = L"10.0.0.1";

@@ -31,10 +31,14 @@ protected:
     // Publishes the step from the installed game to `fresh` (NEW) into the served tree.
     void Publish(const Files& fresh, const std::string& version,
                  const std::string& launcherVersion);
+    // Installs Game10 and publishes the step to Game11 at launcher version 1.
+    void PublishStep();
     void StartServer(const std::vector<std::string>& rules = {});
     // Writes "Do.ini" with the three update addresses (CDN, first, second), creates and prepares
     // the main window, chooses a server and starts the update worker.
     void StartLauncher(const std::string& cdn, const std::string& first, const std::string& second);
+    // Serves the release with `rules` and starts the launcher with the manifest as first address.
+    void StartWithManifest(const std::vector<std::string>& rules = {});
     // Runs the message loop until the update worker has ended (true) or WM_QUIT was taken
     // (false); each pass calls `each`. Fails the test after 60 s.
     bool RunUntilUpdateWorkerEnds(const std::function<void()>& each = {});
