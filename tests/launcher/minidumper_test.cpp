@@ -20,8 +20,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::ReadFile;
-using testing_support::TempDir;
+using namespace testing_support;
 
 const fs::path RealWriter = testing_support::BinDir() / "DBGHELP.DLL";
 const fs::path WriterlessModule = fs::path(CRASH_TEST_DIR) / "module_without_writer.so";

@@ -16,7 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 class SettingsFileRead : public testing_support::FrameWithLog {
 protected:

@@ -19,11 +19,7 @@
 
 namespace fs = std::filesystem;
 using namespace index_test;
-using testing_support::ListTree;
-using testing_support::ReadFile;
-using testing_support::StartProgramCopy;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 using Paths = std::vector<std::string>;
 
 namespace {

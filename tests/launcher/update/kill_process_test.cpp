@@ -14,8 +14,7 @@
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
-using testing_support::StartProgramCopy;
-using testing_support::TempDir;
+using namespace testing_support;
 
 namespace {
 

@@ -16,12 +16,7 @@
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
-using testing_support::ListTree;
-using testing_support::MakeZip;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WaitUntil;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 namespace {
 
