@@ -4,7 +4,6 @@
 // worker has made its one pass (with no address to try unless the test wrote one).
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -14,17 +13,19 @@
 #include "launcher/launcher.h"
 #include "launcher/mythread.h"
 #include "tests/support/program_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace testing_support {
 
 // Pumps the UI queue until no worker runs (at most 20 s): a worker may be waiting for the UI
 // thread to run what it handed over.
 inline void PumpUntilWorkersEnd() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
-        DuiLib::Headless::PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    WaitUntil(
+        [] {
+            DuiLib::Headless::PumpMessages();
+            return RunningWorkers() == 0;
+        },
+        std::chrono::seconds(20));
 }
 
 // Ends the frame's workers as shut-down does.

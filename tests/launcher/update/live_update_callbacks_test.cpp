@@ -81,7 +81,7 @@ TEST_F(LiveUpdateCallbacks, DownloadStepsShowWholeSharesAndProgressShowsTheTrunc
     EXPECT_EQ(shown, (std::vector<float>{0, 100, 25, 66}));
 }
 
-TEST_F(LiveUpdateCallbacks, FinishedUpdIsInstalledAndItsDownloadDirectoryDeleted) {
+TEST_F(LiveUpdateCallbacks, FinishedPackagesAreInstalledTheUpdsDownloadDeletedTheTresKept) {
     WriteFile(programDir / "old.txt", "old");
     const std::wstring package =
         Package("1.0-1.1-1.upd", {{.name = "old.txt", .data = "new"},
@@ -100,11 +100,8 @@ TEST_F(LiveUpdateCallbacks, FinishedUpdIsInstalledAndItsDownloadDirectoryDeleted
     EXPECT_GT(frame.InstallTotal.load(), 0u);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), 100.0f);
-}
 
-TEST_F(LiveUpdateCallbacks, FinishedTreIsInstalledAndKeptOnDisk) {
-    const std::wstring package = Package("p.tre", {{.name = "data/maps.i", .data = "copied"}});
-    Process(package, 10, 10, true);
+    Process(Package("p.tre", {{.name = "data/maps.i", .data = "copied"}}), 10, 10, true);
     EXPECT_EQ(ReadFile(programDir / "data/maps.i"), "copied");
     EXPECT_TRUE(fs::exists(programDir / "temp/p.tre"));
     EXPECT_EQ(ReadFile(programDir / "temp/p/data/maps.i"), "copied");
