@@ -42,9 +42,11 @@ protected:
         EXPECT_TRUE(Headless::Click(hwnd, L"EnterGameBtn"));
         return Headless::PumpMessages();
     }
+    // The stand-in client's one line, once it is written whole.
     std::string ClientLog() {
-        WaitUntil([&] { return fs::exists(dir / "zel-started.log"); });
-        return ReadFile(dir / "zel-started.log");
+        std::string log;
+        WaitUntil([&] { return (log = ReadFile(dir / "zel-started.log")).ends_with('\n'); });
+        return log;
     }
     void ExpectNoClientStarted() {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
