@@ -9,6 +9,7 @@
 #include "system/path.h"
 #include "system/registry.h"
 #include "tests/launcher/prepared_frame.h"
+#include "tests/support/wait_for.h"
 
 namespace fs = std::filesystem;
 using namespace DuiLib;
@@ -26,6 +27,8 @@ const std::string ListWithTwoAreas =
     "<server sid=\"22\" name=\"Second\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
     "</area></tavi>";
 
+const std::string SavedChoice = "[Setup]\nServerAddr=10.9.9.9\nServerPort=1\nChargeUrl=x\n";
+
 class EnterGame : public PreparedFrame {
 protected:
     void SetUp() override {
@@ -39,14 +42,15 @@ protected:
         EXPECT_TRUE(Headless::Click(hwnd, L"EnterGameBtn"));
         return Headless::PumpMessages();
     }
+    // The stand-in client's one line, once it is written whole.
     std::string ClientLog() {
-        WaitFor([&] { return fs::exists(dir / "zel-started.log"); });
-        return ReadFile(dir / "zel-started.log");
+        std::string log;
+        WaitFor([&] { return (log = ReadFile(dir / "zel-started.log")).ends_with('\n'); });
+        return log;
     }
-    template <typename Condition> void WaitFor(Condition done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    void ExpectNoClientStarted() {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_FALSE(fs::exists(dir / "zel-started.log"));
     }
 
     TempDir registry;
@@ -79,7 +83,7 @@ TEST_F(EnterGame, ChosenServerIsSavedAndTheClientStartsWithWsThenTheLauncherQuit
 
 TEST_F(EnterGame, WithoutTheLayersKeyTheClientStillStartsAndNoKeyIsCreated) {
     InstallClient();
-    WriteFile(dir / "zel.ini", "[Setup]\nServerAddr=10.9.9.9\nServerPort=1\nChargeUrl=x\n");
+    WriteFile(dir / "zel.ini", SavedChoice);
     Start();
     EXPECT_FALSE(PressEnterGame());
     EXPECT_NE(ClientLog().find("ServerAddr=\"10.9.9.9\""), std::string::npos);
@@ -105,13 +109,12 @@ TEST_F(EnterGame, WithNothingToEnterNothingHappens) {
     EXPECT_TRUE(PressEnterGame());
     EXPECT_TRUE(Headless::MessageBoxes().empty());
     EXPECT_FALSE(fs::exists(dir / "zel.ini"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(fs::exists(dir / "zel-started.log"));
+    ExpectNoClientStarted();
 }
 
 TEST_F(EnterGame, WhileAPatchIsPendingTheButtonTurnsOffAndThePlayerIsAskedToWait) {
     InstallClient();
-    WriteFile(dir / "zel.ini", "[Setup]\nServerAddr=10.9.9.9\nServerPort=1\nChargeUrl=x\n");
+    WriteFile(dir / "zel.ini", SavedChoice);
     Start();
     frame->UpdateNeeded = true;
     EXPECT_TRUE(PressEnterGame());
@@ -121,14 +124,12 @@ TEST_F(EnterGame, WhileAPatchIsPendingTheButtonTurnsOffAndThePlayerIsAskedToWait
     EXPECT_EQ(boxes[0].text, L"游戏正在连接服务器，请稍候！");
     EXPECT_EQ(boxes[0].caption, L"提示");
     EXPECT_EQ(boxes[0].owner, hwnd);
-    EXPECT_EQ(ReadFile(dir / "zel.ini"),
-              "[Setup]\nServerAddr=10.9.9.9\nServerPort=1\nChargeUrl=x\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(fs::exists(dir / "zel-started.log"));
+    EXPECT_EQ(ReadFile(dir / "zel.ini"), SavedChoice);
+    ExpectNoClientStarted();
 }
 
 TEST_F(EnterGame, AMissingClientIsReportedNothingStartsAndTheLauncherQuits) {
-    WriteFile(dir / "zel.ini", "[Setup]\nServerAddr=10.9.9.9\nServerPort=1\nChargeUrl=x\n");
+    WriteFile(dir / "zel.ini", SavedChoice);
     ASSERT_TRUE(platform::RegistryKey::Create(LayersKey));
     Start();
     EXPECT_FALSE(PressEnterGame());

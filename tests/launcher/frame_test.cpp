@@ -10,52 +10,26 @@
 #include "launcher/ui/update_wnd.h"
 #include "launcher/ui/web_panels.h"
 #include "tests/launcher/prepared_frame.h"
-#include "tests/support/program_dir.h"
 
 using namespace DuiLib;
 using namespace testing_support;
 
 TEST(ScreenSizeMode, FollowsTheDesktopSize) {
-    EXPECT_EQ(ScreenSizeModeFor(1024, 768), 0);
-    EXPECT_EQ(ScreenSizeModeFor(1920, 1080), 0);
-    EXPECT_EQ(ScreenSizeModeFor(1023, 768), 1);
-    EXPECT_EQ(ScreenSizeModeFor(1024, 767), 1);
-    EXPECT_EQ(ScreenSizeModeFor(1280, 720), 1);
-    EXPECT_EQ(ScreenSizeModeFor(800, 720), 2);
-    EXPECT_EQ(ScreenSizeModeFor(801, 719), 2);
-    EXPECT_EQ(ScreenSizeModeFor(800, 600), 2);
+    const int cases[][3] = {{1024, 768, 0}, {1920, 1080, 0}, {1023, 768, 1}, {1024, 767, 1},
+                            {1280, 720, 1}, {800, 720, 2},   {801, 719, 2},  {800, 600, 2}};
+    for (const auto& [width, height, mode] : cases)
+        EXPECT_EQ(ScreenSizeModeFor(width, height), mode) << width << "x" << height;
 }
 
-class FrameWindow : public ::testing::Test {
+class FrameWindow : public PreparedFrame {
 protected:
-    void SetUp() override {
-        UseProgramDirectory(dir);
-        frame = new LauncherFrameWnd();
-        TheLauncherFrame = frame;
-        ASSERT_NE(
-            frame->Create(nullptr, L"title", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 572),
-            nullptr);
-        hwnd = frame->GetHWND();
-    }
-    void TearDown() override {
-        StopFrameWorkers();
-        frame->ReleaseChildren();
-        if (IsWindow(hwnd))
-            DestroyWindow(hwnd);
-        TheLauncherFrame = nullptr;
-        delete frame;
-    }
+    void SetUp() override { Start(); }
 
     LRESULT HitTest(POINT client) {
-        RECT window;
-        GetWindowRect(hwnd, &window);
+        const RECT window = WindowRectOf(hwnd);
         return frame->SendMessage(WM_NCHITTEST, 0,
                                   MakePointParam(window.left + client.x, window.top + client.y));
     }
-
-    TempDir dir;
-    LauncherFrameWnd* frame = nullptr;
-    HWND hwnd = nullptr;
 };
 
 TEST_F(FrameWindow, BuildsItsSkinWithoutCaptionStyleAndFindsItsControls) {
@@ -67,8 +41,7 @@ TEST_F(FrameWindow, BuildsItsSkinWithoutCaptionStyleAndFindsItsControls) {
         EXPECT_NE(control, nullptr);
     EXPECT_EQ(frame->InstancePath, dir.wide());
     const SIZE skin = frame->PaintManager.GetInitSize();
-    RECT rc;
-    GetWindowRect(hwnd, &rc);
+    const RECT rc = WindowRectOf(hwnd);
     EXPECT_EQ(rc.right - rc.left, skin.cx);
     EXPECT_EQ(rc.bottom - rc.top, skin.cy);
 }
@@ -77,7 +50,6 @@ TEST_F(FrameWindow, DragsByCaptionBandButNotOverButtons) {
     const RECT caption = frame->PaintManager.GetCaptionRect();
     ASSERT_LT(caption.top, caption.bottom);
     int captionHits = 0;
-    int buttonChecks = 0;
     RECT client;
     GetClientRect(hwnd, &client);
     for (int y = caption.top; y < caption.bottom; y += 3) {
@@ -88,7 +60,7 @@ TEST_F(FrameWindow, DragsByCaptionBandButNotOverButtons) {
             const std::wstring cls = control->GetClass();
             const bool clickable = cls == L"ButtonUI" || cls == L"OptionUI" || cls == L"TextUI";
             EXPECT_EQ(HitTest({x, y}), clickable ? HTCLIENT : HTCAPTION) << x << "," << y;
-            (clickable ? buttonChecks : captionHits)++;
+            captionHits += clickable ? 0 : 1;
         }
     }
     EXPECT_GT(captionHits, 0);
@@ -105,15 +77,9 @@ TEST_F(FrameWindow, CaptionDoubleClickDoesNotMaximiseAndCloseQuits) {
 }
 
 TEST_F(FrameWindow, MovingTheFrameMovesItsChildrenAndReleaseFreesThemOnce) {
-    auto* news = new UINewsWnd();
-    news->frame = frame;
-    frame->NewsWnd = news;
-    ASSERT_NE(news->Create(hwnd, L"", UI_WNDSTYLE_DIALOG, 0, 0, 0, 10, 10), nullptr);
-    const HWND newsHwnd = news->GetHWND();
-
+    const HWND newsHwnd = frame->NewsWnd->GetHWND();
     SetWindowPos(hwnd, nullptr, 100, 50, -1, -1, SWP_NOSIZE | SWP_NOZORDER);
-    RECT rc;
-    GetWindowRect(newsHwnd, &rc);
+    const RECT rc = WindowRectOf(newsHwnd);
     EXPECT_EQ(rc.left, 100 + frame->LayoutTable[LayoutNews].x);
     EXPECT_EQ(rc.top, 50 + frame->LayoutTable[LayoutNews].y);
 
@@ -123,19 +89,10 @@ TEST_F(FrameWindow, MovingTheFrameMovesItsChildrenAndReleaseFreesThemOnce) {
     EXPECT_EQ(frame->LogTarget.load(), nullptr);
 }
 
-TEST_F(FrameWindow, ChildDestroyedWithTheFrameWindowIsForgotten) {
-    auto* top = new UITopWnd();
-    top->frame = frame;
-    frame->TopWnd = top;
-    ASSERT_NE(top->Create(hwnd, L"", UI_WNDSTYLE_DIALOG, 0, 0, 0, 10, 10), nullptr);
+TEST_F(FrameWindow, ChildrenDestroyedWithTheFrameWindowAreForgotten) {
+    ASSERT_NE(frame->TopWnd, nullptr);
+    ASSERT_NE(frame->UpdateWnd.load(), nullptr);
     DestroyWindow(hwnd);
     EXPECT_EQ(frame->TopWnd, nullptr);
-}
-
-TEST_F(FrameWindow, UpdateWindowDestroyedWithTheFrameWindowIsForgottenAndFreedOnce) {
-    auto* update = new UIUpdateWnd(frame);
-    frame->UpdateWnd = update;
-    ASSERT_NE(update->Create(hwnd, L"", UI_WNDSTYLE_DIALOG, 0, 0, 0, 10, 10), nullptr);
-    DestroyWindow(hwnd);
     EXPECT_EQ(frame->UpdateWnd.load(), nullptr); // the release at exit must not free it again
 }

@@ -8,64 +8,48 @@
 #include <wx/init.h>
 
 #include "launcher/mythread.h"
+#include "tests/support/wait_for.h"
 
 // wxInitialize without wxUninitialize, as the launcher does: a detached thread still finishing
 // inside the library after its object is gone must not meet a torn-down library.
 namespace {
 
 struct Job {
-    std::atomic<bool> ran{false};
+    std::atomic<bool> started{false};
     std::thread::id thread;
 };
 
-void RecordRun(void* param) {
+void RunUntilStopped(void* param) {
     auto* job = static_cast<Job*>(param);
     job->thread = std::this_thread::get_id();
-    job->ran = true;
-}
-
-void RunUntilStopped(void* param) {
-    auto* started = static_cast<std::atomic<bool>*>(param);
-    *started = true;
+    job->started = true;
     while (!WorkersShouldStop())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 } // namespace
 
-TEST(MyThread, RunsTheFunctionOnItsOwnThreadAndFreesItself) {
+TEST(MyThread, RunsTheFunctionOnItsOwnThreadAndShutDownWaitsForIt) {
     wxInitialize();
     Job job;
-    auto* thread = new MyThread(&job, RecordRun);
+    auto* thread = new MyThread(&job, RunUntilStopped);
     ASSERT_EQ(thread->Create(0), wxTHREAD_NO_ERROR);
     ASSERT_EQ(thread->Run(), wxTHREAD_NO_ERROR);
-    EXPECT_TRUE(StopWorkersAndWait(5000));
-    EXPECT_TRUE(job.ran);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return job.started.load(); }));
     EXPECT_NE(job.thread, std::this_thread::get_id());
-    EXPECT_EQ(RunningWorkers(), 0);
-}
-
-TEST(MyThread, ShutDownWaitsForAWorkerThatWatchesTheStopFlag) {
-    wxInitialize();
-    std::atomic<bool> started{false};
-    auto* thread = new MyThread(&started, RunUntilStopped);
-    ASSERT_EQ(thread->Create(0), wxTHREAD_NO_ERROR);
-    ASSERT_EQ(thread->Run(), wxTHREAD_NO_ERROR);
-    while (!started)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(RunningWorkers(), 1);
     EXPECT_TRUE(StopWorkersAndWait(5000));
-    EXPECT_EQ(RunningWorkers(), 0);
+    EXPECT_EQ(RunningWorkers(), 0); // the object freed itself
 }
 
 TEST(MyThread, AnObjectThatNeverRanIsDeletedByItsCreator) {
     wxInitialize();
     Job job;
-    auto* thread = new MyThread(&job, RecordRun);
+    auto* thread = new MyThread(&job, RunUntilStopped);
     EXPECT_EQ(RunningWorkers(), 1);
     delete thread;
     EXPECT_EQ(RunningWorkers(), 0);
-    EXPECT_FALSE(job.ran);
+    EXPECT_FALSE(job.started);
 }
 
 // A thread a module or a download started: counted while it holds a scope, so shut-down waits
@@ -83,8 +67,7 @@ TEST(WorkerScope, ShutDownWaitsForAThreadTheLauncherDidNotStart) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         finished = true;
     });
-    while (!inside)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(testing_support::WaitFor([&] { return inside.load(); }));
     EXPECT_EQ(RunningWorkers(), 1);
     EXPECT_TRUE(StopWorkersAndWait(5000));
     EXPECT_TRUE(finished);

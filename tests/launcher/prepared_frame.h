@@ -4,7 +4,6 @@
 // worker has made its one pass (with no address to try unless the test wrote one).
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -14,18 +13,53 @@
 #include "launcher/launcher.h"
 #include "launcher/mythread.h"
 #include "tests/support/program_dir.h"
+#include "tests/support/wait_for.h"
 
 namespace testing_support {
 
-// Ends the frame's workers as shut-down does, pumping the UI queue meanwhile: a worker may be
-// waiting for the UI thread to run what it handed over.
+// Pumps the UI queue until no worker runs (at most 20 s): a worker may be waiting for the UI
+// thread to run what it handed over.
+inline void PumpUntilWorkersEnd() {
+    WaitFor(
+        [] {
+            DuiLib::Headless::PumpMessages();
+            return RunningWorkers() == 0;
+        },
+        20000);
+}
+
+// Ends the frame's workers as shut-down does.
 inline void StopFrameWorkers() {
     StopWorkersAndWait(0);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
-        DuiLib::Headless::PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    PumpUntilWorkersEnd();
+}
+
+// Creates the main window as WinMain does and runs its preparation to the end of the
+// server-list worker's pass, so that nothing runs beside the windows under test. Null on failure.
+inline LauncherFrameWnd* CreatePreparedFrame() {
+    auto* frame = new LauncherFrameWnd();
+    TheLauncherFrame = frame;
+    if (frame->Create(nullptr, L"t", DuiLib::WS_VISIBLE | DuiLib::WS_OVERLAPPEDWINDOW, 0, 40, 30,
+                      800, 572) == nullptr)
+        return frame;
+    DuiLib::Headless::PumpMessages();
+    EXPECT_TRUE(frame->WindowPrepared);
+    PumpUntilWorkersEnd();
+    EXPECT_EQ(RunningWorkers(), 0);
+    return frame;
+}
+
+// Stops the workers, then releases and destroys what CreatePreparedFrame made.
+inline void DestroyFrame(LauncherFrameWnd* frame) {
+    if (frame == nullptr)
+        return;
+    StopFrameWorkers();
+    const DuiLib::HWND hwnd = frame->GetHWND();
+    frame->ReleaseChildren();
+    if (DuiLib::IsWindow(hwnd))
+        DuiLib::DestroyWindow(hwnd);
+    TheLauncherFrame = nullptr;
+    delete frame;
 }
 
 class PreparedFrame : public ::testing::Test {
@@ -38,33 +72,11 @@ protected:
             WriteFile(dir / "resolution.ini", "[Setting]\nFullScreen=1\nResolution=2\n");
         if (!std::filesystem::exists(dir / "version.ini"))
             WriteFile(dir / "version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
-        frame = new LauncherFrameWnd();
-        TheLauncherFrame = frame;
-        ASSERT_NE(frame->Create(nullptr, L"t", DuiLib::WS_VISIBLE | DuiLib::WS_OVERLAPPEDWINDOW, 0,
-                                40, 30, 800, 572),
-                  nullptr);
+        frame = CreatePreparedFrame();
         hwnd = frame->GetHWND();
-        DuiLib::Headless::PumpMessages();
-        ASSERT_TRUE(frame->WindowPrepared);
-        // The worker's pass ends before the test goes on, so that nothing runs beside the
-        // windows under test.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (RunningWorkers() != 0 && std::chrono::steady_clock::now() < deadline) {
-            DuiLib::Headless::PumpMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ASSERT_EQ(RunningWorkers(), 0);
+        ASSERT_NE(hwnd, nullptr);
     }
-    void TearDown() override {
-        if (frame == nullptr)
-            return;
-        StopFrameWorkers();
-        frame->ReleaseChildren();
-        if (DuiLib::IsWindow(hwnd))
-            DuiLib::DestroyWindow(hwnd);
-        TheLauncherFrame = nullptr;
-        delete frame;
-    }
+    void TearDown() override { DestroyFrame(frame); }
 
     DuiLib::RECT WindowRectOf(DuiLib::HWND window) {
         DuiLib::RECT rc{};

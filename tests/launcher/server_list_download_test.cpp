@@ -40,40 +40,34 @@ protected:
 
 } // namespace
 
-TEST_F(ServerListDownload, FirstAddressAnsweringReplacesTheCacheInOneAttempt) {
-    TestServer server(site.path());
-    EXPECT_TRUE(DownLoadServerListFile(Dir(), Url(server, "/list.xml"), Url(server, "/other.xml"),
-                                       nullptr));
-    EXPECT_EQ(Cache(), FreshList);
-    EXPECT_FALSE(TempLeft());
-    EXPECT_EQ(server.CountRequests("/list.xml"), 1);
-    EXPECT_EQ(server.CountRequests("/other.xml"), 0);
-}
-
-TEST_F(ServerListDownload, SecondAddressIsTriedAfterTheFirstFails) {
-    TestServer server(site.path(), {"/list.xml=404"});
-    EXPECT_TRUE(DownLoadServerListFile(Dir(), Url(server, "/list.xml"), Url(server, "/other.xml"),
-                                       nullptr));
-    EXPECT_EQ(Cache(), FreshList + "<!-- second -->");
-    EXPECT_EQ(server.CountRequests("/list.xml"), 1);
-    EXPECT_EQ(server.CountRequests("/other.xml"), 1);
-}
-
-TEST_F(ServerListDownload, FailingAnswersLeaveTheCacheAndNoTemporaryFile) {
-    struct Case {
+TEST_F(ServerListDownload, AttemptsMadeAndWhatReplacesTheCache) {
+    const struct {
         const char* rule;
-        int attempts; // of the first address, with no second one
+        bool secondAddress;
+        std::string cache;
+        int firstAttempts, secondAttempts;
+    } cases[] = {
+        {"/unused.xml=404", true, FreshList, 1, 0},
+        {"/list.xml=404", true, FreshList + "<!-- second -->", 1, 1},
+        // Failures leave the cache. A redirect is not followed; a body under 4 bytes is no list;
+        // neither is one over 16 MiB.
+        {"/list.xml=404", false, CachedList, 3, 0},
+        {"/list.xml=302:/other.xml", false, CachedList, 3, 0},
+        {"/list.xml=body:abc", false, CachedList, 1, 0},
+        {"/list.xml=chunked:17000000", false, CachedList, 3, 0},
     };
-    // A redirect is not followed; a body under 4 bytes is no list; neither is one over 16 MiB.
-    for (const Case& c : {Case{"/list.xml=404", 3}, Case{"/list.xml=302:/other.xml", 3},
-                          Case{"/list.xml=body:abc", 1}, Case{"/list.xml=chunked:17000000", 3}}) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
+        WriteFile(program / "ServerList.xml", CachedList);
         TestServer server(site.path(), {c.rule});
-        EXPECT_FALSE(DownLoadServerListFile(Dir(), Url(server, "/list.xml"), L"", nullptr));
-        EXPECT_EQ(Cache(), CachedList);
+        EXPECT_EQ(DownLoadServerListFile(Dir(), Url(server, "/list.xml"),
+                                         c.secondAddress ? Url(server, "/other.xml") : L"",
+                                         nullptr),
+                  c.cache != CachedList);
+        EXPECT_EQ(Cache(), c.cache);
         EXPECT_FALSE(TempLeft());
-        EXPECT_EQ(server.CountRequests("/list.xml"), c.attempts);
-        EXPECT_EQ(server.CountRequests("/other.xml"), 0);
+        EXPECT_EQ(server.CountRequests("/list.xml"), c.firstAttempts);
+        EXPECT_EQ(server.CountRequests("/other.xml"), c.secondAttempts);
     }
 }
 

@@ -2,6 +2,7 @@
 // then renamed over the file, then the directory is synced. A crash in between leaves the old
 // file or the complete new one. The calls are recorded in order by tests/support/sync_trace.
 #include <algorithm>
+#include <functional>
 
 #include "launcher/config/legacy_migration.h"
 #include "launcher/config/setting_config.h"
@@ -39,34 +40,24 @@ protected:
 
 } // namespace
 
-TEST_F(DurabilityTest, SettingsSavesSyncBeforeTheRename) {
-    Write("zel.ini", "[Setup]\nServerAddr=1\n");
-    Write("version.ini", "[Version]\nVersion=1.0\n");
-    Write("resolution.ini", "[Setting]\nResolution=1\n");
+TEST_F(DurabilityTest, MigrationsSavesAndProfileWritesSyncBeforeTheRename) {
+    Write("zel.ini", "[Setup]\nServerAddr=1\nVoice=1\n");
     ASSERT_TRUE(SetupConfig::Instance()->Load(WideFile("zel.ini")));
-    ASSERT_TRUE(VersionConfig::Instance()->Load(WideFile("version.ini")));
-    ASSERT_TRUE(SettingConfig::Instance()->Load(WideFile("resolution.ini")));
-
-    testing_support::StartSyncTrace();
-    EXPECT_TRUE(SetupConfig::Instance()->Save());
-    ExpectDurableReplacement("zel.ini");
-    testing_support::StartSyncTrace();
-    EXPECT_TRUE(VersionConfig::Instance()->Save());
-    ExpectDurableReplacement("version.ini");
-    testing_support::StartSyncTrace();
-    EXPECT_TRUE(SettingConfig::Instance()->Save());
-    ExpectDurableReplacement("resolution.ini");
-}
-
-TEST_F(DurabilityTest, MigratedFilesAndProfileWritesSyncBeforeTheRename) {
-    Write("zel.ini", "[Setup]\nVoice=1\n");
-    testing_support::StartSyncTrace();
-    EXPECT_TRUE(LoadResolutionIni());
-    ExpectDurableReplacement("resolution.ini");
-    testing_support::StartSyncTrace();
-    EXPECT_TRUE(LoadVersionIni());
-    ExpectDurableReplacement("version.ini");
-    testing_support::StartSyncTrace();
-    EXPECT_TRUE(platform::WriteProfileString(dir.wide() + L"Do.ini", L"Addr", L"k", L"v"));
-    ExpectDurableReplacement("Do.ini");
+    const std::pair<const char*, std::function<bool()>> writes[] = {
+        {"resolution.ini", [] { return LoadResolutionIni(); }},
+        {"version.ini", [] { return LoadVersionIni(); }},
+        {"zel.ini", [] { return SetupConfig::Instance()->Save(); }},
+        {"version.ini", [] { return VersionConfig::Instance()->Save(); }},
+        {"resolution.ini", [] { return SettingConfig::Instance()->Save(); }},
+        {"Do.ini",
+         [this] {
+             return platform::WriteProfileString(dir.wide() + L"Do.ini", L"Addr", L"k", L"v");
+         }},
+    };
+    for (const auto& [name, write] : writes) {
+        SCOPED_TRACE(name);
+        testing_support::StartSyncTrace();
+        EXPECT_TRUE(write());
+        ExpectDurableReplacement(name);
+    }
 }

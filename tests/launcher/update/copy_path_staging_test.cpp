@@ -1,5 +1,9 @@
 // Staged installs: nothing reaches its place before Commit, Commit puts every file in place in
 // staging order and stops at a rename that may not fail, and nothing staged outlives Discard.
+// Commit makes every new file durable before the first one takes its place, and each directory
+// that received one after the renames, so that a power loss leaves each file old or new; the
+// order of the calls is what can be seen from inside, so it is recorded.
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -11,14 +15,12 @@
 
 #include "launcher/update/copy_path_staging.h"
 #include "system/atomic_replace.h"
+#include "tests/support/sync_trace.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
-using testing_support::ListTree;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 using Paths = std::vector<std::string>;
 
 namespace {
@@ -112,6 +114,33 @@ TEST_F(Staging, OnlyRegularFilesAreStaged) {
     EXPECT_TRUE(Stage(staged, "fifo", true)); // logged and passed over
     EXPECT_TRUE(staged.Commit());
     EXPECT_EQ(ListTree(game.path()), (Paths{"a", "b", "c"}));
+}
+
+TEST_F(Staging, CommitSyncsTheFileSystemOnceBeforeAnyRenameThenEachTouchedDirectoryOnce) {
+    const std::string sub = (game / "sub").string();
+    fs::create_directories(sub);
+    {
+        StagedInstall staged;
+        ASSERT_TRUE(staged.StageFile(dir, "a", "a", sub, "a", false));
+        ASSERT_TRUE(staged.StageFile(dir, "b", "b", sub, "b", false));
+        ASSERT_TRUE(Stage(staged, "c"));
+        testing_support::StartSyncTrace();
+        ASSERT_TRUE(staged.Commit());
+    }
+    const std::vector<std::string> trace = testing_support::SyncTrace();
+    std::vector<std::string> kinds;
+    for (const std::string& event : trace)
+        kinds.push_back(event.substr(0, event.find(' ')));
+    ASSERT_FALSE(kinds.empty());
+    EXPECT_EQ(kinds.front(), "syncfs") << "data must be durable before the first rename";
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "syncfs"), 1);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "rename"), 3);
+    const auto lastRename = std::find(kinds.rbegin(), kinds.rend(), "rename").base();
+    std::vector<std::string> after(trace.begin() + (lastRename - kinds.begin()), trace.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, (Paths{"sync " + game.path().string(), "sync " + sub}));
+    EXPECT_EQ(ReadFile(game / "sub/a"), "new a");
+    EXPECT_EQ(ReadFile(game / "c"), "new c");
 }
 
 } // namespace

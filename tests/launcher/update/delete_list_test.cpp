@@ -12,9 +12,7 @@
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 using Names = std::vector<std::string>;
 
 namespace {

@@ -21,10 +21,7 @@
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
-using testing_support::ListTree;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -14,17 +13,13 @@
 #include "launcher/update/progress_observer.h"
 #include "tests/launcher/update/index_test_files.h"
 #include "tests/support/frame_with_log.h"
+#include "tests/support/program_copy.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_maker.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 using namespace index_test;
-using testing_support::ListTree;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 using Paths = std::vector<std::string>;
 
 namespace {
@@ -144,12 +139,8 @@ TEST_F(InstallWalk, TrePackageCopiesIndexFilesButNeverTheLoginData) {
 
 TEST_F(InstallWalk, RunningProgramIsReplacedNotRewritten) {
     // Writing into a running executable fails on this platform; a renamed new file does not.
-    fs::copy_file("/bin/sleep", game / "zel.exe");
-    std::string program = (game / "zel.exe").string();
-    std::string seconds = "1000";
-    char* argv[] = {program.data(), seconds.data(), nullptr};
-    pid_t running = 0;
-    ASSERT_EQ(posix_spawn(&running, program.c_str(), nullptr, nullptr, argv, environ), 0);
+    const pid_t running = StartProgramCopy(game.path(), "/bin/sleep", "zel.exe");
+    ASSERT_GT(running, 0);
     WriteFile(package / "zel.exe", "new client");
 
     const bool installed = Install();

@@ -3,7 +3,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,12 +10,11 @@
 #include <gtest/gtest.h>
 
 #include "launcher/update/kill_process.h"
+#include "tests/support/program_copy.h"
 #include "tests/support/temp_dir.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
-using testing_support::TempDir;
+using namespace testing_support;
 
 namespace {
 
@@ -31,18 +29,6 @@ constexpr const char* kSelfCheck = "KILL_PROCESS_TEST_SELF_CHECK";
     std::_Exit(KillProcessByName(wxString::FromUTF8(self), true) ? 0 : 3);
 }();
 
-// Starts a copy of `original` named `name` in `dir` with one argument: its process id, or -1.
-pid_t Start(const TempDir& dir, const fs::path& original, const std::string& name,
-            std::string arg) {
-    const fs::path program = dir / name;
-    if (!fs::exists(program))
-        fs::copy_file(original, program);
-    std::string path = program.string();
-    char* argv[] = {path.data(), arg.data(), nullptr};
-    pid_t pid = -1;
-    return posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
-}
-
 // The child's wait status once it has ended.
 int Reap(pid_t pid) {
     int status = 0;
@@ -53,9 +39,9 @@ int Reap(pid_t pid) {
 
 TEST(KillProcess, EveryProcessOfThatExactNameIsEnded) {
     TempDir dir;
-    const pid_t first = Start(dir, "/bin/sleep", "zel.exe", "1000");
-    const pid_t second = Start(dir, "/bin/sleep", "zel.exe", "1000");
-    const pid_t upper = Start(dir, "/bin/sleep", "ZEL.EXE", "1000"); // letter case counts
+    const pid_t first = StartProgramCopy(dir.path(), "/bin/sleep", "zel.exe");
+    const pid_t second = StartProgramCopy(dir.path(), "/bin/sleep", "zel.exe");
+    const pid_t upper = StartProgramCopy(dir.path(), "/bin/sleep", "ZEL.EXE"); // letter case counts
     ASSERT_GT(first, 0);
     ASSERT_GT(second, 0);
     ASSERT_GT(upper, 0);
@@ -77,7 +63,7 @@ TEST(KillProcess, OwnProcessIsNeverEnded) {
     TempDir dir;
     setenv(kSelfCheck, "1", 1); // read by the child's start-up only
     const std::string name = "self-check-" + std::to_string(getpid()) + ".exe";
-    const pid_t child = Start(dir, "/proc/self/exe", name, "");
+    const pid_t child = StartProgramCopy(dir.path(), "/proc/self/exe", name, "");
     ASSERT_GT(child, 0);
     const int status = Reap(child);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);

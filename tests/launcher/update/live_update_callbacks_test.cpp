@@ -1,9 +1,7 @@
 // The live-update callbacks on their own, as the module calls them: the four report kinds of the
 // process callback over real packages, the progress callback and the self-update hand-over.
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,14 +12,11 @@
 #include "launcher/update/self_update.h"
 #include "tests/support/frame_with_log.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_for.h"
 #include "tests/support/zip_maker.h"
 
 namespace fs = std::filesystem;
-using testing_support::ListTree;
-using testing_support::MakeZip;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 
 namespace {
 
@@ -86,7 +81,7 @@ TEST_F(LiveUpdateCallbacks, DownloadStepsShowWholeSharesAndProgressShowsTheTrunc
     EXPECT_EQ(shown, (std::vector<float>{0, 100, 25, 66}));
 }
 
-TEST_F(LiveUpdateCallbacks, FinishedUpdIsInstalledAndItsDownloadDirectoryDeleted) {
+TEST_F(LiveUpdateCallbacks, FinishedPackagesAreInstalledTheUpdsDownloadDeletedTheTresKept) {
     WriteFile(programDir / "old.txt", "old");
     const std::wstring package =
         Package("1.0-1.1-1.upd", {{.name = "old.txt", .data = "new"},
@@ -105,11 +100,8 @@ TEST_F(LiveUpdateCallbacks, FinishedUpdIsInstalledAndItsDownloadDirectoryDeleted
     EXPECT_GT(frame.InstallTotal.load(), 0u);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), 100.0f);
-}
 
-TEST_F(LiveUpdateCallbacks, FinishedTreIsInstalledAndKeptOnDisk) {
-    const std::wstring package = Package("p.tre", {{.name = "data/maps.i", .data = "copied"}});
-    Process(package, 10, 10, true);
+    Process(Package("p.tre", {{.name = "data/maps.i", .data = "copied"}}), 10, 10, true);
     EXPECT_EQ(ReadFile(programDir / "data/maps.i"), "copied");
     EXPECT_TRUE(fs::exists(programDir / "temp/p.tre"));
     EXPECT_EQ(ReadFile(programDir / "temp/p/data/maps.i"), "copied");
@@ -168,8 +160,7 @@ TEST_F(LiveUpdateCallbacks, PackageWithSelfUpdaterIsHandedOverAtTheNextVersionsR
     EXPECT_FALSE(fs::exists(out / "args"));
 
     Process(L"", 0, 0, false);
-    for (int i = 0; i < 500 && !fs::exists(out / "args"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitFor([&] { return fs::exists(out / "args"); });
     // The parameter string split as the command line is: the quote opens a group that runs to
     // the end, so the self-updater sees one argument.
     EXPECT_EQ(ReadFile(out / "args"),

@@ -11,9 +11,7 @@
 #include "tests/support/temp_dir.h"
 
 using namespace index_test;
-using testing_support::ReadFile;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 namespace fs = std::filesystem;
 using Bytes = std::optional<std::string>; // a file's bytes, nullopt for no file
 

@@ -1,12 +1,9 @@
 // The whole update flow in this process: version check, patch, install and the refusals, with
 // the real module, a published release and a local HTTP server.
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -17,30 +14,18 @@
 #include "system/ticks.h"
 #include "tests/launcher/update/update_flow.h"
 #include "tests/scripts/command.h"
+#include "tests/support/program_copy.h"
+#include "tests/support/wait_for.h"
 #include "tests/support/zip_maker.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
 namespace {
 
-// A running game client: a copy of sleep named "zel.exe". Its process id, or -1.
-pid_t StartGameClient(const TempDir& dir) {
-    fs::copy_file("/bin/sleep", dir / "zel.exe");
-    std::string program = (dir / "zel.exe").string();
-    std::string seconds = "1000";
-    char* argv[] = {program.data(), seconds.data(), nullptr};
-    pid_t pid = -1;
-    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
-}
-
 TEST_F(UpdateFlow, WholePatchTurnsTheInstalledGameIntoTheNewVersion) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    PublishStep();
+    StartWithManifest();
 
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
 
@@ -57,14 +42,12 @@ TEST_F(UpdateFlow, WholePatchTurnsTheInstalledGameIntoTheNewVersion) {
 }
 
 TEST_F(UpdateFlow, TickCounterThatWrapsDuringTheChecksEndsNoWindowEarly) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
-    StartServer();
+    PublishStep();
     // The window is prepared 3 s before the counter wraps; once the server is asked, 4 s pass.
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
     skew = 0xFFFFFFFFu - 3000u - static_cast<uint32_t>(ms);
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    StartWithManifest();
     bool jumped = false;
     EXPECT_TRUE(RunUntilUpdateWorkerEnds([&] {
         if (!jumped && server->CountRequests("/manifest.xml") > 0) {
@@ -79,88 +62,81 @@ TEST_F(UpdateFlow, TickCounterThatWrapsDuringTheChecksEndsNoWindowEarly) {
 }
 
 TEST_F(UpdateFlow, ChoiceMissingAtTheEndLeavesTheButtonDisabled) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
-    StartServer();
+    PublishStep();
     chooseServer = false;
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    StartWithManifest();
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
     ExpectGameIs(Game11(), work / "new");
     EXPECT_FALSE(EnterGameEnabled());
 }
 
-// A refused update: the game stays as installed and the player may enter it.
+// A refused update: the game stays as installed and the player may enter it; what was
+// downloaded stays in "temp" for the next start to clear.
 class RefusedUpdate : public UpdateFlow {
 protected:
-    // What was downloaded stays in "temp" for the next start to clear.
     void ExpectRefused() {
         ExpectGameIs(Game10(), work / "old", false);
         EXPECT_FALSE(frame->UpdateNeeded);
         EXPECT_TRUE(EnterGameEnabled());
     }
-    // Once the server was asked for path `count` times, the time limits pass.
-    std::function<void()> PassLimitsAfter(const std::string& path, int count) {
-        return [this, path, count] {
-            if (skew == 0 && server->CountRequests(path) >= count)
-                PassTimeLimits();
-        };
-    }
 };
 
-TEST_F(RefusedUpdate, ManifestWithBadSignatureCountsAsNoAnswer) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
-    std::string signature = ReadFile(work / "srv/manifest.xml.sig");
-    signature[10] = static_cast<char>(signature[10] ^ 1);
-    WriteFile(work / "srv/manifest.xml.sig", signature);
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+struct Refusal {
+    const char* name;
+    const char* damaged; // a served file with one byte changed, or ""
+    const char* rule;    // served for the first package, or ""
+    const char* asked;   // the time limits pass once this was asked for `times`
+    int times;
+    bool packageAsked;
+    size_t messageBoxes;
+};
 
-    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/manifest.xml.sig", 1)));
-
-    ExpectRefused();
-    EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 0);
-    ASSERT_EQ(DuiLib::Headless::MessageBoxes().size(), 1u);
-    EXPECT_EQ(DuiLib::Headless::MessageBoxes()[0].caption, L"连接更新服务器失败");
+void PrintTo(const Refusal& refusal, std::ostream* out) {
+    *out << refusal.name;
 }
 
-TEST_F(RefusedUpdate, PackageWhoseBytesDifferFromItsDigest) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
-    std::string package = ReadFile(work / "srv/1.0-1.1-1.upd");
-    package[package.size() / 2] = static_cast<char>(package[package.size() / 2] ^ 0x55);
-    WriteFile(work / "srv/1.0-1.1-1.upd", package);
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+class RefusedDownload : public RefusedUpdate, public ::testing::WithParamInterface<Refusal> {};
 
-    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/1.0-1.1-1.upd", 2)));
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, RefusedDownload,
+    ::testing::Values(
+        // A bad signature counts as no answer.
+        Refusal{"BadManifestSignature", "manifest.xml.sig", "", "/manifest.xml.sig", 1, false, 1},
+        Refusal{"PackageUnlikeItsDigest", "1.0-1.1-1.upd", "", "/1.0-1.1-1.upd", 2, true, 0},
+        Refusal{"PackageCutMidDownload", "", "close:20", "/1.0-1.1-1.upd", 2, true, 0},
+        Refusal{"ServerThatStalls", "", "stall", "/1.0-1.1-1.upd", 2, true, 0}),
+    [](const ::testing::TestParamInfo<Refusal>& refusal) { return refusal.param.name; });
+
+TEST_P(RefusedDownload, LeavesTheGameAsInstalled) {
+    const Refusal& c = GetParam();
+    setenv("LIVEUPDATE_STALL_LIMIT_MS", "100", 1);
+    PublishStep();
+    if (*c.damaged != '\0') {
+        std::string bytes = ReadFile(work / "srv" / c.damaged);
+        bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x55);
+        WriteFile(work / "srv" / c.damaged, bytes);
+    }
+    StartWithManifest(*c.rule == '\0'
+                          ? std::vector<std::string>{}
+                          : std::vector<std::string>{"/1.0-1.1-1.upd=" + std::string(c.rule)});
+
+    EXPECT_TRUE(RunUntilUpdateWorkerEnds([&] {
+        if (skew == 0 && server->CountRequests(c.asked) >= c.times)
+            PassTimeLimits();
+    }));
 
     ExpectRefused();
+    EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd") > 0, c.packageAsked);
+    const auto boxes = DuiLib::Headless::MessageBoxes();
+    ASSERT_EQ(boxes.size(), c.messageBoxes);
+    if (!boxes.empty()) {
+        EXPECT_EQ(boxes[0].caption, L"连接更新服务器失败");
+    }
     EXPECT_NE(Log().find("The network is busy,please update again later!"), std::string::npos);
 }
 
-TEST_F(RefusedUpdate, PackageTruncatedMidDownload) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
-    StartServer({"/1.0-1.1-1.upd=close:20"});
-    StartLauncher("", server->Url("/manifest.xml"), "");
-    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/1.0-1.1-1.upd", 2)));
-    ExpectRefused();
-}
-
-TEST_F(RefusedUpdate, ServerThatStalls) {
-    setenv("LIVEUPDATE_STALL_LIMIT_MS", "100", 1);
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
-    StartServer({"/1.0-1.1-1.upd=stall"});
-    StartLauncher("", server->Url("/manifest.xml"), "");
-    EXPECT_TRUE(RunUntilUpdateWorkerEnds(PassLimitsAfter("/1.0-1.1-1.upd", 2)));
-    ExpectRefused();
-}
-
 TEST_F(RefusedUpdate, PackageWithAnEscapingEntryName) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
+    PublishStep();
     // The operator's package replaced by one that reaches out of the game directory, listed and
     // signed as if it were genuine.
     const std::string old = ReadFile(work / "srv/1.0-1.1-1.upd");
@@ -184,8 +160,7 @@ TEST_F(RefusedUpdate, PackageWithAnEscapingEntryName) {
         RunCommand({"openssl", "pkeyutl", "-sign", "-rawin", "-inkey", work / "key/update.key",
                     "-in", work / "srv/manifest.xml", "-out", work / "srv/manifest.xml.sig"});
     ASSERT_EQ(sign.exitCode, 0) << sign.output;
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    StartWithManifest();
 
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
 
@@ -220,8 +195,7 @@ TEST_F(UpdateFlow, NoAddressAnswersShowsTheNetworkHelpThenFreesTheButton) {
 }
 
 TEST_F(UpdateFlow, OnlyTheSecondAddressAnswersAfterTheOthersWereTriedInOrder) {
-    Install(Game10());
-    Publish(Game11(), "1.1", "1");
+    PublishStep();
     StartServer({"/cdn.xml=404", "/first.xml=404"});
     const std::string second = server->Url("/manifest.xml");
     StartLauncher(server->Url("/cdn.xml"), server->Url("/first.xml"), second);
@@ -243,8 +217,7 @@ TEST_F(UpdateFlow, SameGameVersionButNewLauncherVersionRecordsTheLauncherVersion
     for (const auto& [path, bytes] : Game10())
         WriteFile(work / "old" / path, bytes);
     Publish(Game11(), "1.1", "2");
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    StartWithManifest();
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
     EXPECT_EQ(ReadFile(game / "version.ini"), "[Version]\nVersion=1.1\nLVersion=2\n");
     EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 0);
@@ -256,22 +229,15 @@ TEST_F(UpdateFlow, FreshInstallDeletesDataThenInstallsTheWholeGame) {
     WriteFile(game / "data/stale.bin", "from an earlier install");
     Publish(Game11(), "1.1", "1");
     TempDir clientDir;
-    const pid_t client = StartGameClient(clientDir);
+    const pid_t client = StartProgramCopy(clientDir.path(), "/bin/sleep", "zel.exe");
     ASSERT_GT(client, 0);
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    StartWithManifest();
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
     ExpectGameIs(Game11(), work / "new");
     EXPECT_FALSE(fs::exists(game / "data/stale.bin"));
     // The running client was ended before anything was deleted.
     int status = 0;
-    pid_t reaped = 0;
-    for (int i = 0; i < 500 && reaped == 0; ++i) {
-        reaped = waitpid(client, &status, WNOHANG);
-        if (reaped == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (reaped == 0) {
+    if (!WaitFor([&] { return waitpid(client, &status, WNOHANG) != 0; })) {
         kill(client, SIGKILL);
         waitpid(client, &status, 0);
         ADD_FAILURE() << "the game client was not ended";
@@ -280,11 +246,9 @@ TEST_F(UpdateFlow, FreshInstallDeletesDataThenInstallsTheWholeGame) {
 }
 
 TEST_F(UpdateFlow, WithoutTheModuleTheGameCountsAsLatest) {
-    Install(Game10());
+    PublishStep();
     fs::remove(game / "LiveUpdate.dll");
-    Publish(Game11(), "1.1", "1");
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    StartWithManifest();
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
     EXPECT_TRUE(server->Requests().empty());
     ExpectGameIs(Game10(), work / "old");
@@ -302,13 +266,11 @@ TEST_F(UpdateFlow, SelfUpdaterInAPackageIsStartedAndTheLauncherQuits) {
     Files fresh = Game11();
     fresh["launcherupdate.exe"] = script;
     Publish(fresh, "1.1", "1");
-    StartServer();
-    StartLauncher("", server->Url("/manifest.xml"), "");
+    StartWithManifest();
 
     EXPECT_FALSE(RunUntilUpdateWorkerEnds());
 
-    for (int i = 0; i < 500 && ReadFile(out / "args").empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitFor([&] { return !ReadFile(out / "args").empty(); });
     EXPECT_EQ(ReadFile(out / "args"),
               (game / "temp/1.0-1.1-3/").string() + "*" + game.path().string() + "/|");
     // The game's own packages are in; the self-updater's is left to it.

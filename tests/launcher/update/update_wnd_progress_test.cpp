@@ -1,7 +1,6 @@
 // The update window's progress display, on controls built by hand as the skin would place them:
 // the percent text, the bar's value and the marker riding along the bar; and the hand-over of
 // worker progress to the UI thread.
-#include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include "launcher/launcher.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/update/progress.h"
+#include "tests/support/wait_for.h"
 
 using namespace DuiLib;
 
@@ -79,12 +79,10 @@ TEST_F(UpdateProgress, WorkerReportsReachTheWindowOnTheUiThread) {
     worker.join();
     EXPECT_EQ(text.GetText(), L""); // nothing touched off the UI thread
 
-    // Bounded only so a broken hand-over fails instead of hanging.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (text.GetText() != L"50%" && std::chrono::steady_clock::now() < giveUp) {
+    testing_support::WaitFor([&] {
         Headless::PumpMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return text.GetText() == L"50%";
+    });
     EXPECT_EQ(text.GetText(), L"50%");
     EXPECT_EQ(bar.GetValue(), 500);
 

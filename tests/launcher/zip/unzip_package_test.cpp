@@ -84,7 +84,6 @@ private:
 
 class UnzipPackageTest : public testing::Test {
 protected:
-    std::wstring Package() const { return (dir_ / "patch").wstring(); }
     bool Unzip(bool isTre) { return UnzipAt(dir_ / "patch", isTre); }
     bool UnzipAt(const fs::path& package, bool isTre = false) {
         return UnzipPackage(package.wstring(), isTre,
