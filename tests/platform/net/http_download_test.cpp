@@ -141,6 +141,8 @@ TEST_F(HttpDownloadTest, FailedAnswersLeaveTheDestinationAsItWasAndNoPart) {
                                   "/elsewhere=302:file:///etc/passwd", "/stall=stall",
                                   "/chunked=chunked:10000000", "/package.upd=close:40000"}));
     const std::atomic<bool> aborted{true};
+    const std::string longPart(20, 'p'); // longer than the file: the range cannot be served
+    using enum DownloadError;
     const struct Case {
         const char* path = "";
         std::string part{}; // left by an earlier attempt
@@ -149,33 +151,21 @@ TEST_F(HttpDownloadTest, FailedAnswersLeaveTheDestinationAsItWasAndNoPart) {
         int stallLimitMs = 30000;
         bool resume = false;
         bool abort = false;
-        DownloadError error = DownloadError::None;
+        DownloadError error = None;
         long status = 200;
         int requests = 1;
     } cases[] = {
-        {.path = "/404", .error = DownloadError::HttpStatus, .status = 404},
-        {.path = "/moved", .error = DownloadError::HttpStatus, .status = 302},
-        {.path = "/a",
-         .maxRedirects = 3,
-         .error = DownloadError::HttpStatus,
-         .status = 302,
-         .requests = 4},
-        {.path = "/elsewhere", .maxRedirects = 5, .error = DownloadError::BadUrl, .status = 302},
+        {.path = "/404", .error = HttpStatus, .status = 404},
+        {.path = "/moved", .error = HttpStatus, .status = 302},
+        {.path = "/a", .maxRedirects = 3, .error = HttpStatus, .status = 302, .requests = 4},
+        {.path = "/elsewhere", .maxRedirects = 5, .error = BadUrl, .status = 302},
         // Refused while arriving: without an announced length the routine's own count stops it.
-        {.path = "/chunked", .maxBytes = 100000, .error = DownloadError::TooLarge},
-        {.path = "/big", .maxBytes = 100000, .error = DownloadError::TooLarge},
-        {.path = "/stall", .stallLimitMs = 300, .error = DownloadError::Stalled},
-        {.path = "/package.upd", .error = DownloadError::Transfer},
-        {.path = "/list.xml",
-         .abort = true,
-         .error = DownloadError::Aborted,
-         .status = 0,
-         .requests = 0},
-        {.path = "/list.xml",
-         .part = "a part longer than the file",
-         .resume = true,
-         .error = DownloadError::HttpStatus,
-         .status = 416},
+        {.path = "/chunked", .maxBytes = 100000, .error = TooLarge},
+        {.path = "/big", .maxBytes = 100000, .error = TooLarge},
+        {.path = "/stall", .stallLimitMs = 300, .error = Stalled},
+        {.path = "/package.upd", .error = Transfer},
+        {.path = "/list.xml", .abort = true, .error = Aborted, .status = 0, .requests = 0},
+        {.path = "/list.xml", .part = longPart, .resume = true, .error = HttpStatus, .status = 416},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.path) + " " + net::DescribeError(c.error));
@@ -305,34 +295,26 @@ TEST_F(HttpDownloadTest, AddressesOtherThanHttpAreRefusedUnasked) {
     EXPECT_TRUE(server_.Requests().empty());
 }
 
-TEST_F(HttpDownloadTest, DestinationThatIsNotARegularFileIsLeftAlone) {
+TEST_F(HttpDownloadTest, DestinationOrPartThatIsNotARegularFileOfItsOwnIsLeftAlone) {
     WriteFile(served_ / "list.xml", "<fresh list/>");
     const fs::path sentinel = local_ / "sentinel";
     WriteFile(sentinel, "keep me");
+    DownloadOptions resume;
+    resume.resume = true;
 
     fs::create_symlink(sentinel, destination_);
     EXPECT_EQ(Download("/list.xml").error, DownloadError::LocalFile);
     EXPECT_TRUE(fs::is_symlink(destination_));
-    EXPECT_EQ(ReadFile(sentinel), "keep me");
     fs::remove(destination_);
 
     fs::create_directory(destination_);
     WriteFile(destination_ / "inside", "kept");
     EXPECT_EQ(Download("/list.xml").error, DownloadError::LocalFile);
     EXPECT_EQ(ReadFile(destination_ / "inside"), "kept");
-
-    EXPECT_EQ(server_.CountRequests("/list.xml"), 0);
     EXPECT_FALSE(fs::exists(Part()));
-}
+    fs::remove_all(destination_);
 
-TEST_F(HttpDownloadTest, PartThatIsNotARegularFileOfItsOwnIsRefused) {
-    WriteFile(served_ / "list.xml", "<fresh list/>");
     WriteFile(destination_, kCached);
-    const fs::path sentinel = local_ / "sentinel";
-    WriteFile(sentinel, "keep me");
-    DownloadOptions resume;
-    resume.resume = true;
-
     fs::create_symlink(sentinel, Part());
     EXPECT_EQ(Download("/list.xml").error, DownloadError::LocalFile);
     EXPECT_TRUE(fs::is_symlink(Part()));
