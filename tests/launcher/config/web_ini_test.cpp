@@ -14,12 +14,6 @@ protected:
     LauncherFrameWnd frame;
 };
 
-TEST_F(WebIniTest, WithoutWebIniTheBuiltInPagesAndSettingStay) {
-    EXPECT_FALSE(ReadWebIniSetting().present);
-    LoadPages();
-    EXPECT_EQ(frame.Left600Url, default_pages::kLeft600);
-}
-
 TEST_F(WebIniTest, PlainOrScrambledWebIniOverridesBothReadersAndNoCopyRemains) {
     const std::string text = "[Setting]\nAppTitle=风云游戏\nLogoHeight=80\n"
                              "[Web]\nLeft600Url=http://news.example.org/l600.html\n";

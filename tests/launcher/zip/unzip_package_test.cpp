@@ -264,24 +264,4 @@ TEST_F(UnzipPackageTest, PackageThatDoesNotFitTheDiskIsRefusedBeforeAnythingIsWr
     }
 }
 
-TEST_F(UnzipPackageTest, NamesThatAreNotUtf8AreReplacedAndUnpackedBelowThePackage) {
-    // Names as a legacy tool writes them, in its own code page.
-    MakeZip(dir_ / "patch.upd",
-            {{.name = "\xb5\xd8\xcd\xbc.dat", .data = "map"}, // GBK
-             {.name = "data\\\xff\\x.txt", .data = "x"},      // a directory level
-             {.name = "a\xc0\xaf..\xc0\xaf"
-                      "b.txt",
-              .data = "b"},                                    // overlong "/": no separator
-             {.name = "\xff/../\xfe/../up.txt", .data = "up"}, // still sanitised
-             {.name = "caf\xc3\xa9.txt", .data = "utf8"}});
-    ASSERT_TRUE(Unzip(false));
-    EXPECT_EQ(ZipLastError.load(), ZipOk);
-    const std::string r = "\xef\xbf\xbd"; // U+FFFD
-    EXPECT_EQ(ListTree(dir_ / "patch"),
-              (Paths{"a" + r + r + ".." + r + r + "b.txt", "caf\xc3\xa9.txt", "data", "data/" + r,
-                     "data/" + r + "/x.txt", "up.txt", r + r + "\xcd\xbc.dat"}));
-    EXPECT_EQ(ReadFile(dir_ / "patch" / (r + r + "\xcd\xbc.dat")), "map");
-    EXPECT_EQ(ReadFile(dir_ / "patch/up.txt"), "up");
-}
-
 } // namespace

@@ -57,23 +57,13 @@ TEST_F(Kinds, ReadingGivesRegularFilesOnlyAndNeverBlocks) {
     EXPECT_EQ(OpenRegularForRead("").problem, FileProblem::Missing);
 }
 
-TEST_F(Kinds, OpeningForUpdateRefusesLinksAndLeavesADescriptorThatBlocks) {
-    platform::OpenedFile file = OpenRegularForUpdate(dir / "plain");
-    ASSERT_TRUE(file.fd);
-    EXPECT_EQ(file.size, 11u);
-    EXPECT_EQ(fcntl(file.fd.get(), F_GETFL) & O_NONBLOCK, 0);
-    EXPECT_NE(fcntl(file.fd.get(), F_GETFD) & FD_CLOEXEC, 0);
-    for (const char* name : {"link-to-plain", "dangling", "zero", "fifo", "directory"}) {
-        SCOPED_TRACE(name);
-        const platform::OpenedFile refused = OpenRegularForUpdate(dir / name);
-        EXPECT_FALSE(refused.fd);
-        EXPECT_EQ(refused.problem, FileProblem::NotRegular);
-    }
-    EXPECT_FALSE(fs::exists(dir / "nowhere")); // nothing was created through the dangling link
-    EXPECT_EQ(ReadFile(dir / "plain"), "plain bytes");
-}
+TEST_F(Kinds, OpeningForWritingTakesRegularFilesOnlyAndCreatesNothingThroughALink) {
+    platform::OpenedFile update = OpenRegularForUpdate(dir / "plain");
+    ASSERT_TRUE(update.fd);
+    EXPECT_EQ(update.size, 11u);
+    EXPECT_EQ(fcntl(update.fd.get(), F_GETFL) & O_NONBLOCK, 0); // later reads and writes block
+    EXPECT_NE(fcntl(update.fd.get(), F_GETFD) & FD_CLOEXEC, 0);
 
-TEST_F(Kinds, CreatingOpensMakeAMissingFileButNeverOneThroughALinkOrAFifo) {
     constexpr int kAppend = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW;
     const mode_t oldMask = umask(022);
     platform::OpenedFile made = OpenRegular(dir / "new.log", kAppend, 0640);
@@ -83,15 +73,14 @@ TEST_F(Kinds, CreatingOpensMakeAMissingFileButNeverOneThroughALinkOrAFifo) {
     struct stat info {};
     ASSERT_EQ(fstat(made.fd.get(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-
     platform::OpenedFile existing = OpenRegular(dir / "plain", kAppend, 0640);
     ASSERT_TRUE(existing.fd);
     EXPECT_EQ(existing.size, 11u);
     ASSERT_EQ(write(existing.fd.get(), "+", 1), 1);
-    EXPECT_EQ(ReadFile(dir / "plain"), "plain bytes+");
 
-    for (const char* name : {"link-to-plain", "dangling", "fifo", "directory", "zero"}) {
+    for (const char* name : {"link-to-plain", "dangling", "zero", "fifo", "directory"}) {
         SCOPED_TRACE(name);
+        EXPECT_EQ(OpenRegularForUpdate(dir / name).problem, FileProblem::NotRegular);
         const platform::OpenedFile refused = OpenRegular(dir / name, kAppend);
         EXPECT_FALSE(refused.fd);
         EXPECT_EQ(refused.problem, FileProblem::NotRegular);
