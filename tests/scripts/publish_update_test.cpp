@@ -178,7 +178,8 @@ TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
     ASSERT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
     const std::string firstPackage = ReadFile(root / "srv/1.0-1.1-1.upd");
 
-    // The same step again changes nothing; the same step with other content is refused.
+    // The same step again changes nothing (its packages come out byte for byte the same); the
+    // same step with other content is refused.
     EXPECT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
     EXPECT_EQ(Outline(root / "srv"), "1.1/5: 1.0>1.1 1.0-1.1-1.upd;");
     const std::string signedBytes = ReadFile(root / "srv/manifest.xml");
@@ -201,7 +202,7 @@ TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
     EXPECT_FALSE(fs::exists(root / "srv/1.2-1.3-1.upd"));
 }
 
-TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) {
+TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndCarriesEverything) {
     fs::create_directory(root / "empty");
     MakeGame(root / "new", {{"version.ini", VersionIni("2.0")},
                             {"zel.exe", "client"},
@@ -209,7 +210,6 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
                             {"data/login.dat.i", "index"},
                             {"\xE6\x95\xB0\xE6\x8D\xAE/\xE6\x96\x87 \xE4\xBB\xB6.txt", "cjk"}});
     ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "a").exitCode, 0);
-    ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "b").exitCode, 0);
 
     EXPECT_EQ(Outline(root / "a"), "2.0/1: 0.0>2.0 0.0-2.0-1.upd;");
     // Every directory is new, so the installer copies it whole: login.dat and ".i" included.
@@ -220,10 +220,6 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
             EXPECT_EQ(ReadFile(root / "unpacked" / path), ReadFile(root / "new" / path)) << path;
         }
     }
-
-    EXPECT_EQ(ListTree(root / "a"), ListTree(root / "b"));
-    for (const std::string& file : ListTree(root / "a"))
-        EXPECT_EQ(ReadFile(root / "a" / file), ReadFile(root / "b" / file)) << file;
 
     // An installation at "0.0" loses its "data" before installing: the step carries all of it
     // and deletes nothing there.
