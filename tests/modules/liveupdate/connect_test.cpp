@@ -69,8 +69,6 @@ TEST_F(ConnectTest, FailsWhenTheServerDoesNotAnswerWithBothFiles) {
     Publish(ManifestXml("1.1", "1.2", ""));
     ASSERT_TRUE(server->SetRules({"/manifest.xml=404"}));
     EXPECT_FALSE(Connect("1.0"));
-    const std::wstring notHttp = L"file://" + (releaseDir / "manifest.xml").wstring();
-    EXPECT_FALSE(patch->Connect(notHttp.c_str(), L"1.0"));
     EXPECT_FALSE(patch->Connect(nullptr, L"1.0"));
 }
 
