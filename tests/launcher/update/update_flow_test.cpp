@@ -8,6 +8,7 @@
 
 #include "duilib/headless.h"
 #include "launcher/globals.h"
+#include "launcher/ui/update_wnd.h"
 #include "launcher/update/live_patch_module.h"
 #include "launcher/update/update_controls.h"
 #include "system/ticks.h"
@@ -173,19 +174,33 @@ TEST_F(UpdateFlow, OnlyTheSecondAddressAnswersAfterTheOthersWereTriedInOrder) {
     EXPECT_EQ(std::wstring(TheLivePatchModule().url), std::wstring(second.begin(), second.end()));
 }
 
-TEST_F(UpdateFlow, SameGameVersionButNewLauncherVersionRecordsTheLauncherVersion) {
-    Files installed = Game11();
-    Install(installed);
-    // The release holds the step 1.0 -> 1.1; the game is at 1.1 already.
-    fs::remove_all(work / "old");
-    for (const auto& [path, bytes] : Game10())
-        WriteFile(work / "old" / path, bytes);
-    Publish(Game11(), "1.1", "2");
-    StartWithManifest();
-    EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+// The game is at 1.1 already; the release holds the step 1.0 -> 1.1.
+class GameAtTheServersVersion : public UpdateFlow {
+protected:
+    void PublishAndStart(const std::string& launcherVersion) {
+        Install(Game11());
+        fs::remove_all(work / "old");
+        for (const auto& [path, bytes] : Game10())
+            WriteFile(work / "old" / path, bytes);
+        Publish(Game11(), "1.1", launcherVersion);
+        StartWithManifest();
+        EXPECT_TRUE(RunUntilUpdateWorkerEnds());
+        EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 0);
+        EXPECT_TRUE(EnterGameEnabled());
+    }
+};
+
+TEST_F(GameAtTheServersVersion, NoPatchRunsAndTheWholeDisplaySaysSo) {
+    PublishAndStart("1");
+    EXPECT_EQ(frame->UpdateWnd.load()->ProgressTxt->GetText(), L"100%");
+    EXPECT_EQ(frame->UpdateWnd.load()->ProgressCtrl->GetValue(),
+              frame->UpdateWnd.load()->ProgressCtrl->GetMaxValue());
+    EXPECT_TRUE(progress.empty()); // nothing went through the patch's progress
+}
+
+TEST_F(GameAtTheServersVersion, NewLauncherVersionIsRecorded) {
+    PublishAndStart("2");
     EXPECT_EQ(ReadFile(game / "version.ini"), "[Version]\nVersion=1.1\nLVersion=2\n");
-    EXPECT_EQ(server->CountRequests("/1.0-1.1-1.upd"), 0);
-    EXPECT_TRUE(EnterGameEnabled());
 }
 
 TEST_F(UpdateFlow, FreshInstallDeletesDataThenInstallsTheWholeGame) {
