@@ -4,7 +4,6 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include "system/atomic_replace.h"
 #include "tests/e2e/launcher_process.h"
 #include "tests/e2e/published_update.h"
+#include "tests/support/noise_bytes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_for.h"
 
@@ -23,14 +23,6 @@ namespace {
 constexpr int kBigFiles = 24;
 constexpr size_t kBigFileBytes = 1 << 20;
 
-std::string Noise(size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(generator());
-    return bytes;
-}
-
 std::string BigName(int i) {
     return "big/f" + std::to_string(100 + i) + ".bin";
 }
@@ -40,7 +32,7 @@ protected:
     void SetUp() override {
         for (int i = 0; i < kBigFiles; ++i) {
             oldFiles[BigName(i)] = "old " + std::to_string(i);
-            newFiles[BigName(i)] = Noise(kBigFileBytes, static_cast<unsigned>(i));
+            newFiles[BigName(i)] = NoiseBytes(kBigFileBytes, static_cast<unsigned>(i));
         }
         oldFiles["version.ini"] = "[Version]\nVersion=1.0\nLVersion=1\n";
         newFiles["version.ini"] = "[Version]\nVersion=1.1\nLVersion=1\n";

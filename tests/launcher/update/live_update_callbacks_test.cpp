@@ -120,18 +120,6 @@ TEST_F(LiveUpdateCallbacks, PackageThatDidNotUnpackWholeIsRefusedAndInstallsNoth
     EXPECT_NE(Log().find("unzip files failure!"), std::string::npos);
 }
 
-TEST_F(LiveUpdateCallbacks, VersionsReportsWriteVersionIniAndTheEndClearsUpdateNeeded) {
-    // Without an object both versions read as "0".
-    Process(L"", 0, 0, false);
-    EXPECT_EQ(ReadFile(programDir / "version.ini"), "[Version]\nVersion=0\nLVersion=1.0\n");
-    Process(L"", 0, 0, false, true);
-    EXPECT_EQ(ReadFile(programDir / "version.ini"), "[Version]\nVersion=0\nLVersion=0\n");
-    frame.UpdateNeeded = true;
-    Process(L"", 0, 0, true);
-    EXPECT_FALSE(frame.UpdateNeeded);
-    EXPECT_EQ(shown, (std::vector<float>{100}));
-}
-
 TEST(SelfUpdateParameters, AreQuoteSourceStarProgramWithoutClosingQuote) {
     EXPECT_EQ(SelfUpdateParameters(L"/g/temp/p 1/", L"/g/"), wxString(L"\"/g/temp/p 1/*/g/"));
     EXPECT_EQ(SelfUpdateParameters(L"/g/temp/包/", L"/游戏/"), wxString(L"\"/g/temp/包/*/游戏/"));

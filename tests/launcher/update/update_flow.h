@@ -23,7 +23,7 @@
 #include "launcher/update/progress_observer.h"
 #include "system/ticks.h"
 #include "tests/launcher/prepared_frame.h"
-#include "tests/scripts/command.h"
+#include "tests/scripts/release_tools.h"
 #include "tests/support/program_dir.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
@@ -33,8 +33,8 @@ namespace testing_support {
 
 using Files = std::map<std::string, std::string>;
 
-// A small installed game at 1.0 and its 1.1 with changed, added and deleted files, a new
-// directory and a changed index file.
+// A small installed game at 1.0 and its 1.1 with changed, added and deleted files, a changed
+// index file and a new directory, copied whole: names that are rules elsewhere are plain files.
 inline Files Game10() {
     return {{"version.ini", "[Version]\nVersion=1.0\nLVersion=1\n"},
             {"same.txt", "same"},
@@ -51,7 +51,9 @@ inline Files Game11() {
             {"sub/keep.txt", "keep"},
             {"sub/added.txt", "added"},
             {"data/archive.i", std::string(136, 'h') + "new entries, whole"},
-            {"maps/map1.txt", "a new directory"}};
+            {"maps/map1.txt", "a new directory"},
+            {"maps/del.lst", "same.txt"},
+            {"maps/login.dat", "copied with its directory"}};
 }
 
 class UpdateFlow : public ::testing::Test {
@@ -66,7 +68,7 @@ protected:
         SetProgressObserver([this](float percent) { progress.push_back(percent); });
         UseProgramDirectory(game);
         std::filesystem::copy_file(BinDir() / "LiveUpdate.dll", game / "LiveUpdate.dll");
-        const CommandResult key = RunCommand({kScripts / "make-update-key", work / "key"});
+        const CommandResult key = MakeUpdateKey(work / "key");
         ASSERT_EQ(key.exitCode, 0) << key.output;
         std::filesystem::copy_file(work / "key/update.pub", game / "update.pub");
         WriteFile(game / "resolution.ini", "[Setting]\nFullScreen=0\nResolution=1\n");
@@ -81,8 +83,8 @@ protected:
     // The installed game: written into the program directory and kept as the release's OLD.
     void Install(const Files& files) {
         for (const auto& [path, bytes] : files) {
-            WriteGameFile(game / path, bytes);
-            WriteGameFile(work / "old" / path, bytes);
+            WriteFile(game / path, bytes);
+            WriteFile(work / "old" / path, bytes);
         }
     }
     // Publishes the step from the installed game to `fresh` (NEW) into the served tree.
@@ -91,12 +93,8 @@ protected:
         std::filesystem::remove_all(work / "new");
         std::filesystem::create_directories(work / "new");
         for (const auto& [path, bytes] : fresh)
-            WriteGameFile(work / "new" / path, bytes);
-        const CommandResult run =
-            RunCommand({kScripts / "publish-update", "--key", work / "key/update.key",
-                        "--installed", work / "old", "--new", work / "new", "--version", version,
-                        "--launcher-version", launcherVersion, "--out", work / "srv"});
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+            WriteFile(work / "new" / path, bytes);
+        PublishUpdate(work.path(), version, launcherVersion);
     }
     // Installs Game10 and publishes the step to Game11 at launcher version 1.
     void PublishStep() {
@@ -180,18 +178,9 @@ protected:
     std::vector<float> progress;
 
 private:
-    inline static const std::filesystem::path kScripts = LAUNCHER_SCRIPTS_DIR;
     // Written by the launcher or the test, never part of a release.
     inline static const std::vector<std::string> kLauncherFiles = {
         "Do.ini", "LiveUpdate.dll", "bt.dat", "resolution.ini", "run.log", "update.pub", "zel.ini"};
-
-    // Scripts in a release are programs: they keep their execute bit through the package.
-    static void WriteGameFile(const std::filesystem::path& file, const std::string& bytes) {
-        WriteFile(file, bytes);
-        if (bytes.starts_with("#!"))
-            std::filesystem::permissions(file, std::filesystem::perms::owner_exec,
-                                         std::filesystem::perm_options::add);
-    }
 };
 
 } // namespace testing_support
