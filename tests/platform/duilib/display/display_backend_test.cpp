@@ -8,12 +8,10 @@
 
 #include <atomic>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <thread>
 
-#include <wx/image.h>
 #include <wx/mstream.h>
 #include <wx/webview.h>
 
@@ -21,15 +19,20 @@
 #include "duilib/duilib.h"
 #include "duilib/window_backend.h"
 #include "tests/platform/duilib/child_process.h"
-#include "tests/platform/duilib/display/x_session.h"
+#include "tests/platform/duilib/display/screen_pixels.h"
 #include "tests/platform/duilib/test_window.h"
 #include "tests/support/test_server.h"
 
 namespace {
 
 using namespace DuiLib;
+using display_test::ClickAt;
+using display_test::Near;
 using display_test::PumpUntil;
-using display_test::RunTool;
+using display_test::Rect;
+using display_test::RgbAt;
+using display_test::WindowGeometry;
+using display_test::Xdotool;
 using duilib_test::TestWindow;
 
 constexpr uint32_t kBackground = 0xFF2040C0;
@@ -82,59 +85,15 @@ const char* const kWebSkin = R"(<?xml version="1.0" encoding="UTF-8"?>
   <ActiveX name="IE" pos="0,0,240,160"/>
 </Window>)";
 
-struct Geometry {
-    int x = -1, y = -1, width = -1, height = -1;
-    bool operator==(const Geometry&) const = default;
-};
-void PrintTo(const Geometry& g, std::ostream* os) {
-    *os << g.width << "x" << g.height << " at " << g.x << "," << g.y;
-}
-
 // The X window of the given name as the X server has it mapped, found by xdotool.
-Geometry MappedGeometry(const std::string& name) {
-    const auto search = RunTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", name});
-    std::istringstream ids(search.output);
+Rect MappedGeometry(const std::string& name) {
+    std::istringstream ids(Xdotool("search --sync --onlyvisible --name " + name).output);
     std::string id;
-    if (!(ids >> id))
-        return {};
-    std::map<std::string, int> values; // lines like "X=130"
-    std::istringstream lines(RunTool({"xdotool", "getwindowgeometry", "--shell", id}).output);
-    for (std::string line; std::getline(lines, line);)
-        if (const size_t eq = line.find('='); eq != std::string::npos)
-            values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
-    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
-}
-
-std::string Number(int value) {
-    return std::to_string(value);
-}
-
-// A left click at a screen point through the X server.
-void ClickAt(int x, int y) {
-    RunTool({"xdotool", "mousemove", Number(x), Number(y), "sleep", "0.05", "click", "1"});
+    return ids >> id ? WindowGeometry(id) : Rect{};
 }
 
 wxImage Screenshot() {
-    const std::string shot = testing::TempDir() + "display_backend_screenshot.png";
-    wxImage image;
-    if (RunTool({"import", "-window", "root", shot}).exitCode == 0)
-        image.LoadFile(shot, wxBITMAP_TYPE_PNG);
-    return image;
-}
-
-uint32_t RgbAt(const wxImage& image, int x, int y) {
-    return uint32_t{image.GetRed(x, y)} << 16 | uint32_t{image.GetGreen(x, y)} << 8 |
-           image.GetBlue(x, y);
-}
-
-// Each colour channel within tolerance; alpha is ignored.
-testing::AssertionResult Near(uint32_t got, uint32_t want, int tolerance) {
-    for (int shift : {16, 8, 0})
-        if (std::abs(static_cast<int>((got >> shift) & 0xFF) -
-                     static_cast<int>((want >> shift) & 0xFF)) > tolerance)
-            return testing::AssertionFailure()
-                   << std::hex << got << " is not " << (want & 0xFFFFFF);
-    return testing::AssertionSuccess();
+    return display_test::Screenshot(testing::TempDir() + "display_backend_screenshot.png");
 }
 
 wxWebView* FindWebView(wxWindow* window) {
@@ -195,7 +154,7 @@ protected:
 TEST_F(DisplayBackendTest, WindowIsMappedAtItsPositionWithTheSkinsSize) {
     TestWindow window("main", L"test.xml");
     ASSERT_NE(Open(window, L"placed", nullptr, 130, 70), nullptr);
-    EXPECT_EQ(MappedGeometry("placed"), (Geometry{130, 70, 240, 160}));
+    EXPECT_EQ(MappedGeometry("placed"), (Rect{130, 70, 240, 160}));
 
     // Moved by the program, the X window follows.
     SetWindowPos(window.GetHWND(), nullptr, 300, 200, 0, 0, SWP_NOSIZE);
@@ -203,14 +162,13 @@ TEST_F(DisplayBackendTest, WindowIsMappedAtItsPositionWithTheSkinsSize) {
     EXPECT_EQ(MappedGeometry("placed").y, 200);
 
     DestroyWindow(window.GetHWND());
-    const auto gone = RunTool({"xdotool", "search", "--onlyvisible", "--name", "placed"});
-    EXPECT_EQ(gone.output, "");
+    EXPECT_EQ(Xdotool("search --onlyvisible --name placed").output, "");
 }
 
 TEST_F(DisplayBackendTest, PointerClickOnAButtonDeliversClickAndHoverFollowsThePointer) {
     TestWindow window("main", L"test.xml");
     ASSERT_NE(Open(window, L"clicks", nullptr, 100, 100), nullptr);
-    RunTool({"xdotool", "mousemove", "--sync", "170", "220"}); // over "ok" (20..120, 100..140)
+    Xdotool("mousemove --sync 170 220"); // over "ok" (20..120, 100..140)
     PumpUntil([&] { return window.manager.GetHotControl() != nullptr; }, 2000);
     ASSERT_NE(window.manager.GetHotControl(), nullptr);
     EXPECT_EQ(window.manager.GetHotControl()->GetName().str(), L"ok");
@@ -220,8 +178,7 @@ TEST_F(DisplayBackendTest, PointerClickOnAButtonDeliversClickAndHoverFollowsTheP
     EXPECT_EQ(window.SendersOf(L"click"), std::vector<std::wstring>{L"ok"});
 
     // A press on the swatch and a release on the button is no click.
-    RunTool({"xdotool", "mousemove", "--sync", "280", "175", "mousedown", "1", "sleep", "0.1",
-             "mousemove", "170", "220", "sleep", "0.1", "mouseup", "1"});
+    Xdotool("mousemove --sync 280 175 mousedown 1 sleep 0.1 mousemove 170 220 sleep 0.1 mouseup 1");
     display_test::PumpFor(200);
     EXPECT_EQ(window.SendersOf(L"click").size(), 1u);
 }
@@ -247,17 +204,16 @@ TEST_F(DisplayBackendTest, DragOnTheCaptionBandMovesTheWindowAndWmMoveMovesItsCh
     ASSERT_NE(Open(child, L"follower", main.GetHWND(), 350, 100), nullptr);
 
     // At a hand's pace: a press, two moves, a release.
-    RunTool({"xdotool",   "mousemove", "--sync",    "150",   "115", "mousedown", "1",
-             "sleep",     "0.1",       "mousemove", "180",   "140", "sleep",     "0.1",
-             "mousemove", "210",       "165",       "sleep", "0.1", "mouseup",   "1"});
+    Xdotool("mousemove --sync 150 115 mousedown 1 sleep 0.1 mousemove 180 140 sleep 0.1 "
+            "mousemove 210 165 sleep 0.1 mouseup 1");
     PumpUntil([] { return MappedGeometry("follower").x == 410; }, 2000);
 
     RECT rect;
     GetWindowRect(main.GetHWND(), &rect);
     EXPECT_EQ(rect.left, 160);
     EXPECT_EQ(rect.top, 150);
-    EXPECT_EQ(MappedGeometry("dragged"), (Geometry{160, 150, 240, 160}));
-    EXPECT_EQ(MappedGeometry("follower"), (Geometry{410, 150, 240, 160}));
+    EXPECT_EQ(MappedGeometry("dragged"), (Rect{160, 150, 240, 160}));
+    EXPECT_EQ(MappedGeometry("follower"), (Rect{410, 150, 240, 160}));
     EXPECT_TRUE(main.SendersOf(L"click").empty());
 }
 
@@ -376,15 +332,14 @@ TEST_F(DisplayBackendTest, MessageBoxIsARealDialogAndPostedWorkRunsWhileItIsOpen
     std::atomic<bool> workRan{false};
     std::vector<std::string> order;
     std::thread worker([&] {
-        RunTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "notice"});
+        Xdotool("search --sync --onlyvisible --name notice");
         PostAndWait([&] {
             order.push_back("posted work");
             workRan = true;
         });
-        const auto box = RunTool({"xdotool", "search", "--onlyvisible", "--name", "notice"}).output;
+        const auto box = Xdotool("search --onlyvisible --name notice").output;
         order.push_back(box.empty() ? "no box" : "box open");
-        RunTool(
-            {"xdotool", "windowfocus", "--sync", box.substr(0, box.find('\n')), "key", "Return"});
+        Xdotool("windowfocus --sync " + box.substr(0, box.find('\n')) + " key Return");
     });
     const int answer = MessageBox(owner.GetHWND(), L"网络连接失败", L"notice", MB_OK);
     order.push_back("answered");
@@ -405,7 +360,7 @@ TEST_F(DisplayBackendTest, SigtermClosesTheMainWindowAndEndsTheLoop) {
     PostToUiThread([] { kill(getpid(), SIGTERM); });
     EXPECT_EQ(CPaintManagerUI::MessageLoop(), 7);
     EXPECT_FALSE(IsWindow(window.GetHWND()));
-    EXPECT_EQ(RunTool({"xdotool", "search", "--onlyvisible", "--name", "stopped"}).output, "");
+    EXPECT_EQ(Xdotool("search --onlyvisible --name stopped").output, "");
 }
 
 // Without an X server to talk to, the launcher still runs: headless, with a note.
