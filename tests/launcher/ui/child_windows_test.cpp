@@ -29,7 +29,7 @@ class PreparedFrameInEachMode : public PreparedFrame,
 INSTANTIATE_TEST_SUITE_P(Screens, PreparedFrameInEachMode,
                          ::testing::Values("1024x768", "1280x720", "800x600"));
 
-TEST_P(PreparedFrameInEachMode, ChildrenSitAtTheirLayoutOffsetsInCreationOrder) {
+TEST_P(PreparedFrameInEachMode, ChildrenSitAtTheirLayoutOffsetsAndThePanelsShowTheModesPages) {
     Start(GetParam());
     const RECT main = WindowRectOf(hwnd);
     const std::pair<HWND, LayoutSlot> children[] = {
@@ -56,10 +56,8 @@ TEST_P(PreparedFrameInEachMode, ChildrenSitAtTheirLayoutOffsetsInCreationOrder) 
     }
     EXPECT_TRUE(IsWindowVisible(frame->NewsWnd->GetHWND()));
     EXPECT_FALSE(IsWindowVisible(frame->ServerListWnd->GetHWND()));
-}
 
-TEST_P(PreparedFrameInEachMode, WebPanelsShowTheirPagesSilentlyOnlyTheSmallestModeHasItsOwn) {
-    Start(GetParam());
+    // The web panels show their pages silently; only the smallest mode has pages of its own.
     const bool small = std::string(GetParam()) == "800x600";
     const std::pair<UIWebPanelWnd*, wxString> panels[] = {
         {frame->NewsWnd, small ? frame->Left600Url : frame->LeftUrl},
