@@ -14,7 +14,7 @@
 #include "launcher/launcher.h"
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/update_wnd.h"
-#include "launcher/winmain.h"
+#include "tests/e2e/run_until_prepared.h"
 #include "tests/e2e/two_area_list.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
@@ -43,17 +43,13 @@ bool WhenOnUiThread(const std::function<bool(LauncherFrameWnd&)>& cond) {
         20000);
 }
 
-// Runs WinMain from a program directory with the skin, the cached list and zel.ini's "[Setup]"
-// lines, while player plays on its own thread.
+// Runs WinMain from a program directory with the cached list and zel.ini's "[Setup]" lines,
+// while player plays on its own thread.
 void RunWithPlayer(const TempDir& dir, const std::string& setup,
                    const std::function<void()>& player) {
-    setenv("LAUNCHER_SCREEN", "1024x768", 1);
-    fs::copy_file(BinDir() / "bt.dat", dir / "bt.dat");
     WriteFile(dir / "ServerList.xml", CachedList);
     WriteFile(dir / "zel.ini", "[Setup]\n" + setup);
-    std::thread playing(player);
-    EXPECT_EQ(WinMain(dir.wide().c_str(), nullptr, "", 0), 0);
-    playing.join();
+    RunWinMain(dir, [&](const std::atomic<bool>&) { player(); });
 }
 
 } // namespace
