@@ -1,12 +1,10 @@
 // The real launcher executable on its own Xvfb: its windows where the layout table puts them in
-// each screen mode, the skin's pixels on the screen, a player's clicks through the X server's
-// pointer, the caption drag, the modal settings dialog and a web panel's page.
+// each screen mode, the skin's pixels and a web panel's page on the screen, a player's clicks
+// through the X server's pointer, and its end while its web views misbehave.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -17,13 +15,13 @@
 
 #include "tests/e2e/launcher_process.h"
 #include "tests/e2e/two_area_list.h"
-#include "tests/platform/duilib/display/x_session.h"
+#include "tests/platform/duilib/display/screen_pixels.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
 #include "tests/support/wait_for.h"
 
 namespace fs = std::filesystem;
-using display_test::RunTool;
+using namespace display_test;
 using namespace testing_support;
 
 namespace {
@@ -33,11 +31,6 @@ using Clock = std::chrono::steady_clock;
 // The left panel's page: one flat colour the screenshot can find.
 const std::string LeftPage = "<html><head><title>left</title></head>"
                              "<body style=\"margin:0;background:#3CB371\"></body></html>";
-
-struct Rect {
-    int x = 0, y = 0, width = 0, height = 0;
-    bool operator==(const Rect&) const = default;
-};
 
 struct ScreenMode {
     const char* screen; // Xvfb's screen
@@ -55,30 +48,12 @@ const ScreenMode Modes[] = {
     {"800x600x24", {75, 25, 650, 550}, {{132, 236}, {383, 236}, {128, 148}, {70, 453}, {420, 480}}},
 };
 
-std::string Number(int value) {
-    return std::to_string(value);
-}
-
-// Runs xdotool with the whitespace-separated arguments.
-display_test::ToolResult Xdotool(const std::string& arguments) {
-    std::vector<std::string> argv{"xdotool"};
-    std::istringstream words(arguments);
-    for (std::string word; words >> word;)
-        argv.push_back(word);
-    return RunTool(argv);
-}
-
 // The visible top-level windows of a process, as the X server has them.
 std::vector<Rect> VisibleWindows(pid_t pid) {
     std::vector<Rect> windows;
-    std::istringstream ids(Xdotool("search --onlyvisible --pid " + Number(pid)).output);
+    std::istringstream ids(Xdotool("search --onlyvisible --pid " + std::to_string(pid)).output);
     for (std::string id; ids >> id;) {
-        std::map<std::string, int> shell; // "X=102" and the like
-        std::istringstream lines(Xdotool("getwindowgeometry --shell " + id).output);
-        for (std::string line; std::getline(lines, line);)
-            if (const size_t eq = line.find('='); eq != std::string::npos)
-                shell[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
-        const Rect rect{shell["X"], shell["Y"], shell["WIDTH"], shell["HEIGHT"]};
+        const Rect rect = WindowGeometry(id);
         // GTK's own 10 x 10 leader window is never mapped; a 1 x 1 one may be.
         if (rect.width > 1)
             windows.push_back(rect);
@@ -100,67 +75,14 @@ std::optional<Rect> WindowOfWidth(pid_t pid, int width) {
     return std::nullopt;
 }
 
-void ClickAt(int x, int y) {
-    Xdotool("mousemove --sync " + Number(x) + " " + Number(y) + " sleep 0.1 click 1");
-}
-
 wxImage LoadPng(const fs::path& file) {
     wxImage image;
     image.LoadFile(file.string(), wxBITMAP_TYPE_PNG);
     return image;
 }
 
-wxImage Screenshot(const fs::path& file) {
-    if (RunTool({"import", "-window", "root", file.string()}).exitCode != 0)
-        return {};
-    return LoadPng(file);
-}
-
-int Channel(const wxImage& image, int x, int y, int channel) {
-    return channel == 0   ? image.GetRed(x, y)
-           : channel == 1 ? image.GetGreen(x, y)
-                          : image.GetBlue(x, y);
-}
-
-unsigned Rgb(const wxImage& image, int x, int y) {
-    return static_cast<unsigned>(Channel(image, x, y, 0) << 16 | Channel(image, x, y, 1) << 8 |
-                                 Channel(image, x, y, 2));
-}
-
-// The pixel of image at (x, y) laid over the colour under it, as the renderer blends it.
-int Over(const wxImage& image, int x, int y, int channel, int under) {
-    const int alpha = image.HasAlpha() ? image.GetAlpha(x, y) : 255;
-    return (Channel(image, x, y, channel) * alpha + under * (255 - alpha) + 127) / 255;
-}
-
-// The share of the picture's pixels, laid over the background image at the same place, that
-// the screen shows at (left, top) + their position within 12 per channel. Anti-aliased edges and
-// the hover highlight may differ; a picture missing or misplaced matches almost nowhere.
-double ShareMatching(const wxImage& screen, int left, int top, const wxImage& picture,
-                     const wxImage& background, int backgroundLeft, int backgroundTop) {
-    int matching = 0;
-    int total = 0;
-    for (int y = 0; y < picture.GetHeight(); y += 2)
-        for (int x = 0; x < picture.GetWidth(); x += 2) {
-            ++total;
-            bool same = true;
-            for (int channel = 0; channel < 3; ++channel) {
-                const int under =
-                    Channel(background, backgroundLeft + x, backgroundTop + y, channel);
-                same = same && std::abs(Over(picture, x, y, channel, under) -
-                                        Channel(screen, left + x, top + y, channel)) <= 12;
-            }
-            matching += same ? 1 : 0;
-        }
-    return total > 0 ? static_cast<double>(matching) / total : 0;
-}
-
-bool ColourNear(const wxImage& screen, int x, int y, unsigned rgb) {
-    for (int channel = 0; channel < 3; ++channel)
-        if (std::abs(Channel(screen, x, y, channel) -
-                     static_cast<int>(rgb >> (16 - 8 * channel) & 0xFF)) > 6)
-            return false;
-    return true;
+testing::AssertionResult ColourNear(const wxImage& screen, int x, int y, uint32_t rgb) {
+    return Near(RgbAt(screen, x, y), rgb, 6);
 }
 
 class DisplayLauncher : public testing::TestWithParam<int> {
@@ -194,31 +116,13 @@ protected:
 
     std::optional<int> WaitForExit(int timeoutMs) { return launcher_->WaitForExit(timeoutMs); }
 
-    // The close box: 30 x 28, 8 px from the main window's top right corner in every mode.
-    void ClickCloseBox() const {
+    void ExpectTheCloseBoxEndsTheLauncherAtOnce() {
+        // The close box: 30 x 28, 8 px from the main window's top right corner in every mode.
         const Rect& main = Modes[GetParam()].main;
         ClickAt(main.x + main.width - 23, main.y + 22);
-    }
-
-    void ExpectTheCloseBoxEndsTheLauncherAtOnce() {
-        ClickCloseBox();
         const auto started = Clock::now();
         EXPECT_EQ(WaitForExit(5000), 0);
         EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
-    }
-
-    // Whether the main window and the four panels are all mapped where the layout table puts
-    // them, shifted by (dx, dy).
-    bool LaidOut(int dx = 0, int dy = 0) const {
-        const ScreenMode& mode = Modes[GetParam()];
-        const std::vector<Rect> windows = VisibleWindows(pid_);
-        for (int slot = -1; slot < 4; ++slot) {
-            const int x = slot < 0 ? 0 : mode.offsets[slot][0];
-            const int y = slot < 0 ? 0 : mode.offsets[slot][1];
-            if (!WindowAt(windows, mode.main.x + dx + x, mode.main.y + dy + y))
-                return false;
-        }
-        return true;
     }
 
     // The screen point of a point of the child window in layout slot `slot`.
@@ -243,7 +147,10 @@ TEST_P(DisplayLauncher, WindowsSitAtTheLayoutTablesPlacesAndTheCloseBoxEndsTheLa
     // The main window and four panels; the drop-down waits hidden until the server button opens it.
     EXPECT_EQ(windows.size(), 5u);
     EXPECT_EQ(WindowAt(windows, mode.main.x, mode.main.y), mode.main);
-    EXPECT_TRUE(LaidOut());
+    for (int slot = 0; slot < 4; ++slot) {
+        const auto [x, y] = InSlot(slot, 0, 0);
+        EXPECT_TRUE(WindowAt(windows, x, y)) << slot;
+    }
 
     ExpectTheCloseBoxEndsTheLauncherAtOnce();
     EXPECT_TRUE(VisibleWindows(pid_).empty());
@@ -257,8 +164,6 @@ TEST_P(DisplayLauncherAt1024, ScreenShowsTheSkinsLogoProgressBarAndButtonAndTheL
     ASSERT_TRUE(Start());
     const Rect main = Modes[0].main;
     const fs::path skin = LAUNCHER_SKIN_DIR;
-    const wxImage background = LoadPng(skin / "main_bg.png");
-    ASSERT_TRUE(background.IsOk());
     // The page loads in the web view's own process: wait for its colour.
     wxImage screen;
     const auto [leftX, leftY] = InSlot(0, 100, 100);
@@ -273,21 +178,20 @@ TEST_P(DisplayLauncherAt1024, ScreenShowsTheSkinsLogoProgressBarAndButtonAndTheL
     ASSERT_TRUE(screen.IsOk());
     EXPECT_TRUE(ColourNear(screen, leftX, leftY, 0x3CB371));
 
-    EXPECT_GT(ShareMatching(screen, main.x + 290, main.y + 10, LoadPng(skin / "Tavi.png"),
-                            background, 290, 10),
-              0.95);
-    EXPECT_GT(ShareMatching(screen, main.x + 782, main.y + 8, LoadPng(skin / "btn_close.png"),
-                            background, 782, 8),
-              0.95);
+    // Two opaque pixels of the logo at (290, 10), a dark and a light one: where each control's
+    // image lands is the display backend's test, here that the skin's logo is shown at all.
+    const wxImage logo = LoadPng(skin / "Tavi.png");
+    EXPECT_TRUE(ColourNear(screen, main.x + 290 + 28, main.y + 10 + 41, RgbAt(logo, 28, 41)));
+    EXPECT_TRUE(ColourNear(screen, main.x + 290 + 46, main.y + 10 + 80, RgbAt(logo, 46, 80)));
     // Without a live-update module there is nothing to update through: the bar is full and its
     // riding marker sits 5 pixels left of its right end (the bar spans x 150 to 620).
     EXPECT_TRUE(ColourNear(screen, trackX, trackY, 0xE0A526));
     const wxImage marker = LoadPng(skin / "progress_marker.png");
     const auto [markerX, markerY] = InSlot(3, 615 + marker.GetWidth() / 2, 12 + 9);
-    EXPECT_TRUE(ColourNear(screen, markerX, markerY, Rgb(marker, 5, 9)));
+    EXPECT_TRUE(ColourNear(screen, markerX, markerY, RgbAt(marker, 5, 9)));
     // A link button's face (WebBtn at 24,202), inside its border.
     const wxImage face = LoadPng(skin / "btn_link_142x36_normal.png");
-    EXPECT_TRUE(ColourNear(screen, main.x + 30, main.y + 206, Rgb(face, 6, 4)));
+    EXPECT_TRUE(ColourNear(screen, main.x + 30, main.y + 206, RgbAt(face, 6, 4)));
 }
 
 TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
@@ -312,48 +216,9 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
     EXPECT_EQ(WaitForExit(10000), 0);
     ASSERT_TRUE(WaitFor([&] { return fs::exists(dir_ / "zel-started.log"); }, 10000));
     const std::string started = ReadFile(dir_ / "zel-started.log");
-    EXPECT_EQ(started.substr(0, started.find(" cwd=")), "args=[\"ws\"]");
     EXPECT_NE(started.find("ServerAddr=\"10.0.0.4\" ServerPort=\"7004\""), std::string::npos)
         << started;
     EXPECT_TRUE(VisibleWindows(pid_).empty());
-}
-
-TEST_P(DisplayLauncherAt1024, DraggingTheCaptionBandMovesThePanelsAlong) {
-    ASSERT_TRUE(Start());
-    const Rect main = Modes[0].main;
-    const auto at = [&](int dx, int dy) {
-        return " " + Number(main.x + dx) + " " + Number(main.y + dy) + " ";
-    };
-    Xdotool("mousemove --sync" + at(150, 100) + "mousedown 1 sleep 0.1 mousemove" + at(130, 90) +
-            "sleep 0.1 mousemove" + at(110, 80) + "sleep 0.2 mouseup 1");
-    // Moved by (-40, -20): the main window and each panel by the same.
-    EXPECT_TRUE(WaitFor([&] { return LaidOut(-40, -20); }, 5000));
-}
-
-TEST_P(DisplayLauncherAt1024, SettingsDialogIsModalAndItsOkWritesTheResolution) {
-    ASSERT_TRUE(Start());
-    const Rect main = Modes[0].main;
-    const size_t before = VisibleWindows(pid_).size();
-    ClickAt(main.x + 95, main.y + 440); // GameSetBtn
-    // The backdrop and the dialog over it.
-    ASSERT_TRUE(WaitFor([&] { return VisibleWindows(pid_).size() == before + 2; }, 5000));
-    const std::optional<Rect> dialog = WindowOfWidth(pid_, 360);
-    ASSERT_TRUE(dialog);
-
-    // The main window's close box does nothing while the dialog is open.
-    ClickCloseBox();
-    EXPECT_FALSE(WaitForExit(1000));
-    ClickAt(dialog->x + 105, dialog->y + 111); // pel1280_800
-    ClickAt(dialog->x + 125, dialog->y + 214); // OkBtn
-    EXPECT_TRUE(WaitFor(
-        [&] { return ReadFile(dir_ / "resolution.ini").find("Resolution=2") != std::string::npos; },
-        5000))
-        << ReadFile(dir_ / "resolution.ini");
-    EXPECT_TRUE(WaitFor([&] { return VisibleWindows(pid_).size() == before; }, 5000));
-
-    // The main window takes input again.
-    ClickCloseBox();
-    EXPECT_EQ(WaitForExit(5000), 0);
 }
 
 // The web views render in processes of their own, children of the launcher.

@@ -1,6 +1,6 @@
 #pragma once
-// A server list as the flows serve and cache it: area "A" with "East", area "B" with "North" and
-// "South".
+// A server list as the flows serve and cache it and the window tests load it: area "A" with
+// "East", area "B" with "North" and "South".
 #include <string>
 
 namespace testing_support {

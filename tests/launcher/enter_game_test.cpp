@@ -8,6 +8,7 @@
 #include "launcher/ui/update_wnd.h"
 #include "system/path.h"
 #include "system/registry.h"
+#include "tests/e2e/two_area_list.h"
 #include "tests/launcher/prepared_frame.h"
 #include "tests/support/wait_for.h"
 
@@ -19,13 +20,6 @@ namespace {
 
 const wchar_t* const LayersKey =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
-
-const std::string ListWithTwoAreas =
-    "<tavi><area pid=\"1\" name=\"A\">"
-    "<server sid=\"11\" name=\"First\" address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/>"
-    "</area><area pid=\"2\" name=\"B\">"
-    "<server sid=\"22\" name=\"Second\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
-    "</area></tavi>";
 
 const std::string SavedChoice = "[Setup]\nServerAddr=10.9.9.9\nServerPort=1\nChargeUrl=x\n";
 
@@ -60,11 +54,11 @@ protected:
 
 TEST_F(EnterGame, ChosenServerIsSavedAndTheClientStartsWithWsThenTheLauncherQuits) {
     InstallClient();
-    WriteFile(dir / "ServerList.xml", ListWithTwoAreas);
+    WriteFile(dir / "ServerList.xml", kTwoAreaList);
     WriteFile(dir / "zel.ini", "; the game's own\r\n[Setup]\r\nServerSid=22\r\n");
     ASSERT_TRUE(platform::RegistryKey::Create(LayersKey));
     Start();
-    EXPECT_EQ(frame->UpdateWnd.load()->ServerBtn->GetText(), L"Second");
+    EXPECT_EQ(frame->UpdateWnd.load()->ServerBtn->GetText(), L"North");
 
     EXPECT_FALSE(PressEnterGame());
     const std::string expected = "args=[\"ws\"] cwd=\"" + fs::current_path().string() +

@@ -39,7 +39,6 @@ TEST_F(FrameWindow, BuildsItsSkinWithoutCaptionStyleAndFindsItsControls) {
                                 frame->RegisterBtn, frame->RechargeBtn, frame->ForumBtn,
                                 frame->GameSetBtn, frame->EnterGameBtn, frame->CustServiceBtn})
         EXPECT_NE(control, nullptr);
-    EXPECT_EQ(frame->InstancePath, dir.wide());
     const SIZE skin = frame->PaintManager.GetInitSize();
     const RECT rc = WindowRectOf(hwnd);
     EXPECT_EQ(rc.right - rc.left, skin.cx);

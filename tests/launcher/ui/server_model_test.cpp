@@ -185,14 +185,6 @@ TEST(ServerListFormat, TextIsTheSameWhetherShownComparedOrTestedForEmptiness) {
     EXPECT_EQ(PreselectServer(areas, Saved(L"", L"h", L"2"), kPicked).server, &east);
 }
 
-TEST_F(ServerListFileTest, LoadsAPlainListAndLeavesNoCopy) {
-    Write("ServerList.xml", kSmallList);
-    const ServerListLoad load = Load();
-    ASSERT_EQ(load.status, ServerListStatus::Loaded) << load.reason;
-    EXPECT_EQ(Describe(load.areas), kSmallModel);
-    EXPECT_EQ(Entries(), std::set<std::string>{"ServerList.xml"});
-}
-
 TEST_F(ServerListFileTest, ScrambledListIsDecodedThroughACopyThatIsDeletedAfter) {
     Write("ServerList.xml", Scramble(std::string(kSmallList) + "\n"));
     // A leftover copy that is a link: removed before decoding, never written through.
@@ -217,13 +209,14 @@ TEST_F(ServerListFileTest, UndecodableListFailsAndKeepsItsCopyForTheNextLoad) {
     EXPECT_EQ(Entries(), std::set<std::string>{"ServerList.xml"});
 }
 
-TEST_F(ServerListFileTest, RefusesFilesThatAreNotSmallRegularFiles) {
+TEST_F(ServerListFileTest, LoadsPlainListsUpToTheCapAndRefusesOtherKindsOfFile) {
     std::string limit = std::string(kSmallList) + "<!--";
     limit += std::string(kMaxServerListBytes - limit.size() - 3, 'x') + "-->";
     Write("ServerList.xml", limit);
     const ServerListLoad atLimit = Load();
     ASSERT_EQ(atLimit.status, ServerListStatus::Loaded) << atLimit.reason;
     EXPECT_EQ(Describe(atLimit.areas), kSmallModel);
+    EXPECT_EQ(Entries(), std::set<std::string>{"ServerList.xml"}); // a plain list needs no copy
 
     Write("ServerList.xml", limit + " ");
     const ServerListLoad over = Load();
@@ -248,52 +241,48 @@ TEST_F(ServerListFileTest, RefusesFilesThatAreNotSmallRegularFiles) {
     EXPECT_FALSE(std::filesystem::exists(File("ServerList.xml.tmp")));
 }
 
-TEST(ServerPreselection, RuleALaterAreaWinsAndOnlyTheFirstThreeAreasCount) {
+// Each rule on the four areas, after another server was picked: the server taken, the values,
+// ServerBtn's text and whether the choice is cleared.
+TEST(ServerPreselection, EachRuleOnFourAreas) {
     const ServerAreas areas = FourAreas();
-    const ServerPreselection both = PreselectServer(areas, Saved(L"7", L"", L""), kPicked);
-    EXPECT_EQ(both.area, 2);
-    EXPECT_EQ(both.server, &areas[2].servers[0]) << "the first match within an area";
-    EXPECT_EQ(both.values, (ServerChoice{L"10.0.2.7", L"7002", L"http://c27", L"7"}));
-    EXPECT_EQ(both.serverButtonText, CStdString(L"Far"));
-    EXPECT_FALSE(both.clearChoice);
-
-    const ServerPreselection fourth = PreselectServer(areas, Saved(L"9", L"", L""), kPicked);
-    EXPECT_EQ(fourth.server, nullptr);
-    EXPECT_EQ(fourth.values, ServerChoice{});
-    EXPECT_EQ(fourth.serverButtonText, CStdString(L""));
-    EXPECT_TRUE(fourth.clearChoice);
-}
-
-TEST(ServerPreselection, RuleBRunsOnlyWithoutASavedSid) {
-    const ServerAreas areas = FourAreas();
-    // The address and port would match area 0's "North", but the saved sid matches nothing.
-    const ServerPreselection sidMissing =
-        PreselectServer(areas, Saved(L"404", L"10.0.0.7", L"7000"), kPicked);
-    EXPECT_EQ(sidMissing.server, nullptr);
-    EXPECT_EQ(sidMissing.values, ServerChoice{});
-    EXPECT_TRUE(sidMissing.clearChoice);
-
-    const ServerPreselection byAddress =
-        PreselectServer(areas, Saved(L"", L"10.0.0.7", L"7000"), ServerChoice{});
-    EXPECT_EQ(byAddress.server, &areas[0].servers[1]);
-    EXPECT_EQ(byAddress.values, (ServerChoice{L"10.0.0.7", L"7000", L"http://c7", L"7"}));
-    EXPECT_EQ(byAddress.serverButtonText, CStdString(L"North"));
-
-    // An empty saved port matches only an empty port, which leaves the choice incomplete.
-    const ServerPreselection emptyPort =
-        PreselectServer(areas, Saved(L"", L"10.0.0.8", L""), kPicked);
-    EXPECT_EQ(emptyPort.server, &areas[0].servers[2]);
-    EXPECT_TRUE(emptyPort.clearChoice);
-    EXPECT_EQ(PreselectServer(areas, Saved(L"", L"10.0.0.7", L""), kPicked).server, nullptr);
-}
-
-TEST(ServerPreselection, MatchWithoutChargeIpEmptiesTheButtonAndDisablesEntering) {
-    const ServerAreas areas = FourAreas();
-    const ServerPreselection plain = PreselectServer(areas, Saved(L"5", L"", L""), kPicked);
-    EXPECT_EQ(plain.area, 1);
-    EXPECT_EQ(plain.values, (ServerChoice{L"10.0.1.5", L"7001", L"", L"5"}));
-    EXPECT_EQ(plain.serverButtonText, CStdString(L""));
-    EXPECT_TRUE(plain.clearChoice);
+    const ServerChoice north{L"10.0.0.7", L"7000", L"http://c7", L"7"};
+    const ServerChoice far{L"10.0.2.7", L"7002", L"http://c27", L"7"};
+    const ServerChoice plain{L"10.0.1.5", L"7001", L"", L"5"};
+    const ServerChoice east{L"10.0.0.8", L"", L"http://c8", L"8"};
+    const struct {
+        const char* rule;
+        ServerChoice saved;
+        int area, index; // -1: no server matched
+        ServerChoice values;
+        const wchar_t* button;
+        bool clear;
+    } cases[] = {
+        // A: a later area wins, the first match within an area; only the first three areas count.
+        {"A", Saved(L"7", L"", L""), 2, 0, far, L"Far", false},
+        {"A, fourth area", Saved(L"9", L"", L""), -1, -1, {}, L"", true},
+        // A match without a chargeIp empties the button and disables entering.
+        {"A, no chargeIp", Saved(L"5", L"", L""), 1, 0, plain, L"", true},
+        // B runs only without a saved sid: here the address and port would match "North".
+        {"A, sid missing", Saved(L"404", L"10.0.0.7", L"7000"), -1, -1, {}, L"", true},
+        {"B", Saved(L"", L"10.0.0.7", L"7000"), 0, 1, north, L"North", false},
+        // An empty saved port matches only an empty port, which leaves the choice incomplete.
+        {"B, empty port", Saved(L"", L"10.0.0.8", L""), 0, 2, east, L"", true},
+        {"B, port missing", Saved(L"", L"10.0.0.7", L""), -1, -1, {}, L"", true},
+        // C: the first named server of area 0; the unnamed first one is skipped.
+        {"C", {}, 0, 1, north, L"North", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        const ServerPreselection pick = PreselectServer(areas, c.saved, kPicked);
+        EXPECT_EQ(pick.area, c.area);
+        const ServerInfo* server = nullptr;
+        if (c.area >= 0)
+            server = &areas[static_cast<size_t>(c.area)].servers[static_cast<size_t>(c.index)];
+        EXPECT_EQ(pick.server, server);
+        EXPECT_EQ(pick.values, c.values);
+        EXPECT_EQ(pick.serverButtonText, CStdString(c.button));
+        EXPECT_EQ(pick.clearChoice, c.clear);
+    }
 }
 
 TEST(ServerPreselection, ComparisonsAreCaseSensitive) {
@@ -305,13 +294,7 @@ TEST(ServerPreselection, ComparisonsAreCaseSensitive) {
     EXPECT_NE(PreselectServer(areas, Saved(L"ab", L"", L""), kPicked).server, nullptr);
 }
 
-TEST(ServerPreselection, RuleCTakesTheFirstNamedServerOfAreaZeroOrKeepsTheValues) {
-    const ServerAreas areas = FourAreas();
-    const ServerPreselection first = PreselectServer(areas, ServerChoice{}, kPicked);
-    EXPECT_EQ(first.server, &areas[0].servers[1]) << "the unnamed first server is skipped";
-    EXPECT_EQ(first.serverButtonText, CStdString(L"North"));
-    EXPECT_FALSE(first.clearChoice);
-
+TEST(ServerPreselection, RuleCWithoutANamedServerInAreaZeroKeepsTheValues) {
     const ServerAreas unnamed =
         Areas("<tavi><area name=\"0\"><server sid=\"1\" address=\"h\" port=\"1\" chargeIp=\"c\"/>"
               "</area><area name=\"1\"><server name=\"Named\" sid=\"2\" address=\"h\" port=\"2\" "

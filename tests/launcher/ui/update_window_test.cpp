@@ -8,6 +8,7 @@
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/ui/web_panels.h"
+#include "tests/e2e/two_area_list.h"
 #include "tests/launcher/prepared_frame.h"
 
 namespace fs = std::filesystem;
@@ -16,18 +17,10 @@ using namespace testing_support;
 
 namespace {
 
-const std::string TwoAreas =
-    "<tavi><area pid=\"1\" name=\"A\">"
-    "<server sid=\"11\" name=\"East\" address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/>"
-    "<server sid=\"12\" name=\"West\" address=\"10.0.0.3\" port=\"7003\" chargeIp=\"c3\"/>"
-    "</area><area pid=\"2\" name=\"B\">"
-    "<server sid=\"22\" name=\"North\" address=\"10.0.0.2\" port=\"7002\" chargeIp=\"c2\"/>"
-    "</area></tavi>";
-
 class UpdateWindow : public PreparedFrame {
 protected:
     void StartWithList(const std::string& zelIni = "[Setup]\n") {
-        WriteFile(dir / "ServerList.xml", TwoAreas);
+        WriteFile(dir / "ServerList.xml", kTwoAreaList);
         WriteFile(dir / "zel.ini", zelIni);
         Start();
         updateWnd = frame->UpdateWnd.load();
@@ -57,53 +50,41 @@ protected:
 } // namespace
 
 TEST_F(UpdateWindow, CachedListIsShownAtPreparationWithTheSavedServerPicked) {
-    StartWithList("[Setup]\nServerAddr=10.0.0.3\nServerPort=7003\n");
-    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"East", L"West"}));
-    EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"West");
+    StartWithList("[Setup]\nServerAddr=10.0.0.4\nServerPort=7004\n");
+    // The first area is shown whichever area the saved server is in.
+    EXPECT_EQ(Items(), std::vector<std::wstring>{L"East"});
+    EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"South");
     EXPECT_EQ(updateWnd->ShownArea, 0);
     // The worker had no address: its failure keeps the cached list on screen.
     EXPECT_EQ(updateWnd->Areas.size(), 2u);
     // The saved choice is completed and saved again.
     EXPECT_EQ(ReadFile(dir / "zel.ini"),
-              "[Setup]\nServerAddr=10.0.0.3\nServerPort=7003\nChargeUrl=c3\nServerSid=12\n");
+              "[Setup]\nServerAddr=10.0.0.4\nServerPort=7004\nChargeUrl=c4\nServerSid=23\n");
 }
 
 TEST_F(UpdateWindow, AreaButtonsRefillTheListAndAMissingAreaEmptiesIt) {
     StartWithList();
     ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"DServer"));
-    EXPECT_EQ(Items(), std::vector<std::wstring>{L"North"});
-    const int northY = frame->LayoutTable[LayoutServerList].y;
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"North", L"South"}));
+    const int listY = frame->LayoutTable[LayoutServerList].y;
     ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"WServer"));
     EXPECT_TRUE(Items().empty());
-    EXPECT_EQ(frame->LayoutTable[LayoutServerList].y, northY + 31);
+    EXPECT_EQ(frame->LayoutTable[LayoutServerList].y, listY + 58);
     ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"WServer"));
     EXPECT_TRUE(Items().empty());
     EXPECT_EQ(updateWnd->ShownArea, 2);
     ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"FirstServer"));
-    EXPECT_EQ(Items(), (std::vector<std::wstring>{L"East", L"West"}));
+    EXPECT_EQ(Items(), std::vector<std::wstring>{L"East"});
 }
 
-TEST_F(UpdateWindow, ClickOnAServerChoosesItSavesItAndEnablesEnterGame) {
-    StartWithList();
-    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"DServer"));
-    ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"ServerBtn"));
-    frame->EnterGameBtn->SetEnabled(false);
-    ClickItem(0);
-    EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"North");
-    EXPECT_FALSE(DropDownOpen());
-    EXPECT_TRUE(frame->EnterGameBtn->IsEnabled());
-    EXPECT_EQ(SelectedServerSid.GetData(), std::wstring(L"22"));
-    EXPECT_EQ(ReadFile(dir / "zel.ini"),
-              "[Setup]\nServerAddr=10.0.0.2\nServerPort=7002\nChargeUrl=c2\nServerSid=22\n");
-}
-
-TEST_F(UpdateWindow, AReloadRefillsTheListAndItsItemsChooseTheNewRecords) {
-    StartWithList("[Setup]\nServerSid=12\n");
-    ASSERT_EQ(updateWnd->ServerBtn->GetText(), L"West");
+// The items of a reloaded list point at its new records: a click chooses, saves and enables.
+TEST_F(UpdateWindow, AfterAReloadAClickOnAServerChoosesTheNewRecordAndSavesIt) {
+    StartWithList("[Setup]\nServerSid=23\n");
+    ASSERT_EQ(updateWnd->ServerBtn->GetText(), L"South");
     WriteFile(
         dir / "ServerList.xml",
         "<tavi><area name=\"A\"><server sid=\"31\" name=\"\xE4\xB8\x9C\" address=\"10.0.3.1\" "
-        "port=\"7031\" chargeIp=\"c31\"/><server sid=\"12\" name=\"\xE8\xA5\xBF\" "
+        "port=\"7031\" chargeIp=\"c31\"/><server sid=\"23\" name=\"\xE8\xA5\xBF\" "
         "address=\"10.0.3.2\" port=\"7032\" chargeIp=\"c32\"/></area></tavi>");
     ASSERT_TRUE(updateWnd->InitServerList());
     EXPECT_EQ(Items(), (std::vector<std::wstring>{L"\u4E1C", L"\u897F"}));
@@ -111,12 +92,17 @@ TEST_F(UpdateWindow, AReloadRefillsTheListAndItsItemsChooseTheNewRecords) {
     EXPECT_EQ(SelectedServerAddr.GetData(), std::wstring(L"10.0.3.2"));
 
     ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"ServerBtn"));
+    frame->EnterGameBtn->SetEnabled(false);
     ClickItem(0);
     EXPECT_EQ(updateWnd->ServerBtn->GetText(), L"\u4E1C");
+    EXPECT_FALSE(DropDownOpen());
+    EXPECT_TRUE(frame->EnterGameBtn->IsEnabled());
     EXPECT_EQ(SelectedServerSid.GetData(), std::wstring(L"31"));
     EXPECT_EQ(SelectedServerAddr.GetData(), std::wstring(L"10.0.3.1"));
     EXPECT_EQ(SelectedServerPort.GetData(), std::wstring(L"7031"));
     EXPECT_EQ(SelectedServerChargeIp.GetData(), std::wstring(L"c31"));
+    EXPECT_EQ(ReadFile(dir / "zel.ini"),
+              "[Setup]\nServerSid=31\nServerAddr=10.0.3.1\nServerPort=7031\nChargeUrl=c31\n");
 }
 
 TEST_F(UpdateWindow, ServerButtonOpensTheDropDownAndItOrAClickElsewhereClosesIt) {

@@ -2,10 +2,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <map>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -172,6 +175,33 @@ ToolResult RunTool(const std::vector<std::string>& argv) {
     close(out);
     result.exitCode = ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+ToolResult Xdotool(const std::string& arguments) {
+    std::vector<std::string> argv{"xdotool"};
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;)
+        argv.push_back(word);
+    return RunTool(argv);
+}
+
+void PrintTo(const Rect& rect, std::ostream* os) {
+    *os << rect.width << "x" << rect.height << " at " << rect.x << "," << rect.y;
+}
+
+Rect WindowGeometry(const std::string& id) {
+    std::map<std::string, int> shell; // lines like "X=130"
+    std::istringstream lines(Xdotool("getwindowgeometry --shell " + id).output);
+    for (std::string line; std::getline(lines, line);)
+        if (const size_t eq = line.find('='); eq != std::string::npos)
+            shell[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+    if (shell.empty())
+        return {};
+    return {shell["X"], shell["Y"], shell["WIDTH"], shell["HEIGHT"]};
+}
+
+void ClickAt(int x, int y) {
+    Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click 1");
 }
 
 } // namespace display_test
