@@ -69,6 +69,18 @@ template <typename T> bool Contains(const std::vector<T*>& list, T* item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+// Hands control a mouse event of the given type at pt.
+void SendMouseEvent(CControlUI* control, int type, POINT pt, WPARAM wParam, LPARAM lParam) {
+    TEventUI event;
+    event.Type = type;
+    event.pSender = control;
+    event.dwTimestamp = platform::GetTickCount();
+    event.ptMouse = pt;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    control->Event(event);
+}
+
 } // namespace
 
 CPaintManagerUI::CPaintManagerUI() : state_(std::make_unique<State>()) {}
@@ -216,14 +228,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         if (control == nullptr || !detail::EnabledInTree(control))
             return true;
         SetPushed(control);
-        TEventUI event;
-        event.Type = UIEVENT_BUTTONDOWN;
-        event.pSender = control;
-        event.dwTimestamp = platform::GetTickCount();
-        event.ptMouse = pt;
-        event.wParam = wParam;
-        event.lParam = lParam;
-        control->Event(event);
+        SendMouseEvent(control, UIEVENT_BUTTONDOWN, pt, wParam, lParam);
         return true;
     }
     case WM_LBUTTONUP: {
@@ -233,14 +238,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         SetPushed(nullptr);
         if (control == nullptr)
             return true;
-        TEventUI event;
-        event.Type = UIEVENT_BUTTONUP;
-        event.pSender = control;
-        event.dwTimestamp = platform::GetTickCount();
-        event.ptMouse = pt;
-        event.wParam = wParam;
-        event.lParam = lParam;
-        control->Event(event);
+        SendMouseEvent(control, UIEVENT_BUTTONUP, pt, wParam, lParam);
         return true;
     }
     case WM_MOUSEMOVE:
@@ -250,34 +248,21 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         if (!left)
             state_->lastMouse = pt;
         CControlUI* control = left ? nullptr : FindControl(pt);
-        TEventUI event;
-        event.dwTimestamp = platform::GetTickCount();
-        event.ptMouse = pt;
-        event.wParam = wParam;
-        event.lParam = lParam;
         if (control != state_->hot) {
             if (CControlUI* old = state_->hot) {
                 SetHot(nullptr);
-                event.Type = UIEVENT_MOUSELEAVE;
-                event.pSender = old;
-                old->Event(event);
+                SendMouseEvent(old, UIEVENT_MOUSELEAVE, pt, wParam, lParam);
             }
             SetHot(control);
-            if (control != nullptr) {
-                event.Type = UIEVENT_MOUSEENTER;
-                event.pSender = control;
-                control->Event(event);
-            }
+            if (control != nullptr)
+                SendMouseEvent(control, UIEVENT_MOUSEENTER, pt, wParam, lParam);
         }
         if (left)
             return true;
         // While the button is held the pressed control keeps getting the moves.
         CControlUI* target = state_->pushed != nullptr ? state_->pushed : state_->hot;
-        if (target != nullptr && detail::EnabledInTree(target)) {
-            event.Type = UIEVENT_MOUSEMOVE;
-            event.pSender = target;
-            target->Event(event);
-        }
+        if (target != nullptr && detail::EnabledInTree(target))
+            SendMouseEvent(target, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
         return true;
     }
     default:
