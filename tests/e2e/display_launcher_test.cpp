@@ -16,6 +16,7 @@
 #include "tests/e2e/launcher_process.h"
 #include "tests/e2e/two_area_list.h"
 #include "tests/platform/duilib/display/screen_pixels.h"
+#include "tests/support/client_start_log.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
 #include "tests/support/wait_for.h"
@@ -211,8 +212,7 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
     ClickAt(dropDown->x + 70, dropDown->y + 2 + 27 + 13);
     ClickAt(main.x + 95, main.y + 518); // EnterGameBtn
     EXPECT_EQ(WaitForExit(10000), 0);
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(dir_ / "zel-started.log"); }, 10000));
-    const std::string started = ReadFile(dir_ / "zel-started.log");
+    const std::string started = WaitForClientStartLine(dir_.path());
     EXPECT_NE(started.find("ServerAddr=\"10.0.0.4\" ServerPort=\"7004\""), std::string::npos)
         << started;
     EXPECT_TRUE(VisibleWindows(pid_).empty());
@@ -241,7 +241,7 @@ TEST_P(DisplayLauncherAt1024, AWebViewProcessThatDiesLeavesTheLauncherRunningAnd
         },
         15000));
     std::vector<pid_t> web;
-    ASSERT_TRUE(WaitFor([&] { return (web = WebProcessesOf(pid_)).size() >= 3; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return (web = WebProcessesOf(pid_)).size() >= 3; }));
     for (pid_t pid : web)
         kill(pid, SIGKILL);
     EXPECT_FALSE(WaitForExit(1500));
@@ -252,7 +252,7 @@ TEST_P(DisplayLauncherAt1024, AWebViewProcessThatDiesLeavesTheLauncherRunningAnd
 TEST_P(DisplayLauncherAt1024, CloseWhileAPanelsPageHangsEndsTheLauncherAtOnce) {
     ASSERT_TRUE(server_->SetRules({"/left.html=stall"}));
     ASSERT_TRUE(Start());
-    ASSERT_TRUE(WaitFor([&] { return server_->CountRequests("/left.html") > 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return server_->CountRequests("/left.html") > 0; }));
     ExpectTheCloseBoxEndsTheLauncherAtOnce();
     EXPECT_TRUE(WebProcessesOf(pid_).empty());
 }

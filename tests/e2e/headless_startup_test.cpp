@@ -110,7 +110,7 @@ TEST(HeadlessMessageBox, CaptionAndTextGoToTheLogAsAnError) {
         "message box \"错误\": 游戏无法启动，缺少 Version.ini 文件或重新安装游戏！";
     LauncherProcess launcher(dir.path());
     ASSERT_TRUE(
-        WaitFor([&] { return ReadFile(dir / "run.log").find(record) != std::string::npos; }, 10000))
+        WaitFor([&] { return ReadFile(dir / "run.log").find(record) != std::string::npos; }))
         << ReadFile(dir / "run.log");
     launcher.Signal(SIGTERM);
     EXPECT_EQ(launcher.WaitForExit(5000), 0);

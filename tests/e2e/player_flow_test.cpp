@@ -15,6 +15,7 @@
 #include "launcher/ui/update_wnd.h"
 #include "tests/e2e/run_until_prepared.h"
 #include "tests/e2e/two_area_list.h"
+#include "tests/support/client_start_log.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_server.h"
 #include "tests/support/wait_for.h"
@@ -84,8 +85,7 @@ TEST(PlayerFlow, FreshListReplacesTheCacheAndTheChosenServerGoesToTheGame) {
     EXPECT_EQ(ReadFile(dir / "ServerList.xml"), kTwoAreaList);
     EXPECT_FALSE(fs::exists(dir / "ServerListTemp.xml"));
     EXPECT_EQ(server.CountRequests("/list.xml"), 1);
-    WaitFor([&] { return fs::exists(dir / "zel-started.log"); }, 10000);
-    const std::string started = ReadFile(dir / "zel-started.log");
+    const std::string started = WaitForClientStartLine(dir.path());
     EXPECT_NE(started.find("ServerAddr=\"10.0.0.4\" ServerPort=\"7004\" ChargeUrl=\"c4\" "
                            "ServerSid=\"23\"\n"),
               std::string::npos)

@@ -76,7 +76,7 @@ TEST(SelfUpdate, LauncherHandsOverAndComesBackUpdated) {
     EXPECT_TRUE(ReadFile(game / "launcherupdate.exe") == newUpdater);
     if (second) {
         kill(*second, SIGTERM);
-        EXPECT_TRUE(WaitFor([&] { return !LauncherRunningFrom(game.path()); }, 10000));
+        EXPECT_TRUE(WaitFor([&] { return !LauncherRunningFrom(game.path()); }));
     }
 }
 

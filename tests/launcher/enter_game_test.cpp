@@ -10,7 +10,7 @@
 #include "system/registry.h"
 #include "tests/e2e/two_area_list.h"
 #include "tests/launcher/prepared_frame.h"
-#include "tests/support/wait_for.h"
+#include "tests/support/client_start_log.h"
 
 namespace fs = std::filesystem;
 using namespace DuiLib;
@@ -36,12 +36,7 @@ protected:
         EXPECT_TRUE(Headless::Click(hwnd, L"EnterGameBtn"));
         return Headless::PumpMessages();
     }
-    // The stand-in client's one line, once it is written whole.
-    std::string ClientLog() {
-        std::string log;
-        WaitFor([&] { return (log = ReadFile(dir / "zel-started.log")).ends_with('\n'); });
-        return log;
-    }
+    std::string ClientLog() { return WaitForClientStartLine(dir.path()); }
     void ExpectNoClientStarted() {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         EXPECT_FALSE(fs::exists(dir / "zel-started.log"));
