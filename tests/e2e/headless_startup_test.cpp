@@ -109,9 +109,9 @@ TEST(HeadlessMessageBox, CaptionAndTextGoToTheLogAsAnError) {
     const std::string record =
         "message box \"错误\": 游戏无法启动，缺少 Version.ini 文件或重新安装游戏！";
     LauncherProcess launcher(dir.path());
-    ASSERT_TRUE(
-        WaitFor([&] { return ReadFile(dir / "run.log").find(record) != std::string::npos; }))
-        << ReadFile(dir / "run.log");
+    ASSERT_TRUE(WaitFor([&] {
+        return ReadFile(dir / "run.log").find(record) != std::string::npos;
+    })) << ReadFile(dir / "run.log");
     launcher.Signal(SIGTERM);
     EXPECT_EQ(launcher.WaitForExit(5000), 0);
     const std::string log = ReadFile(dir / "run.log");
