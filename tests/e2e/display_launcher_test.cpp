@@ -113,14 +113,16 @@ protected:
         return WaitFor([&] { return VisibleWindows(pid_).size() >= 5; }, 20000);
     }
 
-    std::optional<int> WaitForExit(int timeoutMs) { return launcher_->WaitForExit(timeoutMs); }
+    std::optional<int> WaitForExit(int timeoutMs = kExitTimeoutMs) {
+        return launcher_->WaitForExit(timeoutMs);
+    }
 
     void ExpectTheCloseBoxEndsTheLauncherAtOnce() {
         // The close box: 30 x 28, 8 px from the main window's top right corner in every mode.
         const Rect& main = Modes[GetParam()].main;
         ClickAt(main.x + main.width - 23, main.y + 22);
         // Bounded, not timed: a launcher that waited for a hanging page would never end.
-        EXPECT_EQ(WaitForExit(5000), 0);
+        EXPECT_EQ(WaitForExit(), 0);
     }
 
     // The screen point of a point of the child window in layout slot `slot`.
@@ -211,7 +213,7 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
     // Its second row: "South".
     ClickAt(dropDown->x + 70, dropDown->y + 2 + 27 + 13);
     ClickAt(main.x + 95, main.y + 518); // EnterGameBtn
-    EXPECT_EQ(WaitForExit(10000), 0);
+    EXPECT_EQ(WaitForExit(), 0);
     const std::string started = WaitForClientStartLine(dir_.path());
     EXPECT_NE(started.find("ServerAddr=\"10.0.0.4\" ServerPort=\"7004\""), std::string::npos)
         << started;

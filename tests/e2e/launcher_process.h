@@ -19,6 +19,9 @@ struct LaunchOptions {
     std::filesystem::path standardError; // empty: the test's own
 };
 
+// Generous: a machine busy with other tests' syncs or a sanitizer build slows an exit by seconds.
+constexpr int kExitTimeoutMs = 30000;
+
 class LauncherProcess {
 public:
     // Starts dir/launcher with dir as its working directory.
@@ -29,8 +32,9 @@ public:
 
     pid_t pid() const { return pid_; }
     // The exit code when the process ended within timeoutMs; nullopt when it still runs or
-    // ended by a signal (reported on standard error unless the test sent it).
-    std::optional<int> WaitForExit(int timeoutMs);
+    // ended by a signal (reported on standard error unless the test sent it). The default bound
+    // is for an exit that must come; a test that expects none passes a short one.
+    std::optional<int> WaitForExit(int timeoutMs = kExitTimeoutMs);
     void Signal(int signalNumber);
 
 private:

@@ -68,7 +68,7 @@ protected:
             LauncherProcess launcher(game.path());
             ASSERT_TRUE(WaitFor(moment, 30000));
             launcher.Signal(signalNumber);
-            const std::optional<int> exitCode = launcher.WaitForExit(10000);
+            const std::optional<int> exitCode = launcher.WaitForExit();
             EXPECT_EQ(exitCode, signalNumber == SIGTERM ? std::optional(0) : std::nullopt);
         }
         for (const auto& [path, bytes] : oldFiles) {
@@ -114,7 +114,7 @@ TEST_F(UpdatingLauncher, KillDuringAnInstallLeavesWholeFilesAndTheNextStartFinis
         },
         30000));
     again.Signal(SIGTERM);
-    EXPECT_EQ(again.WaitForExit(10000), 0);
+    EXPECT_EQ(again.WaitForExit(), 0);
     for (const auto& [path, bytes] : newFiles)
         EXPECT_TRUE(ReadFile(game / path) == bytes) << path;
 }
