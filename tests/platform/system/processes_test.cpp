@@ -1,11 +1,12 @@
 #include "system/processes.h"
 #include "tests/support/temp_dir.h"
 
-#include <chrono>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -25,29 +26,39 @@ protected:
         }
     }
 
-    // Starts the copy, in a process group of its own when ownGroup is set.
+    // Starts the copy, in a process group of its own when ownGroup is set, and returns once it
+    // runs the copy's image: the child reports a failed exec through a close-on-exec pipe, whose
+    // end without a report means the exec went through.
     pid_t Start(bool ownGroup = false) {
+        int report[2];
+        if (pipe2(report, O_CLOEXEC) != 0)
+            return -1;
         child_ = fork();
         if (child_ == 0) {
             if (ownGroup)
                 setpgid(0, 0); // the parent does the same, whichever runs first
             execl(exe_.c_str(), "zel.exe", "60", nullptr);
+            const int error = errno;
+            (void)!write(report[1], &error, sizeof error);
             _exit(127);
         }
+        close(report[1]);
         if (ownGroup)
             setpgid(child_, child_);
+        int error = 0;
+        ssize_t got;
+        while ((got = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+        }
+        close(report[0]);
+        EXPECT_EQ(got, 0) << "the copy did not start: " << std::strerror(error);
         return child_;
     }
 
-    // The name the snapshot gives pid, waiting until the child has replaced our image.
-    std::wstring NameOf(pid_t pid) {
+    // The name the snapshot gives pid.
+    static std::wstring NameOf(pid_t pid) {
         std::wstring name;
-        for (int i = 0; i < 500 && name != L"zel.exe"; ++i) {
-            if (i > 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            for (const auto& entry : platform::SnapshotProcesses().value_or(Snapshot{}))
-                name = entry.pid == pid ? entry.exeName : name;
-        }
+        for (const auto& entry : platform::SnapshotProcesses().value_or(Snapshot{}))
+            name = entry.pid == pid ? entry.exeName : name;
         return name;
     }
 
