@@ -5,27 +5,54 @@
 #include <condition_variable>
 #include <mutex>
 
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
 #include <wx/debug.h>
 
 #include "launcher/minidumper.h"
+#include "system/processes.h"
 
 namespace {
 std::mutex workersMutex;
 std::condition_variable workersGone;
 int workersAlive = 0;
 std::atomic<bool> stopRequested{false};
+// Threads of MyThreads that counted themselves gone but may still be on their way out.
+std::vector<pid_t> endingThreads;
 
-void WorkerGone() {
+void WorkerGone(pid_t endingThread = 0) {
     std::lock_guard<std::mutex> lock(workersMutex);
     --workersAlive;
+    if (endingThread > 0) {
+        std::erase_if(endingThreads,
+                      [](pid_t tid) { return !platform::ThreadOfThisProcessRuns(tid); });
+        endingThreads.push_back(endingThread);
+    }
     workersGone.notify_all();
 }
 
-// Destroyed when the system thread ends, after the library's own clean-up of the thread: only
-// then may shut-down go on and tear the library down.
+// Destroyed when the system thread ends, after the toolkit's own clean-up of the thread: only
+// then may shut-down go on and tear the toolkit down. The C library frees the thread's keyed
+// storage (the toolkit's and the TLS library's per-thread state) after this, so shut-down also
+// waits for the thread itself to be gone.
 struct WorkerExitNotice {
-    ~WorkerExitNotice() { WorkerGone(); }
+    ~WorkerExitNotice() { WorkerGone(gettid()); }
 };
+
+// Waits, until deadline, for the threads that counted themselves gone to end.
+void WaitForEndingThreads(std::unique_lock<std::mutex>& lock,
+                          std::chrono::steady_clock::time_point deadline) {
+    std::vector<pid_t> ending;
+    ending.swap(endingThreads);
+    lock.unlock();
+    for (const pid_t tid : ending) {
+        while (platform::ThreadOfThisProcessRuns(tid) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
 
 } // namespace
 
@@ -79,10 +106,14 @@ const std::atomic<bool>& WorkerStopFlag() {
 }
 
 bool StopWorkersAndWait(unsigned timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> lock(workersMutex);
     stopRequested = true;
-    return workersGone.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [] { return workersAlive == 0; });
+    if (!workersGone.wait_until(lock, deadline, [] { return workersAlive == 0; }))
+        return false;
+    // Past their last use of the launcher: a thread still ending does not fail the stop.
+    WaitForEndingThreads(lock, deadline);
+    return true;
 }
 
 int RunningWorkers() {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <pthread.h>
+
 #include <gtest/gtest.h>
 #include <wx/init.h>
 
@@ -17,11 +19,27 @@ namespace {
 struct Job {
     std::atomic<bool> started{false};
     std::thread::id thread;
+    std::atomic<bool> keyedStorageFreed{false};
 };
+
+// Per-thread storage of the kind a library keeps under a key: the C library frees it after the
+// thread's function and its thread_local objects are done, slowly here.
+pthread_key_t StorageKey() {
+    static const pthread_key_t key = [] {
+        pthread_key_t made;
+        pthread_key_create(&made, [](void* value) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            static_cast<Job*>(value)->keyedStorageFreed = true;
+        });
+        return made;
+    }();
+    return key;
+}
 
 void RunUntilStopped(void* param) {
     auto* job = static_cast<Job*>(param);
     job->thread = std::this_thread::get_id();
+    pthread_setspecific(StorageKey(), job);
     job->started = true;
     while (!WorkersShouldStop())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -40,6 +58,8 @@ TEST(MyThread, RunsTheFunctionOnItsOwnThreadAndShutDownWaitsForIt) {
     EXPECT_EQ(RunningWorkers(), 1);
     EXPECT_TRUE(StopWorkersAndWait(5000));
     EXPECT_EQ(RunningWorkers(), 0); // the object freed itself
+    // The thread is gone whole: nothing of it is still being freed while the process ends.
+    EXPECT_TRUE(job.keyedStorageFreed);
 }
 
 TEST(MyThread, AnObjectThatNeverRanIsDeletedByItsCreator) {

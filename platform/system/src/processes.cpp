@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <string>
 #include <string_view>
 #include <unistd.h>
 
@@ -93,6 +94,12 @@ bool CanSignalProcess(pid_t pid) {
     if (pid <= 0)
         return false;
     return kill(pid, 0) == 0;
+}
+
+bool ThreadOfThisProcessRuns(pid_t tid) {
+    // The task's entry goes once the thread has ended, after everything the C library runs
+    // for it on its way out.
+    return tid > 0 && access(("/proc/self/task/" + std::to_string(tid)).c_str(), F_OK) == 0;
 }
 
 } // namespace platform

@@ -22,4 +22,7 @@ bool EndProcess(pid_t pid);
 // True when the process exists and we may signal it.
 bool CanSignalProcess(pid_t pid);
 
+// True while the thread with this id (gettid) of the calling process has not ended.
+bool ThreadOfThisProcessRuns(pid_t tid);
+
 } // namespace platform
