@@ -15,7 +15,8 @@ using platform::CanSignalProcess;
 using platform::EndProcess;
 using Snapshot = std::vector<platform::ProcessEntry>;
 
-// A copy of sleep named like the game client, so the snapshot must report the copy's name.
+// A copy of sleep under a name of its own, so the snapshot must report the copy's name. Not the
+// game client's: a launcher start in another test may end every process of that name.
 class ProcessesTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::copy_file("/bin/sleep", exe_); }
@@ -37,7 +38,7 @@ protected:
         if (child_ == 0) {
             if (ownGroup)
                 setpgid(0, 0); // the parent does the same, whichever runs first
-            execl(exe_.c_str(), "zel.exe", "60", nullptr);
+            execl(exe_.c_str(), "game-client", "60", nullptr);
             const int error = errno;
             (void)!write(report[1], &error, sizeof error);
             _exit(127);
@@ -63,15 +64,15 @@ protected:
     }
 
     testing_support::TempDir dir_;
-    std::filesystem::path exe_ = dir_ / "zel.exe";
+    std::filesystem::path exe_ = dir_ / "game-client";
     pid_t child_ = -1;
 };
 
 TEST_F(ProcessesTest, SnapshotNamesTheGameEvenWhenItsFileIsGoneAndEndProcessKillsIt) {
     const pid_t pid = Start();
-    EXPECT_EQ(NameOf(pid), L"zel.exe");
+    EXPECT_EQ(NameOf(pid), L"game-client");
     std::filesystem::remove(exe_); // as an update does while the game still runs
-    EXPECT_EQ(NameOf(pid), L"zel.exe");
+    EXPECT_EQ(NameOf(pid), L"game-client");
     EXPECT_TRUE(CanSignalProcess(pid));
 
     ASSERT_TRUE(EndProcess(pid));

@@ -58,7 +58,7 @@ void WriteRecorder(const std::filesystem::path& script, const std::filesystem::p
 
 TEST(ShellOpenTest, StartsAProgramWithSplitArgumentsInItsWorkingDirectoryOrSaysWhyNot) {
     TempDir dir;
-    const auto script = dir / "game dir/zel.exe";
+    const auto script = dir / "game dir/client.exe";
     const std::wstring program = *platform::FromPath(script);
     WriteRecorder(script, dir / "record.txt");
     WriteFile(dir / "not-executable", "#!/bin/sh\n");
