@@ -145,7 +145,8 @@ TEST_P(DisplayLauncher, WindowsSitAtTheLayoutTablesPlacesAndTheCloseBoxEndsTheLa
     const ScreenMode& mode = Modes[GetParam()];
     const std::vector<Rect> windows = VisibleWindows(pid_);
     // The main window and four panels; the drop-down waits hidden until the server button opens it.
-    EXPECT_EQ(windows.size(), 5u);
+    EXPECT_EQ(windows.size(), 5u) << testing::PrintToString(windows) << "\n"
+                                  << ReadFile(dir_ / "run.log");
     EXPECT_EQ(WindowAt(windows, mode.main.x, mode.main.y), mode.main);
     for (int slot = 0; slot < 4; ++slot) {
         const auto [x, y] = InSlot(slot, 0, 0);
