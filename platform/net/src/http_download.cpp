@@ -395,6 +395,10 @@ const char* DescribeError(DownloadError error) {
         return "local file error";
     case DownloadError::Transfer:
         return "transfer failed";
+    case DownloadError::TooSlow:
+        return "transfer too slow";
+    case DownloadError::TimedOut:
+        return "transfer took too long";
     }
     return "unknown error";
 }

@@ -81,3 +81,12 @@ public:
 extern "C" LivePatch* GetLivePatch();
 typedef LivePatch* (*GetLivePatchFunction)();
 inline constexpr char kGetLivePatchName[] = "GetLivePatch";
+
+// The module's second export, optional to the caller: the launcher hands over a sink for the
+// module's records (why an update is not offered, why a package was refused), so that they reach
+// the launcher's log and not only standard error. text is one line of UTF-8; the sink may be
+// called on any thread that calls into the module. Null detaches it.
+typedef void (*LiveUpdateLogSink)(const char* text);
+extern "C" void SetLiveUpdateLogSink(LiveUpdateLogSink sink);
+typedef void (*SetLiveUpdateLogSinkFunction)(LiveUpdateLogSink sink);
+inline constexpr char kSetLiveUpdateLogSinkName[] = "SetLiveUpdateLogSink";

@@ -14,6 +14,12 @@ namespace net {
 struct DownloadOptions {
     std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
     std::chrono::milliseconds stallLimit{std::chrono::seconds(30)}; // no byte this long: fail
+    // A trickle that never stalls still ends: once rateWindow has passed since the request, the
+    // body's average rate must stay at or above minRate bytes per second. 0 disables the floor.
+    std::uint64_t minRate = 1024;
+    std::chrono::milliseconds rateWindow{std::chrono::seconds(30)};
+    // The whole transfer, connect included, ends within totalLimit; 0 means no such limit.
+    std::chrono::milliseconds totalLimit{0};
     int maxRedirects = 0;               // 0: a redirect answer is a failure, none is followed
     std::uint64_t maxBytes = 16u << 20; // cap on the file's size, counted by the routine
     // Keep destination + ".part" on failure and continue it with a range request next time
@@ -42,6 +48,8 @@ enum class DownloadError {
     Aborted,    // the abort flag was set
     LocalFile,  // the destination or its ".part" cannot be used, or writing it failed
     Transfer,   // the connection failed or closed before the whole body arrived
+    TooSlow,    // the average rate stayed below minRate
+    TimedOut,   // the transfer did not end within totalLimit
 };
 
 struct DownloadResult {
