@@ -1,4 +1,5 @@
 // The operator's release tools, run as the operator runs them, on real game directories.
+#include "launcher/update/copy_path.h"
 #include "launcher/zip/zip_extract.h"
 #include "launcher/zip/zip_reader.h"
 #include "system/path.h"
@@ -6,11 +7,15 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_maker.h"
 
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <pugixml.hpp>
+#include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -276,6 +281,9 @@ TEST_F(PublishUpdateTest, RefusesWhatWouldNotInstallAsPublished) {
         {"file becomes a directory", {{"sub/x", "file"}}, {{"sub/x/y", "dir"}}},
         {"version.ini names another version", {}, {{"version.ini", VersionIni("1.5")}}},
         {"version that cannot name a package", {}, {}, "1/1"},
+        {"version longer than a manifest may name", {}, {}, std::string(65, '1')},
+        {"name that is not UTF-8", {}, {{"sub/gbk-\xD6\xD0\xCE\xC4.txt", "x"}}},
+        {"launcher's download directory", {}, {{"temp/x.txt", "x"}}},
     };
     int number = 0;
     for (const Case& c : cases) {
@@ -299,6 +307,159 @@ TEST_F(PublishUpdateTest, RefusesWhatWouldNotInstallAsPublished) {
     ASSERT_EQ(mkfifo((root / "old/pipe").c_str(), 0644), 0);
     EXPECT_EQ(Publish(root / "old", root / "new", "1.1", "1", root / "srv").exitCode, 1);
     EXPECT_FALSE(fs::exists(root / "srv"));
+}
+
+// "levels" directories below dir, one at a time (the whole path may be longer than the system
+// takes in one call), and a file in the last.
+void MakeDeepFile(const fs::path& dir, const std::vector<std::string>& levels,
+                  const std::string& file) {
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (const std::string& level : levels) {
+        ASSERT_EQ(mkdirat(fd, level.c_str(), 0755), 0) << std::strerror(errno);
+        const int child = openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        ASSERT_GE(child, 0);
+        fd = child;
+    }
+    const int out = openat(fd, file.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    close(fd);
+    ASSERT_GE(out, 0) << std::strerror(errno);
+    ASSERT_EQ(write(out, "deep", 4), 4);
+    close(out);
+}
+
+// A little-endian field of bytes.
+uint64_t Field(const std::string& bytes, size_t at, size_t size) {
+    uint64_t value = 0;
+    for (size_t i = size; i-- > 0;)
+        value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+std::string LittleEndian64(uint64_t value) {
+    std::string bytes;
+    for (int i = 0; i < 8; ++i, value >>= 8)
+        bytes += static_cast<char>(value & 0xFF);
+    return bytes;
+}
+
+TEST_F(PublishUpdateTest, EntryBeyondFourGiBHasZip64Records) {
+    // Sparse: the test costs the deflating, not the disk.
+    constexpr uint64_t kSize = (uint64_t{9} << 30) / 2;
+    fs::create_directory(root / "old");
+    MakeGame(root / "new", {{"version.ini", VersionIni("1.1")}});
+    WriteFile(root / "new/big.bin", "");
+    fs::resize_file(root / "new/big.bin", kSize);
+    const CommandResult run = Publish(root / "old", root / "new", "1.1", "1", root / "srv");
+    fs::remove(root / "new/big.bin");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const fs::path package = root / "srv/0.0-1.1-1.upd";
+
+    uLong crc = crc32(0, nullptr, 0);
+    const std::string zeros(1 << 20, '\0');
+    const uLong blockCrc = crc32_z(0, reinterpret_cast<const Bytef*>(zeros.data()), zeros.size());
+    for (uint64_t done = 0; done < kSize; done += zeros.size())
+        crc = crc32_combine(crc, blockCrc, static_cast<z_off_t>(zeros.size()));
+
+    // Another reader's view of the central directory: size, CRC, packed size, offset.
+    const CommandResult central =
+        RunCommand({"python3", "-c",
+                    "import sys, zipfile\n"
+                    "i = zipfile.ZipFile(sys.argv[1]).getinfo('big.bin')\n"
+                    "print(i.file_size, i.CRC, i.compress_size, i.header_offset)",
+                    package});
+    ASSERT_EQ(central.exitCode, 0) << central.output;
+    std::istringstream fields(central.output);
+    uint64_t size = 0, centralCrc = 0, packed = 0, offset = 0;
+    fields >> size >> centralCrc >> packed >> offset;
+    EXPECT_EQ(size, kSize);
+    EXPECT_EQ(centralCrc, crc);
+
+    // The local header holds both sizes in its Zip64 field, as readers that check it need.
+    const std::string bytes = ReadFile(package);
+    ASSERT_GE(bytes.size(), offset + 30);
+    ASSERT_EQ(bytes.compare(offset, 4, "PK\3\4"), 0);
+    EXPECT_EQ(Field(bytes, offset + 18, 8), 0xFFFFFFFFFFFFFFFFu);
+    const std::string extra =
+        bytes.substr(offset + 30 + Field(bytes, offset + 26, 2), Field(bytes, offset + 28, 2));
+    const std::string zip64 =
+        std::string("\1\0\20\0", 4) + LittleEndian64(kSize) + LittleEndian64(packed);
+    EXPECT_NE(extra.find(zip64), std::string::npos);
+}
+
+TEST_F(PublishUpdateTest, DepthAndPathLengthStopWhereTheLauncherStops) {
+    const auto installs = [](const fs::path& from, const fs::path& to) {
+        return CopyPath(wxString::FromUTF8(from.native()), wxString::FromUTF8(to.native()));
+    };
+    fs::create_directories(root / "old");
+    fs::create_directories(root / "installed");
+    const std::vector<std::string> deepest(256, "d");
+    MakeGame(root / "deep/new", {});
+    MakeDeepFile(root / "deep/new", deepest, "f.txt");
+    ASSERT_EQ(Publish(root / "old", root / "deep/new", "1.1", "1", root / "deep/srv").exitCode, 0);
+    Unpack(root / "deep/srv/0.0-1.1-1.upd", root / "deep/unpacked");
+    ASSERT_TRUE(installs(root / "deep/unpacked", root / "installed"));
+    std::string path = "installed";
+    for (const std::string& level : deepest)
+        path += "/" + level;
+    EXPECT_EQ(ReadFile(root / (path + "/f.txt")), "deep");
+
+    // One level more: the launcher would refuse the package, and the tool refuses the tree.
+    std::vector<std::string> deeper = deepest;
+    deeper.push_back("d");
+    MakeGame(root / "deeper/new", {});
+    MakeDeepFile(root / "deeper/new", deeper, "f.txt");
+    const CommandResult tooDeep =
+        Publish(root / "old", root / "deeper/new", "1.1", "1", root / "deeper/srv");
+    EXPECT_EQ(tooDeep.exitCode, 1);
+    EXPECT_NE(tooDeep.output.find("257 directories deep"), std::string::npos) << tooDeep.output;
+    EXPECT_FALSE(fs::exists(root / "deeper/srv"));
+    EXPECT_FALSE(installs(root / "deeper/new", root / "installed"));
+    const fs::path dirOnly = root / ("deeper/dir-only/" + path);
+    fs::create_directories(dirOnly);
+    const CommandResult emptyTooDeep =
+        Publish(root / "old", root / "deeper/dir-only", "1.1", "1", root / "deeper/srv2");
+    EXPECT_EQ(emptyTooDeep.exitCode, 1);
+    EXPECT_NE(emptyTooDeep.output.find("257 directories deep"), std::string::npos)
+        << emptyTooDeep.output;
+
+    // Unpacked below "/temp/0.0-1.1-1/" the longest path, 4079 bytes, leaves room for the
+    // terminator of the system's 4096 bytes; a byte more fits nowhere. The tool runs inside the
+    // tree, as the paths are longer than the system takes in one call from elsewhere.
+    const std::vector<std::string> longNames(16, std::string(250, 'n'));
+    for (const size_t extra : {0u, 1u}) {
+        const fs::path dir = root / ("long" + std::to_string(extra));
+        MakeGame(dir / "new", {});
+        MakeDeepFile(dir / "new", longNames, std::string(63 + extra, 'f'));
+        const CommandResult run =
+            RunCommand({kReleaseTools / "publish-update", "--key", root / "key/update.key",
+                        "--installed", root / "old", "--new", ".", "--version", "1.1",
+                        "--launcher-version", "1", "--out", dir / "srv"},
+                       dir / "new");
+        RunCommand({"rm", "-rf", "--", dir / "new"});
+        if (extra == 1) {
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_NE(run.output.find("is 4080 bytes long"), std::string::npos) << run.output;
+            EXPECT_FALSE(fs::exists(dir / "srv"));
+            continue;
+        }
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        ZipHandle* handle = OpenZipFile((dir / "srv/0.0-1.1-1.upd").wstring());
+        ASSERT_NE(handle, nullptr);
+        ZipEntry entry;
+        EXPECT_EQ(GetZipEntry(handle->reader, 0, &entry), ZipOk);
+        EXPECT_EQ(entry.name.size(), 4079u);
+        CloseZipFile(handle);
+    }
+}
+
+TEST_F(PublishUpdateTest, BothToolsSayAKeySignsOneGame) {
+    for (const char* tool : {"make-update-key", "publish-update"}) {
+        const CommandResult help = RunCommand({kReleaseTools / tool, "--help"});
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_NE(help.output.find("one game"), std::string::npos) << tool;
+    }
 }
 
 } // namespace
