@@ -1,11 +1,15 @@
 #include "launcher/log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
 #include <wx/time.h>
 
 namespace {
+
+// Enough for every update address and the module's record of each in one failing pass.
+constexpr size_t kRememberedRecords = 8;
 
 // Serialises writers and the release of the target at exit.
 std::mutex logMutex;
@@ -54,4 +58,38 @@ void ReleaseLogTarget() {
 
 void LogMessageBox(const wxString& caption, const wxString& text) {
     LOG_ERROR(L"%s(%d): message box \"%s\": %s", caption, text);
+}
+
+void RepeatedRecords::Write(wxLogLevel level, const char* file, int line, const char* function,
+                            const wxString& text) {
+    std::lock_guard lock(mutex_);
+    const auto same = std::find_if(seen_.begin(), seen_.end(), [&](const Seen& seen) {
+        return seen.level == level && seen.text == text;
+    });
+    if (same != seen_.end()) {
+        ++same->repeats;
+        return;
+    }
+    WriteLogRecord(level, file, line, function, text);
+    if (seen_.size() == kRememberedRecords) {
+        WriteCount(seen_.front());
+        seen_.erase(seen_.begin());
+    }
+    seen_.push_back({level, file, line, function, text, 0});
+}
+
+void RepeatedRecords::Flush() {
+    std::lock_guard lock(mutex_);
+    for (const Seen& seen : seen_)
+        WriteCount(seen);
+    seen_.clear();
+}
+
+void RepeatedRecords::WriteCount(const Seen& seen) {
+    if (seen.repeats == 0)
+        return;
+    wxString text = seen.text;
+    text.Trim();
+    WriteLogRecord(seen.level, seen.file, seen.line, seen.function,
+                   text + wxString::Format(L" (repeated %zu times)", seen.repeats));
 }

@@ -2,6 +2,10 @@
 // The log convention: "run.log" through the wxWidgets logging facility. A record is the format
 // "%s(%d): ..." filled with the source file and line, then the record's own arguments; it is
 // made only while a log target is set. Records made on any thread reach the file.
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
 #include <wx/log.h>
 #include <wx/string.h>
 
@@ -33,7 +37,51 @@ void LogRecord(wxLogLevel level, const char* file, int line, const char* functio
                    wxString::Format(format, wxString::FromUTF8(file), line, args...));
 }
 
+// Records that come again and again (each try of a failing connection) are written once: the
+// first at once, the repeats only counted, and Flush writes "<record> (repeated N times)" for each
+// that came again. The last few distinct records are remembered, so failures that take turns
+// (every address in order) collapse as well as one record repeated. Any thread.
+class RepeatedRecords {
+public:
+    void Write(wxLogLevel level, const char* file, int line, const char* function,
+               const wxString& text);
+    // Writes the counts of the records that came again since the last Flush and forgets them
+    // all, so the next record is written at once.
+    void Flush();
+
+private:
+    struct Seen {
+        wxLogLevel level;
+        const char* file;
+        int line;
+        const char* function;
+        wxString text;
+        size_t repeats;
+    };
+    static void WriteCount(const Seen& seen);
+
+    std::mutex mutex_;
+    std::vector<Seen> seen_; // oldest first
+};
+
+template <typename... Args>
+void LogRepeatedRecord(RepeatedRecords& records, wxLogLevel level, const char* file, int line,
+                       const char* function, const wxString& format, const Args&... args) {
+    if (!IsLogOpen() || !wxLog::IsLevelEnabled(level, wxLOG_COMPONENT))
+        return;
+    records.Write(level, file, line, function,
+                  wxString::Format(format, wxString::FromUTF8(file), line, args...));
+}
+
 #define LOG_ERROR(format, ...)                                                                     \
     LogRecord(wxLOG_Error, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
+#define LOG_WARNING(format, ...)                                                                   \
+    LogRecord(wxLOG_Warning, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
+#define LOG_ERROR_COLLAPSED(records, format, ...)                                                  \
+    LogRepeatedRecord(records, wxLOG_Error, __FILE__, __LINE__, __func__,                          \
+                      format __VA_OPT__(, ) __VA_ARGS__)
+#define LOG_MESSAGE_COLLAPSED(records, format, ...)                                                \
+    LogRepeatedRecord(records, wxLOG_Message, __FILE__, __LINE__, __func__,                        \
+                      format __VA_OPT__(, ) __VA_ARGS__)
 #define LOG_MESSAGE(format, ...)                                                                   \
     LogRecord(wxLOG_Message, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)

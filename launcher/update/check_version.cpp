@@ -51,7 +51,8 @@ bool LauncherFrameWnd::CheckVersion() {
             }
             UpdateConnected = connected;
             if (!connected) {
-                LOG_ERROR(
+                LOG_ERROR_COLLAPSED(
+                    UpdateRecords(),
                     L"%s(%d): can not connect update server! may be update server not open! ");
                 return false;
             }

@@ -30,20 +30,6 @@ wxString LowerCopy(const wxString& path) {
     return wxString(lower);
 }
 
-// Adds to the install counter and shows the share done. The counter saturates: a wrap would
-// throw the bar back to the start.
-void AddInstalled(LauncherFrameWnd& frame, uint64_t bytes) {
-    const uint64_t sum = frame.InstallDone.load() + bytes;
-    const uint32_t done =
-        static_cast<uint32_t>(std::min<uint64_t>(sum, std::numeric_limits<uint32_t>::max()));
-    frame.InstallDone.store(done);
-    const uint32_t total = frame.InstallTotal.load();
-    // A package of empty files has nothing left to do.
-    const float percent =
-        total == 0 ? 100.0f : static_cast<float>(done) / static_cast<float>(total) * 100.0f;
-    ShowUpdateProgress(percent);
-}
-
 // Does the named entry of dir hold anything (hidden entries count)?
 bool HasContent(int dir, const char* name) {
     DirectoryStream listing(OpenSubdirectory(dir, name));

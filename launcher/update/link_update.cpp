@@ -1,5 +1,6 @@
 // The update worker: waits for the prepared main window, finds an update address within
 // 15000 ms, and lets the live-update module run the patch within 15000 ms of the answer.
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -12,6 +13,7 @@
 #include "launcher/mythread.h"
 #include "launcher/update/callback_scope.h"
 #include "launcher/update/live_patch_module.h"
+#include "launcher/update/self_update.h"
 #include "launcher/update/update_controls.h"
 #include "liveupdate/live_patch.h"
 #include "system/ticks.h"
@@ -19,6 +21,10 @@
 namespace {
 
 constexpr uint32_t kAnswerWindowMs = 15000;
+// Failed tries of one window are paced: the first wait is this long, each next one twice the
+// last, and the last try is due this long before the window closes so that it still happens.
+constexpr uint32_t kFirstRetryMs = 500;
+constexpr uint32_t kLastTryLeadMs = 500;
 constexpr uint32_t kPollMs = 50;
 // The window is prepared a moment after start; a finer poll lets the version check begin then
 // rather than up to a whole kPollMs later.
@@ -34,9 +40,41 @@ bool Stopping() {
 }
 
 // Unsigned difference, so a tick counter that wrapped meanwhile still counts right.
-bool WindowOver(uint32_t since) {
-    return static_cast<uint32_t>(platform::GetTickCount() - since) > kAnswerWindowMs;
+uint32_t Since(uint32_t tick) {
+    return static_cast<uint32_t>(platform::GetTickCount() - tick);
 }
+
+bool WindowOver(uint32_t since) {
+    return Since(since) > kAnswerWindowMs;
+}
+
+// The waits between the failed tries of one 15000 ms window.
+class RetryPacing {
+public:
+    // Sleeps until the next try is due: the last wait doubled, but no later than the last try
+    // the window leaves room for; after that try, until the window has closed. False when
+    // shut-down began meanwhile.
+    bool WaitForNextTry(uint32_t windowStart) {
+        constexpr uint32_t lastTry = kAnswerWindowMs - kLastTryLeadMs;
+        const uint32_t start = platform::GetTickCount();
+        const uint32_t elapsed = static_cast<uint32_t>(start - windowStart);
+        uint32_t wait = 0;
+        if (elapsed < lastTry)
+            wait = std::min(delay_, lastTry - elapsed);
+        else if (elapsed <= kAnswerWindowMs)
+            wait = kAnswerWindowMs + 1 - elapsed;
+        delay_ = std::min(delay_ * 2, kAnswerWindowMs);
+        for (uint32_t waited = 0; waited < wait; waited = Since(start)) {
+            if (Stopping())
+                return false;
+            platform::SleepMs(std::min(kPollMs, wait - waited));
+        }
+        return true;
+    }
+
+private:
+    uint32_t delay_ = kFirstRetryMs;
+};
 
 void GiveUp(LauncherFrameWnd& frame) {
     frame.UpdateNeeded = false;
@@ -44,7 +82,7 @@ void GiveUp(LauncherFrameWnd& frame) {
 }
 
 // One pass of the first phase; false when the worker is done.
-bool ConnectPass(LauncherFrameWnd& frame) {
+bool ConnectPass(LauncherFrameWnd& frame, RetryPacing& pacing) {
     if (WindowOver(frame.PrepareTick)) {
         ShowNetworkHelp();
         LOG_ERROR(L"%s(%d): The network is busy,please update again later!");
@@ -52,13 +90,15 @@ bool ConnectPass(LauncherFrameWnd& frame) {
         return false;
     }
     if (!frame.CheckVersion()) {
-        platform::SleepMs(kPollMs);
+        pacing.WaitForNextTry(frame.PrepareTick);
         return true;
     }
     UpdateServerConnected = true;
     ConnectTick = platform::GetTickCount();
-    ShowUpdateServerAnswered();
+    // The first phase's repeats are told now; the second phase's records start afresh.
+    UpdateRecords().Flush();
     if (!frame.UpdateNeeded) {
+        ShowUpdateServerAnswered();
         LOG_MESSAGE(L"%s(%d): The current is the latest version... ");
         SetEnterGameEnabled(true);
         return false;
@@ -70,17 +110,18 @@ bool ConnectPass(LauncherFrameWnd& frame) {
 
 // One pass of the second phase; false when the worker is done. It is done too once the patch
 // cleared UpdateNeeded (installed, or refused, which set the button itself).
-bool UpdatePass(LauncherFrameWnd& frame) {
+bool UpdatePass(LauncherFrameWnd& frame, RetryPacing& pacing) {
     if (UpdateCompleted || !frame.UpdateNeeded)
         return false;
     if (WindowOver(ConnectTick)) {
         LOG_ERROR(L"%s(%d): The network is busy,please update again later!");
+        ClearUpdateLeftovers(frame);
         GiveUp(frame);
         return false;
     }
     LivePatchModule* holder = frame.PatchModule;
     if (holder == nullptr || holder->patch == nullptr) {
-        platform::SleepMs(kPollMs);
+        pacing.WaitForNextTry(ConnectTick);
         return true;
     }
     wxString version, lversion;
@@ -90,7 +131,7 @@ bool UpdatePass(LauncherFrameWnd& frame) {
         lversion = VersionConfig::Instance()->LVersion;
     }
     if (!holder->patch->StartUpdate(version, lversion)) {
-        platform::SleepMs(kPollMs);
+        pacing.WaitForNextTry(ConnectTick);
         return true;
     }
     holder->Unload();
@@ -98,6 +139,21 @@ bool UpdatePass(LauncherFrameWnd& frame) {
     UpdateCompleted = true;
     EnableEnterGameForChosenServer();
     return false;
+}
+
+// The passes until the worker is done or shut-down begins.
+void RunPasses() {
+    RetryPacing connectPacing;
+    RetryPacing updatePacing;
+    while (!Stopping()) {
+        LauncherFrameWnd& frame = *TheLauncherFrame.load();
+        LOG_MESSAGE_COLLAPSED(UpdateRecords(),
+                              L"%s(%d): Please later is connect to the server... ");
+        const bool goOn = UpdateServerConnected ? UpdatePass(frame, updatePacing)
+                                                : ConnectPass(frame, connectPacing);
+        if (!goOn)
+            return;
+    }
 }
 
 } // namespace
@@ -113,13 +169,6 @@ void LauncherFrameWnd::LinkUpdate(void*) {
             break;
         platform::SleepMs(kPreparedPollMs);
     }
-    for (;;) {
-        if (Stopping())
-            return;
-        LauncherFrameWnd& frame = *TheLauncherFrame.load();
-        LOG_MESSAGE(L"%s(%d): Please later is connect to the server... ");
-        const bool goOn = UpdateServerConnected ? UpdatePass(frame) : ConnectPass(frame);
-        if (!goOn)
-            return;
-    }
+    RunPasses();
+    UpdateRecords().Flush();
 }

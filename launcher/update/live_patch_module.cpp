@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "launcher/log.h"
 #include "launcher/mythread.h"
 #include "liveupdate/live_patch.h"
 
@@ -17,6 +18,10 @@ bool LivePatchModule::Load() {
     module = platform::LoadModule(L"LiveUpdate.dll");
     if (module == nullptr)
         return false;
+    // Before the object is asked for, so that why none is offered reaches the log too.
+    if (auto setSink = reinterpret_cast<SetLiveUpdateLogSinkFunction>(
+            platform::FindModuleSymbol(module, kSetLiveUpdateLogSinkName)))
+        setSink(&WriteLiveUpdateRecord);
     auto getLivePatch = reinterpret_cast<GetLivePatchFunction>(
         platform::FindModuleSymbol(module, kGetLivePatchName));
     patch = getLivePatch != nullptr ? getLivePatch() : nullptr;
@@ -57,4 +62,15 @@ void LivePatchModule::Unload() {
 LivePatchModule& TheLivePatchModule() {
     static LivePatchModule holder;
     return holder;
+}
+
+RepeatedRecords& UpdateRecords() {
+    static auto* records = new RepeatedRecords;
+    return *records;
+}
+
+void WriteLiveUpdateRecord(const char* text) {
+    if (text != nullptr)
+        LOG_ERROR_COLLAPSED(UpdateRecords(), L"%s(%d): LiveUpdate.dll: %s",
+                            wxString::FromUTF8(text));
 }

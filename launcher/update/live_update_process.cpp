@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
-#include <optional>
 
 #include "duilib/window.h"
 #include "launcher/config/settings_mutex.h"
@@ -38,34 +37,17 @@ void StopPatch(LivePatchModule& holder) {
         holder.patch->SetAbortFlag(&PatchStopped);
 }
 
-// The patch cannot go on: the game stays as it is and the player may enter it.
-void RefusePatch(LauncherFrameWnd& frame, LivePatchModule& holder) {
+// The patch cannot go on: the game stays as it is and the player may enter it. What the step
+// left in "temp" goes now, but for what a pending self-update still copies from.
+void RefusePatch(LauncherFrameWnd& frame, LivePatchModule& holder, bool keepSelfUpdate = true) {
+    StopPatch(holder);
+    ClearUpdateLeftovers(frame, keepSelfUpdate);
     frame.UpdateNeeded = false;
     SetEnterGameEnabled(true);
-    StopPatch(holder);
 }
 
 void QuitLauncher(LauncherFrameWnd& frame) {
     DuiLib::PostMessage(frame.GetHWND(), DuiLib::WM_QUIT, 0, 0);
-}
-
-// The bytes of the regular files below dir (links are not followed); nullopt when it cannot be
-// walked.
-std::optional<uint64_t> TreeSize(const wxString& dir) {
-    const auto path = platform::ToPath(dir.ToStdWstring());
-    std::error_code error;
-    if (!path || !fs::is_directory(fs::symlink_status(*path, error)))
-        return std::nullopt;
-    uint64_t bytes = 0;
-    fs::recursive_directory_iterator it(*path, error);
-    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        std::error_code sizeError;
-        if (it->is_regular_file(sizeError) && !it->is_symlink(sizeError))
-            bytes += it->file_size(sizeError);
-    }
-    if (error)
-        return std::nullopt;
-    return bytes;
 }
 
 void EndOfPatch(LauncherFrameWnd& frame) {
@@ -75,35 +57,54 @@ void EndOfPatch(LauncherFrameWnd& frame) {
         DeleteDirectory(frame.InstancePath + L"temp");
     frame.UpdateNeeded = false;
     ShowUpdateProgress(100.0f);
-    wxString version;
+    wxString version, lversion;
     {
         std::lock_guard lock(SettingsMutex());
         version = VersionConfig::Instance()->Version;
+        lversion = VersionConfig::Instance()->LVersion;
     }
+    LOG_WARNING(L"%s(%d): update finished: game version %s, launcher version %s", version,
+                lversion);
     ShowCurrentVersion(version);
     EnableEnterGameForChosenServer();
 }
 
 void VersionsReport(LauncherFrameWnd& frame, LivePatchModule& holder, bool launcherStep) {
-    wxString text;
+    // A step that carried the launcher's self-updater is whole only once the self-updater has
+    // copied the new launcher in: it records the versions then, and a hand-over that is refused
+    // or fails leaves them as they were, so the next start offers the step again.
+    const bool handOver = frame.SelfUpdatePending && !frame.SelfUpdaterPath.empty();
+    wxString version, lversion;
     {
         std::lock_guard lock(SettingsMutex());
         VersionConfig* versions = VersionConfig::Instance();
-        if (launcherStep) {
-            versions->LVersion = holder.GetLVersion();
-            text = versions->LVersion;
-        } else {
-            versions->Version =
-                holder.patch != nullptr ? holder.patch->GetCurVersion() : wxString(L"0");
-            text = versions->Version;
+        version = versions->Version;
+        lversion = versions->LVersion;
+        if (launcherStep)
+            lversion = holder.GetLVersion();
+        else
+            version = holder.patch != nullptr ? holder.patch->GetCurVersion() : wxString(L"0");
+        if (!handOver) {
+            versions->Version = version;
+            versions->LVersion = lversion;
+            if (!versions->Save())
+                LOG_ERROR(L"%s(%d): can not write the versions into %s", versions->FilePath);
         }
-        if (!versions->Save())
-            LOG_ERROR(L"%s(%d): can not write the versions into %s", versions->FilePath);
     }
-    ShowCurrentVersion(text);
+    ShowCurrentVersion(launcherStep ? lversion : version);
+    if (!handOver)
+        return;
     // One self-updater only: the launcher is ending, and the restarted one finishes the rest.
-    if (frame.SelfUpdatePending && !frame.SelfUpdaterPath.empty() && HandOverToSelfUpdater(frame))
+    if (StageSelfUpdateVersions(frame, version, holder.GetLVersion()) &&
+        HandOverToSelfUpdater(frame)) {
+        LOG_WARNING(L"%s(%d): handed over to the self-updater: game version %s, launcher version "
+                    L"%s once it has copied the new launcher",
+                    version, holder.GetLVersion());
         StopPatch(holder);
+        return;
+    }
+    // Nothing of the refused self-update is of use any more.
+    RefusePatch(frame, holder, false);
 }
 
 void DownloadStep(int bytesDone, int bytesTotal) {
@@ -112,15 +113,21 @@ void DownloadStep(int bytesDone, int bytesTotal) {
         ShowUpdateProgress(static_cast<float>(bytesDone / bytesTotal * 100));
 }
 
-// The tail of a finished package: the download directory goes, unless a self-update waits for
-// what it holds or the package is a ".tre" one.
-void DeleteDownloadDirectory(LauncherFrameWnd& frame, const wxString& file) {
+// The tail of a finished package: the package and its unpacked directory go, unless a
+// self-update waits for what they hold or the package is a ".tre" one. Only these two: the
+// download directory may already hold the step's other packages.
+void DeleteDownloadDirectory(LauncherFrameWnd& frame, const wxString& file,
+                             const wxString& packageDir) {
     if (frame.SelfUpdatePending || !file.EndsWith(L".upd"))
         return;
-    const size_t slash = file.find_last_of(L'/');
-    const wxString directory = slash == wxString::npos ? file : file.substr(0, slash);
-    if (!DeleteDirectory(directory))
-        LOG_ERROR(L"%s(%d):delete temp directory failure because %d !", errno);
+    for (const wxString* path : {&packageDir, &file}) {
+        const auto real = platform::ToPath(path->ToStdWstring());
+        std::error_code error;
+        if (real && !fs::exists(fs::symlink_status(*real, error)))
+            continue;
+        if (!DeleteDirectory(*path))
+            LOG_ERROR(L"%s(%d):delete temp directory failure because %d !", errno);
+    }
 }
 
 // "version.ini" records what is installed, so it changes only once a whole step is in (at the
@@ -143,6 +150,9 @@ void FinishedPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const wxS
     const wxString packageDir = file.substr(0, file.find_last_of(L'.'));
     if (!UnzipPackage(packageDir.ToStdWstring(), isTre, ShowUpdateProgress)) {
         LOG_ERROR(L"%s(%d): unzip files failure!");
+        LOG_ERROR(L"%s(%d): update refused: the package %s did not unpack whole; nothing of it "
+                  L"was installed",
+                  file);
         RefusePatch(frame, holder);
         return;
     }
@@ -165,17 +175,22 @@ void FinishedPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const wxS
     }
 
     DropPackagedVersionIni(packageDir);
-    if (const std::optional<uint64_t> size = TreeSize(packageDir)) {
-        frame.InstallTotal = *size <= UINT32_MAX ? static_cast<uint32_t>(*size) : 0;
-        if (!KillProcessByName(L"zel.exe", true)) {
-            QuitLauncher(frame);
-        } else if (!frame.FileTranvers(packageDir, packageDir, isTre)) {
-            LOG_ERROR(L"%s(%d): install update files failure!");
-            RefusePatch(frame, holder);
-            return;
-        }
+    if (!StartInstallCount(frame, packageDir)) {
+        LOG_ERROR(L"%s(%d): the package %s was not installed: its unpacked directory cannot be "
+                  L"measured",
+                  file);
+    } else if (!KillProcessByName(L"zel.exe", true)) {
+        LOG_ERROR(L"%s(%d): the package %s was not installed: the running game client cannot be "
+                  L"ended (the process list cannot be read); the launcher quits",
+                  file);
+        QuitLauncher(frame);
+    } else if (!frame.FileTranvers(packageDir, packageDir, isTre)) {
+        LOG_ERROR(L"%s(%d): install update files failure!");
+        LOG_ERROR(L"%s(%d): update refused: the package %s could not be installed whole", file);
+        RefusePatch(frame, holder);
+        return;
     }
-    DeleteDownloadDirectory(frame, file);
+    DeleteDownloadDirectory(frame, file, packageDir);
 }
 
 } // namespace

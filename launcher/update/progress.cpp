@@ -1,5 +1,9 @@
 #include "launcher/update/progress.h"
 
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <limits>
 #include <mutex>
 
 #include "duilib/ui_thread.h"
@@ -7,8 +11,21 @@
 #include "launcher/launcher.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/update/progress_observer.h"
+#include "system/path.h"
+
+namespace fs = std::filesystem;
 
 namespace {
+
+// The scale of the frame's install counters, and the bytes below one unit of each, so that
+// the 64-bit counts are whole again: (counter << installShift) + remainder.
+std::atomic<unsigned> installShift{0};
+std::atomic<uint64_t> totalRemainder{0};
+std::atomic<uint64_t> doneRemainder{0};
+
+uint64_t Whole(uint32_t counter, uint64_t remainder) {
+    return (static_cast<uint64_t>(counter) << installShift.load()) + remainder;
+}
 
 std::mutex observerMutex;
 std::function<void(float)>& Observer() {
@@ -49,4 +66,45 @@ void ShowUpdateProgress(float percent) {
     if (frame == nullptr || frame->UpdateWnd.load() == nullptr)
         return;
     ProgressHandOver().Post(percent);
+}
+
+bool StartInstallCount(LauncherFrameWnd& frame, const wxString& dir) {
+    installShift = 0;
+    totalRemainder = 0;
+    doneRemainder = 0;
+    frame.InstallTotal = 0;
+    frame.InstallDone = 0;
+    const auto path = platform::ToPath(dir.ToStdWstring());
+    std::error_code error;
+    if (!path || !fs::is_directory(fs::symlink_status(*path, error)))
+        return false;
+    uint64_t bytes = 0;
+    fs::recursive_directory_iterator it(*path, error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        std::error_code sizeError;
+        if (it->is_regular_file(sizeError) && !it->is_symlink(sizeError))
+            bytes += it->file_size(sizeError);
+    }
+    if (error)
+        return false;
+    unsigned shift = 0;
+    while ((bytes >> shift) > std::numeric_limits<uint32_t>::max())
+        ++shift;
+    installShift = shift;
+    totalRemainder = bytes & ((uint64_t{1} << shift) - 1);
+    frame.InstallTotal = static_cast<uint32_t>(bytes >> shift);
+    return true;
+}
+
+void AddInstalled(LauncherFrameWnd& frame, uint64_t bytes) {
+    const unsigned shift = installShift.load();
+    const uint64_t before = Whole(frame.InstallDone.load(), doneRemainder.load());
+    const uint64_t done = before + std::min(bytes, std::numeric_limits<uint64_t>::max() - before);
+    frame.InstallDone = static_cast<uint32_t>(
+        std::min<uint64_t>(done >> shift, std::numeric_limits<uint32_t>::max()));
+    doneRemainder = done & ((uint64_t{1} << shift) - 1);
+    const uint64_t total = Whole(frame.InstallTotal.load(), totalRemainder.load());
+    const double share =
+        total == 0 ? 100.0 : static_cast<double>(done) / static_cast<double>(total) * 100.0;
+    ShowUpdateProgress(static_cast<float>(share));
 }

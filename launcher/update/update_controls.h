@@ -9,7 +9,8 @@
 void SetEnterGameEnabled(bool enabled);
 // Enables "EnterGameBtn" when all four selected-server values are set, else disables it.
 void EnableEnterGameForChosenServer();
-// The update window's bar full and its marker at the end; the percent text stays.
+// The whole update display at its end ("100%", the bar full, its marker at the end): shown when
+// the server answered and no patch is needed; a patch's own progress starts from where it is.
 void ShowUpdateServerAnswered();
 // The update window's "CurVersionTxt".
 void ShowCurrentVersion(const wxString& text);

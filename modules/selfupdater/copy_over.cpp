@@ -31,6 +31,10 @@ bool EnsureDirectory(const fs::path& target) {
     return fs::create_directory(target, ec);
 }
 
+// The launcher's record of the versions it runs: taken over last, and only when every other
+// file is in place, so a launcher left half updated still asks for its update.
+const fs::path kVersionsFile = "version.ini";
+
 } // namespace
 
 CopyOutcome CopyContentOver(const fs::path& sourceDir, const fs::path& programDir, UpdateLog& log) {
@@ -47,6 +51,11 @@ CopyOutcome CopyContentOver(const fs::path& sourceDir, const fs::path& programDi
         ++outcome.failed;
     }
     std::sort(entries.begin(), entries.end());
+    const auto versions = std::find(entries.begin(), entries.end(), kVersionsFile);
+    const bool hasVersions = versions != entries.end() &&
+                             fs::is_regular_file(fs::symlink_status(sourceDir / kVersionsFile, ec));
+    if (hasVersions)
+        entries.erase(versions);
     for (const fs::path& relative : entries) {
         const fs::path source = sourceDir / relative;
         const fs::path target = programDir / relative;
@@ -62,6 +71,18 @@ CopyOutcome CopyContentOver(const fs::path& sourceDir, const fs::path& programDi
         } else if (!fs::is_directory(status)) {
             ++outcome.copied;
         }
+    }
+    if (!hasVersions)
+        return outcome;
+    if (outcome.failed != 0) {
+        log.Write("version.ini not copied: the launcher is not wholly updated and asks for its "
+                  "update again");
+    } else if (CopyFile(sourceDir / kVersionsFile, programDir / kVersionsFile)) {
+        ++outcome.copied;
+    } else {
+        log.Write("cannot copy " + (sourceDir / kVersionsFile).native() + " to " +
+                  (programDir / kVersionsFile).native());
+        ++outcome.failed;
     }
     return outcome;
 }

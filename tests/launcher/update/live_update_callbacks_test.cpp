@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "duilib/duilib.h"
 #include "launcher/config/version_config.h"
+#include "launcher/log.h"
+#include "launcher/ui/update_wnd.h"
 #include "launcher/update/live_patch_module.h"
 #include "launcher/update/progress_observer.h"
 #include "launcher/update/self_update.h"
@@ -83,6 +86,7 @@ TEST_F(LiveUpdateCallbacks, DownloadStepsShowWholeSharesAndProgressShowsTheTrunc
 
 TEST_F(LiveUpdateCallbacks, FinishedPackagesAreInstalledTheUpdsDownloadDeletedTheTresKept) {
     WriteFile(programDir / "old.txt", "old");
+    MakeZip(programDir / "temp/p.tre", {{.name = "data/maps.i", .data = "copied"}});
     const std::wstring package =
         Package("1.0-1.1-1.upd", {{.name = "old.txt", .data = "new"},
                                   {.name = "sub/added.txt", .data = "added"},
@@ -96,12 +100,14 @@ TEST_F(LiveUpdateCallbacks, FinishedPackagesAreInstalledTheUpdsDownloadDeletedTh
     EXPECT_EQ(ReadFile(programDir / "old.txt"), "new");
     EXPECT_EQ(ReadFile(programDir / "sub/added.txt"), "added");
     EXPECT_FALSE(fs::exists(programDir / "gone.txt"));
-    EXPECT_FALSE(fs::exists(programDir / "temp"));
+    // The package and its unpacked directory went; the step's other packages stay for their
+    // own reports.
+    EXPECT_EQ(ListTree(programDir / "temp"), std::vector<std::string>{"p.tre"});
     EXPECT_GT(frame.InstallTotal.load(), 0u);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), 100.0f);
 
-    Process(Package("p.tre", {{.name = "data/maps.i", .data = "copied"}}), 10, 10, true);
+    Process(programDir.wide() + L"temp/p.tre", 10, 10, true);
     EXPECT_EQ(ReadFile(programDir / "data/maps.i"), "copied");
     EXPECT_TRUE(fs::exists(programDir / "temp/p.tre"));
     EXPECT_EQ(ReadFile(programDir / "temp/p/data/maps.i"), "copied");
@@ -113,11 +119,17 @@ TEST_F(LiveUpdateCallbacks, PackageThatDidNotUnpackWholeIsRefusedAndInstallsNoth
     const std::wstring package =
         Package("bad.upd", {{.name = "keep.txt", .data = "changed"},
                             {.name = "broken.txt", .data = "x", .declaredCrc = 1}});
+    // What an earlier package of the step left goes with it.
+    WriteFile(programDir / "temp/earlier/data/maps.i", "unpacked before");
     Process(package, 10, 10, true);
     EXPECT_FALSE(frame.UpdateNeeded);
     EXPECT_EQ(ReadFile(programDir / "keep.txt"), "keep");
-    EXPECT_TRUE(fs::exists(programDir / "temp/bad.upd"));
+    EXPECT_FALSE(fs::exists(programDir / "temp"));
     EXPECT_NE(Log().find("unzip files failure!"), std::string::npos);
+    EXPECT_NE(Log().find("the package " + (programDir / "temp/bad.upd").string() +
+                         " did not unpack whole"),
+              std::string::npos)
+        << Log();
 }
 
 TEST(SelfUpdateParameters, AreQuoteSourceStarProgramWithoutClosingQuote) {
@@ -154,6 +166,148 @@ TEST_F(LiveUpdateCallbacks, PackageWithSelfUpdaterIsHandedOverAtTheNextVersionsR
     EXPECT_EQ(ReadFile(out / "args"),
               (programDir / "temp/1.0-1.1-3/").string() + "*" + programDir.path().string() + "/|");
     EXPECT_TRUE(fs::exists(programDir / "temp/1.0-1.1-3.upd"));
+    // The versions are the self-updater's to record, once the new launcher is in place.
+    EXPECT_EQ(ReadFile(programDir / "version.ini"), "[Version]\nVersion=1.0\nLVersion=1.0\n");
+    EXPECT_EQ(ReadFile(programDir / "temp/1.0-1.1-3/version.ini"),
+              "[Version]\nVersion=0\nLVersion=0\n");
+
+    // The end of the patch leaves what the self-updater copies from.
+    Process(L"", 0, 0, true);
+    EXPECT_TRUE(fs::exists(programDir / "temp/1.0-1.1-3/launcher"));
+}
+
+TEST_F(LiveUpdateCallbacks, FailureAfterASelfUpdatePackageKeepsOnlyWhatTheSelfUpdaterNeeds) {
+    Process(Package("1.0-1.1-3.upd", {{.name = "launcherupdate.exe", .data = "updater"}}), 1, 1,
+            true);
+    ASSERT_TRUE(frame.SelfUpdatePending);
+    WriteFile(programDir / "temp/earlier/a.txt", "left");
+    Process(Package("bad.upd", {{.name = "x.txt", .data = "x", .declaredCrc = 1}}), 1, 1, true);
+    EXPECT_EQ(ListTree(programDir / "temp"),
+              (std::vector<std::string>{"1.0-1.1-3", "1.0-1.1-3/launcherupdate.exe"}));
+}
+
+// A program directory whose name the self-updater's parameters cannot carry.
+TEST_F(LiveUpdateCallbacks, RefusedHandOverKeepsTheVersionsSoTheNextStartOffersTheStepAgain) {
+    const fs::path dir = programDir / "a \"game\"";
+    const std::wstring wideDir = programDir.wide() + L"a \"game\"/";
+    frame.InstancePath = wideDir;
+    WriteFile(dir / "version.ini", "[Version]\nVersion=1.0\nLVersion=1.0\n");
+    ASSERT_TRUE(VersionConfig::Instance()->Load(wideDir + L"version.ini"));
+    MakeZip(dir / "temp/1.0-1.1-3.upd", {{.name = "launcherupdate.exe", .data = "updater"},
+                                         {.name = "launcher", .data = "new launcher"}});
+    frame.UpdateNeeded = true;
+    Process(wideDir + L"temp/1.0-1.1-3.upd", 1, 1, true);
+    ASSERT_TRUE(frame.SelfUpdatePending);
+
+    Process(L"", 0, 0, false);
+    Process(L"", 0, 0, false, true);
+    EXPECT_EQ(ReadFile(dir / "version.ini"), "[Version]\nVersion=1.0\nLVersion=1.0\n");
+    EXPECT_FALSE(fs::exists(dir / "launcher"));
+    EXPECT_FALSE(fs::exists(dir / "temp"));
+    EXPECT_FALSE(frame.UpdateNeeded);
+    EXPECT_NE(Log().find("no self-update: "), std::string::npos);
+    EXPECT_NE(Log().find("holds a double quote or \"*\""), std::string::npos) << Log();
+}
+
+// The update window's version label and the enter-game button, built by hand as the skin
+// places them.
+class PatchDisplay : public LiveUpdateCallbacks {
+protected:
+    void SetUp() override {
+        LiveUpdateCallbacks::SetUp();
+        window.CurVersionTxt = &label;
+        frame.UpdateWnd = &window;
+        frame.EnterGameBtn = &button;
+    }
+    void TearDown() override {
+        frame.UpdateWnd = nullptr;
+        frame.EnterGameBtn = nullptr;
+        LiveUpdateCallbacks::TearDown();
+    }
+    void ChooseServer(const wchar_t* addr, const wchar_t* port, const wchar_t* charge,
+                      const wchar_t* sid) {
+        SelectedServerAddr = addr;
+        SelectedServerPort = port;
+        SelectedServerChargeIp = charge;
+        SelectedServerSid = sid;
+    }
+
+    DuiLib::CTextUI label;
+    DuiLib::CButtonUI button;
+    UIUpdateWnd window{nullptr};
+};
+
+TEST_F(PatchDisplay, VersionsReportsWithoutAnObjectRecordZeroAndTheEndShowsTheGameVersion) {
+    Process(L"", 0, 0, false);
+    EXPECT_EQ(ReadFile(programDir / "version.ini"), "[Version]\nVersion=0\nLVersion=1.0\n");
+    EXPECT_EQ(label.GetText(), L"0");
+    Process(L"", 0, 0, false, true);
+    EXPECT_EQ(ReadFile(programDir / "version.ini"), "[Version]\nVersion=0\nLVersion=0\n");
+
+    VersionConfig::Instance()->Version = L"1.7";
+    VersionConfig::Instance()->LVersion = L"3";
+    label.SetText(L"");
+    Process(L"", 0, 0, true);
+    EXPECT_EQ(label.GetText(), L"1.7");
+    EXPECT_NE(Log().find("update finished: game version 1.7, launcher version 3"),
+              std::string::npos)
+        << Log();
+}
+
+TEST_F(PatchDisplay, EndOfPatchEnablesEnterGameOnlyWithAllFourServerValues) {
+    const struct {
+        const wchar_t* addr;
+        const wchar_t* port;
+        const wchar_t* charge;
+        const wchar_t* sid;
+        bool enabled;
+    } cases[] = {
+        {L"10.0.0.1", L"7000", L"10.0.0.2", L"1", true}, {L"", L"7000", L"10.0.0.2", L"1", false},
+        {L"10.0.0.1", L"", L"10.0.0.2", L"1", false},    {L"10.0.0.1", L"7000", L"", L"1", false},
+        {L"10.0.0.1", L"7000", L"10.0.0.2", L"", false},
+    };
+    for (const auto& c : cases) {
+        ChooseServer(c.addr, c.port, c.charge, c.sid);
+        button.SetEnabled(!c.enabled);
+        frame.UpdateNeeded = true;
+        Process(L"", 0, 0, true);
+        EXPECT_EQ(button.IsEnabled(), c.enabled)
+            << c.addr << "|" << c.port << "|" << c.charge << "|" << c.sid;
+        EXPECT_FALSE(frame.UpdateNeeded);
+    }
+}
+
+// The module's records reach "run.log" through the sink the launcher hands it, repeats counted.
+TEST_F(LiveUpdateCallbacks, ModuleRecordsThatRepeatAreWrittenOnceWithTheirCount) {
+    for (int i = 0; i < 5; ++i) {
+        WriteLiveUpdateRecord("cannot fetch http://127.0.0.1:1/manifest.xml: connection refused");
+        WriteLiveUpdateRecord("cannot fetch http://127.0.0.1:2/manifest.xml: 404");
+    }
+    WriteLiveUpdateRecord("no update: update.pub is missing");
+    UpdateRecords().Flush();
+    WriteLiveUpdateRecord("no update: update.pub is missing");
+    const std::string log = Log();
+    const auto count = [&log](const std::string& text) {
+        size_t n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("LiveUpdate.dll: cannot fetch http://127.0.0.1:1/manifest.xml: connection "
+                    "refused\n"),
+              1u)
+        << log;
+    EXPECT_EQ(count("LiveUpdate.dll: cannot fetch http://127.0.0.1:1/manifest.xml: connection "
+                    "refused (repeated 4 times)\n"),
+              1u)
+        << log;
+    EXPECT_EQ(count("LiveUpdate.dll: cannot fetch http://127.0.0.1:2/manifest.xml: 404 (repeated 4 "
+                    "times)\n"),
+              1u)
+        << log;
+    // Written again after the flush, never with a count of 0.
+    EXPECT_EQ(count("LiveUpdate.dll: no update: update.pub is missing\n"), 2u) << log;
+    EXPECT_EQ(count("(repeated"), 2u) << log;
 }
 
 } // namespace

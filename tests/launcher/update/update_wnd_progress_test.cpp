@@ -1,7 +1,9 @@
 // The update window's progress display, on controls built by hand as the skin would place them:
 // the percent text, the bar's value and the marker riding along the bar; and the hand-over of
 // worker progress to the UI thread.
+#include <filesystem>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,8 @@
 #include "launcher/launcher.h"
 #include "launcher/ui/update_wnd.h"
 #include "launcher/update/progress.h"
+#include "launcher/update/progress_observer.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/wait_for.h"
 
 using namespace DuiLib;
@@ -63,6 +67,42 @@ TEST_F(UpdateProgress, PercentIsTruncatedForTextAndBarAndTheMarkerRidesFiveLeftO
     window.MoveProgressImg(0.5f);
     EXPECT_EQ(marker.GetPos().left, 155);
     EXPECT_EQ(bar.GetValue(), 1000); // the marker alone moves
+}
+
+// A package unpacked to more than 4 GiB (sparse files: the sizes are real, the disk stays
+// empty): the 32-bit counters hold the bytes scaled down together, the share is still exact.
+TEST(InstallCount, TotalsPastFourGibibytesShowTheirTrueShare) {
+    constexpr uint64_t kGiB = uint64_t{1} << 30;
+    testing_support::TempDir dir;
+    testing_support::WriteFile(dir / "big/part1.bin", "");
+    testing_support::WriteFile(dir / "part2.bin", "");
+    std::filesystem::resize_file(dir / "big/part1.bin", 5 * kGiB);
+    std::filesystem::resize_file(dir / "part2.bin", kGiB);
+    std::vector<float> shown;
+    SetProgressObserver([&shown](float percent) { shown.push_back(percent); });
+    LauncherFrameWnd frame;
+
+    ASSERT_TRUE(StartInstallCount(frame, dir.wide()));
+    EXPECT_EQ(frame.InstallTotal.load(), 3 * kGiB); // 6 GiB in units of 2 bytes
+    EXPECT_EQ(frame.InstallDone.load(), 0u);
+    AddInstalled(frame, kGiB + kGiB / 2);
+    AddInstalled(frame, 1); // one byte below a unit still counts
+    AddInstalled(frame, 3 * kGiB - 1);
+    EXPECT_EQ(frame.InstallDone.load(), 2 * kGiB + kGiB / 4);
+    AddInstalled(frame, kGiB + kGiB / 2);
+    EXPECT_EQ(shown, (std::vector<float>{25.0f, 25.0f, 75.0f, 100.0f}));
+    EXPECT_EQ(frame.InstallDone.load(), 3 * kGiB);
+
+    // A small package counts bytes as they are; what cannot be walked counts nothing.
+    testing_support::WriteFile(dir / "small/a.txt", std::string(1000, 'a'));
+    ASSERT_TRUE(StartInstallCount(frame, dir.wide() + L"small"));
+    EXPECT_EQ(frame.InstallTotal.load(), 1000u);
+    AddInstalled(frame, 250);
+    EXPECT_EQ(frame.InstallDone.load(), 250u);
+    EXPECT_EQ(shown.back(), 25.0f);
+    EXPECT_FALSE(StartInstallCount(frame, dir.wide() + L"missing"));
+    EXPECT_EQ(frame.InstallTotal.load(), 0u);
+    SetProgressObserver({});
 }
 
 // Workers report in bursts; the UI thread gets the newest value, and always the last one.

@@ -1,5 +1,6 @@
 // launcherupdate.exe run for real over a test program directory, started the way the launcher
 // starts it, with a stand-in "launcher" that records its starts.
+#include "modules/selfupdater/copy_over.h"
 #include "modules/selfupdater/launcher_wait.h"
 #include "system/path.h"
 #include "system/shell.h"
@@ -95,6 +96,50 @@ TEST(SelfUpdateRunTest, WaitsForTheLauncherCopiesTheSourceOverAndRestartsIt) {
     const std::string log = ReadFile(prog / "launcherupdate.log");
     EXPECT_NE(log.find("copied 4 files, 0 failed"), std::string::npos) << log;
     EXPECT_NE(log.find("started the launcher"), std::string::npos) << log;
+}
+
+// A file that cannot be put in place (its place is a directory): the rest is copied, the
+// launcher comes back all the same, and the versions are not recorded, so it asks again.
+TEST(SelfUpdateRunTest, FailedCopyStillRestartsTheLauncherButRecordsNoVersions) {
+    TempDir programDir;
+    const fs::path& prog = programDir.path();
+    CopyExecutable(kFakeLauncher, prog / "launcher");
+    WriteFile(prog / "version.ini", "[Version]\nVersion=1.0\nLVersion=1\n");
+    WriteFile(prog / "blocked/inside.txt", "a directory where the update has a file");
+    const fs::path source = prog / "temp/pkg";
+    CopyExecutable(kFakeLauncher, source / "launcher", "new launcher");
+    WriteFile(source / "blocked", "file");
+    WriteFile(source / "version.ini", "[Version]\nVersion=1.1\nLVersion=2\n");
+
+    ASSERT_TRUE(StartLauncher(prog, L"300"));
+    ASSERT_EQ(WaitForRecords(prog, 1).size(), 1u);
+    const std::wstring params = L"\"" + Wide(source) + L"/*" + Wide(prog) + L"/";
+    ASSERT_TRUE(
+        platform::ShellOpen(Wide(testing_support::BinDir() / "launcherupdate.exe"), params, L""));
+
+    const auto records = WaitForRecords(prog, 4);
+    ASSERT_EQ(records.size(), 4u) << ReadFile(prog / "launcherupdate.log");
+    EXPECT_EQ(records[2].rfind("start ", 0), 0u);
+    EXPECT_EQ(ReadFile(prog / "launcher"), ReadFile(source / "launcher"));
+    EXPECT_EQ(ReadFile(prog / "version.ini"), "[Version]\nVersion=1.0\nLVersion=1\n");
+    const std::string log = ReadFile(prog / "launcherupdate.log");
+    EXPECT_NE(log.find("copied 1 files, 1 failed"), std::string::npos) << log;
+    EXPECT_NE(log.find("version.ini not copied"), std::string::npos) << log;
+    EXPECT_NE(log.find("started the launcher"), std::string::npos) << log;
+}
+
+TEST(SelfUpdateRunTest, VersionsAreCopiedOnceEveryOtherFileIsInPlace) {
+    TempDir programDir;
+    const fs::path& prog = programDir.path();
+    WriteFile(prog / "version.ini", "[Version]\nVersion=1.0\nLVersion=1\n");
+    WriteFile(prog / "temp/pkg/launcher", "new launcher");
+    WriteFile(prog / "temp/pkg/version.ini", "[Version]\nVersion=1.1\nLVersion=2\n");
+    selfupdater::UpdateLog log(prog / "launcherupdate.log");
+    const auto outcome = selfupdater::CopyContentOver(prog / "temp/pkg", prog, log);
+    EXPECT_EQ(outcome.copied, 2u);
+    EXPECT_EQ(outcome.failed, 0u);
+    EXPECT_EQ(ReadFile(prog / "launcher"), "new launcher");
+    EXPECT_EQ(ReadFile(prog / "version.ini"), "[Version]\nVersion=1.1\nLVersion=2\n");
 }
 
 TEST(SelfUpdateRunTest, AmbiguousParametersChangeNothing) {
