@@ -15,6 +15,9 @@ struct ZipSource {
     // The archive file, for reading entry data directly, and its size. Owned by `archive`.
     ZipSourceFile* file = nullptr;
     uint64_t size = 0;
+    // Bytes in front of the archive proper (a program it was appended to): offsets in its
+    // records count from after them.
+    uint64_t prefix = 0;
     int32_t entryCount = 0; // at most one per 46 bytes of the file
 };
 
