@@ -225,5 +225,10 @@ bool ReadZipSource(ZipSourceFile& file, unsigned char* out, size_t size, uint64_
             return true;
         }
     }
+    // Headers are read through a window, so the small entry's data behind them comes with them.
+    if (size < kWindowSize) {
+        file.position = offset;
+        return ReadSource(nullptr, &file, out, static_cast<uLong>(size)) == size;
+    }
     return ReadAt(file, out, size, offset) == size;
 }

@@ -26,5 +26,6 @@ struct ZipSource {
 ZipSource OpenZipSource(const std::filesystem::path& path);
 
 // Reads exactly `size` bytes at `offset`, from a read-ahead window when one holds them (the
-// data of a small entry usually sits right behind the header just read), else from the file.
+// data of a small entry usually sits right behind the header just read); reads smaller than a
+// window load one, larger ones go to the file directly.
 bool ReadZipSource(ZipSourceFile& file, unsigned char* out, size_t size, uint64_t offset);
