@@ -2,6 +2,7 @@
 
 #include "launcher/log.h"
 #include "launcher/zip/zip_extract.h"
+#include "launcher/zip/zip_failure.h"
 #include "launcher/zip/zip_package_check.h"
 #include "launcher/zip/zip_reader.h"
 
@@ -39,6 +40,8 @@ bool UnzipPackage(const std::wstring& path, bool isTre,
             // One record for the first failure: a hostile archive must not flood the log.
             LOG_ERROR(L"%s(%d): package %s: entry %d not unpacked, code 0x%x", path.c_str(), i,
                       code);
+            LOG_ERROR(L"%s(%d): package %s: %s", path.c_str(),
+                      DescribeZipFailure(*handle->reader, i, code).c_str());
         }
         if (onProgress)
             onProgress(static_cast<float>(i + 1) / static_cast<float>(count) * 100.0f);

@@ -27,6 +27,8 @@ void ZipDirectories::SetBase(std::filesystem::path base) {
 
 bool ZipDirectories::CanHold(std::span<const std::string> components) const {
     const std::string& base = base_.native();
+    if (components.size() > kMaxZipDepth)
+        return false;
     size_t length = base.find_last_not_of('/') + 1; // "/" counts once, with the first component
     for (const std::string& component : components) {
         if (component.size() > NAME_MAX)

@@ -8,6 +8,10 @@
 
 #include "system/unique_fd.h"
 
+// The levels a package may nest: the install refuses deeper trees (its walk holds one open
+// directory per level), so they are refused before anything is unpacked.
+inline constexpr size_t kMaxZipDepth = 256;
+
 class ZipDirectories {
 public:
     ZipDirectories() = default;
@@ -23,9 +27,10 @@ public:
     // level cannot be created or is not a real directory (a symbolic link included).
     int Open(std::span<const std::string> components);
 
-    // Whether the system can name base/components: no component longer than NAME_MAX bytes,
-    // the whole absolute path shorter than PATH_MAX. Deeper trees could be made one level at a
-    // time, but nothing could name their files afterwards.
+    // Whether the system can name base/components and the install can take them: at most
+    // kMaxZipDepth levels, no component longer than NAME_MAX bytes, the whole absolute path
+    // shorter than PATH_MAX. Deeper trees could be made one level at a time, but nothing could
+    // name their files afterwards.
     bool CanHold(std::span<const std::string> components) const;
 
     // The base as given, made absolute.

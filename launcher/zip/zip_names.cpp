@@ -81,13 +81,16 @@ std::optional<ZipTarget> ResolveZipTarget(std::wstring_view target) {
     if (!utf8)
         return std::nullopt;
     auto segments = platform::SplitRelativePath(*utf8);
-    if (!segments || segments->empty())
+    if (!segments)
         return std::nullopt;
-    // A name ending in a separator (or in "/.") names a directory.
+    // A name ending in a separator (or in "/.") names a directory. A "." names the directory it
+    // stands in, so "./" (the root entry some archivers write) is the base itself.
     const std::string_view text(*utf8);
     const std::string_view last = text.substr(text.find_last_of("/\\") + 1);
     ZipTarget result;
     result.isDirectory = last.empty() || last == ".";
+    if (segments->empty() && !result.isDirectory)
+        return std::nullopt;
     if (!result.isDirectory) {
         result.file = std::move(segments->back());
         segments->pop_back();

@@ -27,5 +27,6 @@ std::vector<std::string> ZipTargetLevels(const ZipTarget& target);
 
 // Checks a target name and splits it. Refused (nullopt): empty names, control characters,
 // absolute names ("/x", "C:..."), any ".." component, text that is not valid Unicode, and names
-// with no component left. "\" and "/" both separate; empty and "." components are dropped.
+// with no component left that do not name a directory. "\" and "/" both separate; empty and
+// "." components are dropped, so a name of dots and separators alone ("./") is the base itself.
 std::optional<ZipTarget> ResolveZipTarget(std::wstring_view target);

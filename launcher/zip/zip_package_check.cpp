@@ -5,7 +5,9 @@
 #include "launcher/zip/zip_reader_state.h"
 
 #include <algorithm>
+#include <climits>
 #include <sys/statvfs.h>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,27 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
 
 std::wstring ShortName(const std::wstring& name) {
     return name.size() <= kLoggedNameLength ? name : name.substr(0, kLoggedNameLength) + L"...";
+}
+
+// An entry's name as the archive stores it, bytes that are not printable ASCII as "\xNN", so
+// two names that decode alike can be told apart in the log.
+std::wstring RawName(ZipReader& reader, int32_t index) {
+    ZipEntry entry;
+    if (GetZipEntry(&reader, index, &entry) != ZipOk)
+        return L"?";
+    std::wstring out;
+    for (const char c : std::string_view(reader.nameBuffer.data(), reader.cachedNameLength)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += static_cast<wchar_t>(byte);
+        } else {
+            static constexpr wchar_t kHex[] = L"0123456789abcdef";
+            out += {L'\\', L'x', kHex[byte >> 4], kHex[byte & 15]};
+        }
+        if (out.size() >= kLoggedNameLength)
+            return out + L"...";
+    }
+    return out;
 }
 
 // The file system the base is on, or will be on once it is created.
@@ -81,6 +104,7 @@ uint32_t CheckZipPackage(ZipReader& reader) {
     std::vector<LocalRange> ranges;
     uint64_t bytes = 0;
     uint64_t files = 0;
+    std::unordered_map<std::string, int32_t> targets; // each file's path, to its first entry
     ZipEntry entry;
     for (int32_t i = 0; i < reader.entryCount; ++i) {
         if (GetZipEntry(&reader, i, &entry) != ZipOk)
@@ -91,10 +115,31 @@ uint32_t CheckZipPackage(ZipReader& reader) {
         const auto target = ResolveZipTarget(entry.name);
         if (!target)
             continue;
-        if (!reader.directories.CanHold(ZipTargetLevels(*target))) {
+        const std::vector<std::string> levels = ZipTargetLevels(*target);
+        if (!reader.directories.CanHold(levels)) {
             LOG_ERROR(L"%s(%d): package refused: entry %d is too deep or too long: %s", i,
                       ShortName(entry.name).c_str());
+            LOG_ERROR(L"%s(%d): package refused: entry %d has %llu levels; at most %llu levels, "
+                      L"%d bytes per name and %d bytes per whole path fit below the package "
+                      L"directory",
+                      i, static_cast<unsigned long long>(levels.size()),
+                      static_cast<unsigned long long>(kMaxZipDepth), NAME_MAX, PATH_MAX);
             return ZipErrOpen;
+        }
+        // Names that differ only in bytes that are not UTF-8 decode alike; one file would
+        // silently replace the other.
+        if (!(entry.attributes & ZipAttrDirectory) && !target->isDirectory) {
+            std::string key;
+            for (const std::string& level : levels)
+                key += level + '/';
+            const auto [first, added] = targets.try_emplace(std::move(key), i);
+            if (!added) {
+                LOG_ERROR(L"%s(%d): package refused: entries %d (%s) and %d (%s) are both "
+                          L"written to %s; the package must name each file once, in UTF-8",
+                          first->second, RawName(reader, first->second).c_str(), i,
+                          RawName(reader, i).c_str(), ShortName(entry.name).c_str());
+                return ZipErrOpen;
+            }
         }
         // Every entry takes a file slot, its size rounded up to whole blocks, and a block more
         // for its directory entry and metadata.

@@ -3,9 +3,12 @@
 #include "launcher/zip/zip_attributes.h"
 #include "launcher/zip/zip_names.h"
 #include "launcher/zip/zip_reader_state.h"
+#include "launcher/zip/zip_records.h"
 #include "launcher/zip/zip_source.h"
 #include "system/path.h"
 
+#include <algorithm>
+#include <array>
 #include <ctime>
 #include <filesystem>
 
@@ -13,30 +16,50 @@ std::atomic<uint32_t> ZipLastError{ZipOk};
 
 namespace {
 
-// The fixed part of a local header; the name and the extra field follow it.
-constexpr uint64_t kLocalHeaderSize = 30;
-
-// Runs minizip's check of the local header against the central record (done when the entry
-// is opened), notes where the entry's data starts and reads the local extra field, which
-// holds the timestamps we want. The entry is closed again: no entry stays open between calls.
-uint32_t ReadLocalHeader(ZipReader& reader, uint64_t& dataOffset) {
-    reader.extraField.clear();
-    int method = 0;
-    if (unzOpenCurrentFile2(reader.archive, &method, nullptr, 1) != UNZ_OK)
+// Reads the central record minizip's walk stands on, with its name and extra field, and the
+// entry's local header. minizip's own reading of these leaves Zip64 values at 0xFFFFFFFF, so
+// both records are read here: minizip only finds the archive and walks its directory.
+uint32_t ReadCentralRecord(ZipReader& reader, ZipCentralRecord& record, size_t& nameLength) {
+    const uint64_t at = unzGetOffset64(reader.archive) + reader.archivePrefix;
+    std::array<unsigned char, kZipCentralRecordSize> fixed;
+    if (!ReadZipSource(*reader.archiveFile, fixed.data(), fixed.size(), at) ||
+        !ParseZipCentralRecord(fixed, record))
         return ZipErrHeader;
-    dataOffset = unzGetCurrentFileZStreamPos64(reader.archive);
-    uint32_t code = ZipOk;
-    const int size = unzGetLocalExtrafield(reader.archive, nullptr, 0);
-    if (size < 0) {
-        code = ZipErrRead;
-    } else if (size > 0) {
-        reader.extraField.resize(static_cast<size_t>(size));
-        if (unzGetLocalExtrafield(reader.archive, reader.extraField.data(),
-                                  static_cast<unsigned>(size)) != size)
-            code = ZipErrRead;
-    }
-    unzCloseCurrentFile(reader.archive);
-    return code;
+    const uint32_t rawSize = static_cast<uint32_t>(record.size);
+    const uint32_t rawPackedSize = static_cast<uint32_t>(record.packedSize);
+    const uint32_t rawOffset = static_cast<uint32_t>(record.localHeaderOffset);
+    nameLength = record.nameLength;
+    std::vector<unsigned char>& extra = reader.centralExtra;
+    extra.resize(record.extraLength);
+    if (!ReadZipSource(*reader.archiveFile,
+                       reinterpret_cast<unsigned char*>(reader.nameBuffer.data()), nameLength,
+                       at + kZipCentralRecordSize) ||
+        !ReadZipSource(*reader.archiveFile, extra.data(), extra.size(),
+                       at + kZipCentralRecordSize + nameLength) ||
+        !ApplyZip64Extra(extra, rawSize, rawPackedSize, rawOffset, record))
+        return ZipErrHeader;
+    return ZipOk;
+}
+
+// Checks the local header against the central record, notes where the entry's data starts and
+// reads the local extra field, which holds the timestamps we want.
+uint32_t ReadLocalHeader(ZipReader& reader, const ZipCentralRecord& central, uint64_t& headerOffset,
+                         uint64_t& dataOffset) {
+    reader.extraField.clear();
+    headerOffset = central.localHeaderOffset + reader.archivePrefix;
+    std::array<unsigned char, kZipLocalHeaderSize> fixed;
+    ZipLocalHeader local;
+    if (headerOffset < central.localHeaderOffset ||
+        !ReadZipSource(*reader.archiveFile, fixed.data(), fixed.size(), headerOffset) ||
+        !ParseZipLocalHeader(fixed, local) || !ZipLocalHeaderAgrees(local, central))
+        return ZipErrHeader;
+    const uint64_t extraOffset = headerOffset + kZipLocalHeaderSize + local.nameLength;
+    dataOffset = extraOffset + local.extraLength;
+    reader.extraField.resize(local.extraLength);
+    if (!ReadZipSource(*reader.archiveFile, reader.extraField.data(), local.extraLength,
+                       extraOffset))
+        return ZipErrRead;
+    return ZipOk;
 }
 
 ZipFileTime CachedDosTime(ZipReader& reader, uint32_t dosTime) {
@@ -85,6 +108,7 @@ ZipHandle* OpenZipFile(const std::wstring& path) {
     reader->archive = source.archive;
     reader->archiveFile = source.file;
     reader->archiveSize = source.size;
+    reader->archivePrefix = source.prefix;
     reader->entryCount = source.entryCount;
     std::error_code error;
     const auto cwd = std::filesystem::current_path(error);
@@ -124,43 +148,41 @@ uint32_t GetZipEntry(ZipReader* reader, int32_t index, ZipEntry* entry) {
 
     if (const uint32_t code = PositionZipReader(*reader, index))
         return code;
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(reader->archive, &info, reader->nameBuffer.data(),
-                                reader->nameBuffer.size(), nullptr, 0, nullptr, 0) != UNZ_OK)
-        return ZipErrHeader;
+    reader->cachedIndex = -1; // the buffers below are the cached entry's no longer
+    ZipCentralRecord central;
+    size_t nameLength = 0;
+    if (const uint32_t code = ReadCentralRecord(*reader, central, nameLength))
+        return code;
+    uint64_t headerOffset = 0;
     uint64_t dataOffset = 0;
-    if (const uint32_t code = ReadLocalHeader(*reader, dataOffset))
+    if (const uint32_t code = ReadLocalHeader(*reader, central, headerOffset, dataOffset))
         return code;
 
     // A NUL inside the declared length would hide the rest of the name from every C string.
-    const std::string_view rawName(reader->nameBuffer.data(), info.size_filename);
+    const std::string_view rawName(reader->nameBuffer.data(), nameLength);
     if (rawName.find('\0') != std::string_view::npos)
         return ZipErrOpen;
     ZipEntry record;
     record.number = index;
     record.name = platform::NormaliseSeparators(SanitiseZipName(DecodeZipName(rawName)));
-    const auto external = static_cast<uint32_t>(info.external_fa);
-    const auto madeBy = static_cast<uint16_t>(info.version);
-    record.attributes = ZipWindowsAttributes(external, madeBy);
-    record.unixMode = ZipUnixMode(external, madeBy);
-    record.packedSize = static_cast<int64_t>(info.compressed_size);
-    record.size = static_cast<int64_t>(info.uncompressed_size);
-    const ZipFileTime dosTime = CachedDosTime(*reader, static_cast<uint32_t>(info.dosDate));
+    record.attributes = ZipWindowsAttributes(central.externalAttributes, central.versionMadeBy);
+    record.unixMode = ZipUnixMode(central.externalAttributes, central.versionMadeBy);
+    // Sizes past INT64_MAX are no real file's; they stay out of reach of every check as the
+    // largest size there is.
+    record.packedSize = static_cast<int64_t>(std::min<uint64_t>(central.packedSize, INT64_MAX));
+    record.size = static_cast<int64_t>(std::min<uint64_t>(central.size, INT64_MAX));
+    const ZipFileTime dosTime = CachedDosTime(*reader, central.dosTime);
     record.accessTime = dosTime;
     record.creationTime = dosTime;
     record.writeTime = dosTime;
     ApplyExtendedTimestamp(reader->extraField, record);
 
-    reader->cachedFacts = ZipDataFacts{static_cast<uint32_t>(info.compression_method),
-                                       static_cast<uint32_t>(info.flag),
-                                       static_cast<uint32_t>(info.crc),
-                                       info.compressed_size,
-                                       info.uncompressed_size,
-                                       dataOffset,
-                                       dataOffset - kLocalHeaderSize - info.size_filename -
-                                           reader->extraField.size()};
+    reader->cachedFacts =
+        ZipDataFacts{central.method, central.flags, central.crc, central.packedSize,
+                     central.size,   dataOffset,    headerOffset};
     reader->cachedEntry = record;
     reader->cachedIndex = index;
+    reader->cachedNameLength = nameLength;
     *entry = std::move(record);
     return ZipOk;
 }

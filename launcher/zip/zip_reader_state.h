@@ -16,6 +16,7 @@ struct ZipReader {
     unzFile archive = nullptr;            // nullptr for an archive without entries
     ZipSourceFile* archiveFile = nullptr; // owned by `archive`
     uint64_t archiveSize = 0;
+    uint64_t archivePrefix = 0; // bytes in front of the archive proper
     int32_t entryCount = 0;
     // The one record built last, and what extraction needs of its data.
     ZipEntry cachedEntry;
@@ -27,8 +28,11 @@ struct ZipReader {
     int32_t corePosition = -1;
     int32_t unreachableFrom = INT32_MAX;
 
-    // Reused per entry: the raw name (a name is at most 65535 bytes) and the local extra field.
+    // Reused per entry: the raw name (a name is at most 65535 bytes), the central extra field
+    // and the local extra field.
     std::vector<char> nameBuffer = std::vector<char>(65536 + 1);
+    size_t cachedNameLength = 0; // of the cached entry's raw name in nameBuffer
+    std::vector<unsigned char> centralExtra;
     std::vector<unsigned char> extraField;
     // The last DOS time converted, as the next entry usually carries the same one.
     uint32_t lastDosTime = 0;

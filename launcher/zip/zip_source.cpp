@@ -1,4 +1,5 @@
 #include "launcher/zip/zip_source.h"
+#include "launcher/zip/zip_records.h"
 #include "system/file_io.h"
 #include "system/regular_file.h"
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -141,6 +143,39 @@ bool IsEmptyArchive(int fd, uint64_t size) {
            record[20] + (record[21] << 8) == static_cast<int>(size - kEndRecord);
 }
 
+// The bytes in front of the archive, found as minizip finds its directory: the last end record
+// in the file's tail, or the Zip64 end record its locator names. The directory ends where that
+// record starts.
+uint64_t ArchivePrefix(ZipSourceFile& source) {
+    constexpr size_t kEndRecord = 22;
+    constexpr size_t kLocator = 20;
+    constexpr size_t kZip64End = 56;
+    const size_t tail =
+        static_cast<size_t>(std::min<uint64_t>(source.fileSize, 0xFFFF + kEndRecord));
+    std::vector<unsigned char> bytes(tail);
+    const uint64_t tailStart = source.fileSize - tail;
+    if (tail < kEndRecord || ReadAt(source, bytes.data(), tail, tailStart) != tail)
+        return 0;
+    size_t end = tail - kEndRecord + 1;
+    do {
+        --end;
+    } while (end > 0 && ZipLe32(&bytes[end]) != 0x06054b50);
+    if (ZipLe32(&bytes[end]) != 0x06054b50)
+        return 0;
+    uint64_t directoryEnd = uint64_t{ZipLe32(&bytes[end + 12])} + ZipLe32(&bytes[end + 16]);
+    uint64_t directoryRecord = tailStart + end;
+    if (end >= kLocator && ZipLe32(&bytes[end - kLocator]) == 0x07064b50) {
+        const uint64_t at = ZipLe64(&bytes[end - kLocator + 8]);
+        unsigned char record[kZip64End];
+        if (source.fileSize >= kZip64End && at <= source.fileSize - kZip64End &&
+            ReadAt(source, record, kZip64End, at) == kZip64End && ZipLe32(record) == 0x06064b50) {
+            directoryEnd = ZipLe64(record + 40) + ZipLe64(record + 48);
+            directoryRecord = at;
+        }
+    }
+    return directoryRecord >= directoryEnd ? directoryRecord - directoryEnd : 0;
+}
+
 } // namespace
 
 ZipSource OpenZipSource(const std::filesystem::path& path) {
@@ -179,6 +214,7 @@ ZipSource OpenZipSource(const std::filesystem::path& path) {
             .archive = archive,
             .file = source,
             .size = size,
+            .prefix = ArchivePrefix(*source),
             .entryCount = static_cast<int32_t>(global.number_entry)};
 }
 
@@ -188,6 +224,11 @@ bool ReadZipSource(ZipSourceFile& file, unsigned char* out, size_t size, uint64_
             std::memcpy(out, window.bytes.get() + (offset - window.start), size);
             return true;
         }
+    }
+    // Headers are read through a window, so the small entry's data behind them comes with them.
+    if (size < kWindowSize) {
+        file.position = offset;
+        return ReadSource(nullptr, &file, out, static_cast<uLong>(size)) == size;
     }
     return ReadAt(file, out, size, offset) == size;
 }

@@ -15,6 +15,9 @@ struct ZipSource {
     // The archive file, for reading entry data directly, and its size. Owned by `archive`.
     ZipSourceFile* file = nullptr;
     uint64_t size = 0;
+    // Bytes in front of the archive proper (a program it was appended to): offsets in its
+    // records count from after them.
+    uint64_t prefix = 0;
     int32_t entryCount = 0; // at most one per 46 bytes of the file
 };
 
@@ -23,5 +26,6 @@ struct ZipSource {
 ZipSource OpenZipSource(const std::filesystem::path& path);
 
 // Reads exactly `size` bytes at `offset`, from a read-ahead window when one holds them (the
-// data of a small entry usually sits right behind the header just read), else from the file.
+// data of a small entry usually sits right behind the header just read); reads smaller than a
+// window load one, larger ones go to the file directly.
 bool ReadZipSource(ZipSourceFile& file, unsigned char* out, size_t size, uint64_t offset);

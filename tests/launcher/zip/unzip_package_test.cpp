@@ -2,10 +2,12 @@
 // entry, and a package that fails as a whole when any entry fails.
 #include "launcher/zip/unzip_package.h"
 #include "launcher/zip/zip_entry.h"
+#include "tests/launcher/zip/zip_log_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_maker.h"
 
 #include <climits>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
 #include <sched.h>
@@ -261,6 +263,109 @@ TEST_F(UnzipPackageTest, PackageThatDoesNotFitTheDiskIsRefusedBeforeAnythingIsWr
         }
         EXPECT_EQ(ZipLastError.load(), ZipErrWrite);
         EXPECT_EQ(ListTree(disk), Paths{"patch.upd"});
+    }
+}
+
+TEST_F(UnzipPackageTest, RootEntryOfBsdtarNamesThePackageDirectory) {
+    WriteFile(dir_ / "tree/bin/zel.exe", "binary");
+    WriteFile(dir_ / "tree/readme.txt", "read me");
+    const std::string command =
+        "cd '" + (dir_ / "tree").string() + "' && bsdtar --format zip -cf ../patch.upd .";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ZipLastError = ZipErrData;
+    ASSERT_TRUE(Unzip(false));
+    EXPECT_EQ(ZipLastError.load(), ZipOk);
+    EXPECT_EQ(ListTree(dir_ / "patch"), (Paths{"bin", "bin/zel.exe", "readme.txt"}));
+    EXPECT_EQ(ReadFile(dir_ / "patch/bin/zel.exe"), "binary");
+}
+
+TEST_F(UnzipPackageTest, TwoFilesLandingOnOnePathAreRefusedBeforeAnythingIsWritten) {
+    // "bin\<zhongwen>.txt" and "bin\<zhongxin>.txt" in GBK: not UTF-8, so both decode to
+    // "bin/" and four U+FFFD.
+    MakeZip(dir_ / "patch.upd", {{.name = "first.txt", .data = "1"},
+                                 {.name = "bin\\\xd6\xd0\xce\xc4.txt", .data = "text"},
+                                 {.name = "bin/", .externalAttributes = 0x10},
+                                 {.name = "bin\\\xd6\xd0\xd0\xc4.txt", .data = "centre"}});
+    ZipLogCapture log;
+    ZipLastError = ZipOk;
+    EXPECT_FALSE(Unzip(false));
+    EXPECT_EQ(ZipLastError.load(), ZipErrOpen);
+    EXPECT_EQ(ListTree(dir_.path()), Paths{"patch.upd"});
+    EXPECT_NE(log.text().find("entries 1 (bin\\\\xd6\\xd0\\xce\\xc4.txt) and 3 "
+                              "(bin\\\\xd6\\xd0\\xd0\\xc4.txt) are both written to bin/"),
+              std::string::npos)
+        << log.text();
+
+    // A file and a directory of one name, or names differing in case, are no such pair.
+    MakeZip(dir_ / "patch.upd", {{.name = "data/", .externalAttributes = 0x10},
+                                 {.name = "data/", .externalAttributes = 0x10},
+                                 {.name = "Map.txt", .data = "upper"},
+                                 {.name = "map.txt", .data = "lower"}});
+    EXPECT_TRUE(Unzip(false));
+    EXPECT_EQ(ListTree(dir_ / "patch"), (Paths{"Map.txt", "data", "map.txt"}));
+}
+
+TEST_F(UnzipPackageTest, DeepTreesAreRefusedFromTheCentralDirectory) {
+    const auto nested = [](int levels) {
+        std::string name;
+        for (int i = 1; i < levels; ++i)
+            name += "a/";
+        return name + "f.txt";
+    };
+    MakeZip(dir_ / "deep/patch.upd",
+            {{.name = "first.txt", .data = "1"}, {.name = nested(2000), .data = "x"}});
+    MakeZip(dir_ / "limit/patch.upd", {{.name = nested(256), .data = "x"}});
+    MakeZip(dir_ / "over/patch.upd", {{.name = nested(257), .data = "x"}});
+    ZipLogCapture log;
+    for (const char* name : {"deep", "over"}) {
+        SCOPED_TRACE(name);
+        ZipLastError = ZipOk;
+        EXPECT_FALSE(UnzipAt(dir_ / name / "patch"));
+        EXPECT_EQ(ZipLastError.load(), ZipErrOpen);
+        EXPECT_EQ(ListTree(dir_ / name), Paths{"patch.upd"});
+    }
+    EXPECT_NE(log.text().find("entry 1 has 2000 levels; at most 256 levels"), std::string::npos)
+        << log.text();
+    EXPECT_TRUE(UnzipAt(dir_ / "limit/patch"));
+    EXPECT_EQ(ReadFile(dir_ / "limit/patch" / nested(256)), "x");
+}
+
+TEST_F(UnzipPackageTest, RefusedEntriesAreExplainedInTheLog) {
+    // Methods and flags written over a stored entry: the data is never looked at.
+    const auto withMethod = [](uint16_t method, uint16_t flags) {
+        std::string zip = ZipBytes({{.name = "maps/x.dat", .data = "12345", .deflate = false}});
+        const size_t central = GetU32(zip, zip.size() - 22 + 16);
+        for (const size_t at : {size_t{6}, central + 8}) {
+            zip[at] = static_cast<char>(flags);
+            zip[at + 2] = static_cast<char>(method);
+        }
+        return zip;
+    };
+    const struct {
+        std::string archive;
+        const char* record;
+        const char* reason;
+    } cases[] = {
+        {withMethod(9, 0), "code 0x5000000",
+         "entry \"maps/x.dat\" (Deflate64 (method 9), 5 bytes packed, 5 unpacked): it is "
+         "compressed with Deflate64 (method 9), which the launcher does not unpack"},
+        {withMethod(12, 0), "code 0x5000000", "compressed with bzip2 (method 12)"},
+        {withMethod(14, 0), "code 0x5000000", "compressed with LZMA (method 14)"},
+        {withMethod(98, 0), "code 0x5000000", "compressed with PPMd (method 98)"},
+        {withMethod(99, 1), "code 0x1000", "it is AES-encrypted"},
+        {withMethod(8, 1), "code 0x1000", "it is encrypted; packages must not be encrypted"},
+        {ZipBytes({{.name = "x.dat", .data = "12345", .declaredCrc = 7}}), "code 0x5000000",
+         "does not match its declared sizes or CRC"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        WriteFile(dir_ / "patch.upd", c.archive);
+        ZipLogCapture log;
+        EXPECT_FALSE(Unzip(false));
+        EXPECT_NE(log.text().find(std::string("entry 0 not unpacked, ") + c.record),
+                  std::string::npos)
+            << log.text();
+        EXPECT_NE(log.text().find(c.reason), std::string::npos) << log.text();
     }
 }
 
