@@ -105,7 +105,7 @@ std::optional<std::string> UrlProblem(const std::string& url) {
         const auto c = static_cast<unsigned char>(url[i]);
         const std::string where = " (character " + std::to_string(i + 1) + ")";
         if (c == ' ')
-            return "the address holds a space" + where + "; write it as %20";
+            return "the address holds a space" + where + "; in a path or query it is written %20";
         if (c < 0x20 || c == 0x7f)
             return "the address holds the control character " + std::to_string(c) + where +
                    "; remove it or percent-encode it";

@@ -431,8 +431,10 @@ TEST_F(HttpDownloadTest, TrickleEndsAtTheRateFloorAndAnyTransferAtTheWholeLimit)
     EXPECT_EQ(unanswered.httpStatus, 0);
 }
 
-TEST_F(HttpDownloadTest, ResumedTrickleKeepsWhatCameForTheNextAttempt) {
-    ASSERT_TRUE(server_.SetRules({"/package.upd=drip:1:50:1000000:4000"}));
+TEST_F(HttpDownloadTest, ResumedTrickleKeepsItsPartForTheNextAttempt) {
+    const std::string kept = test_server::PatternBytes(0, 4000);
+    WriteFile(Part(), kept);
+    ASSERT_TRUE(server_.SetRules({"/package.upd=drip:1:50:1000000"}));
     DownloadOptions options;
     options.resume = true;
     options.minRate = 1024;
@@ -441,17 +443,19 @@ TEST_F(HttpDownloadTest, ResumedTrickleKeepsWhatCameForTheNextAttempt) {
     const DownloadResult result = Download("/package.upd", options);
 
     EXPECT_EQ(result.error, DownloadError::TooSlow) << result.detail;
+    EXPECT_EQ(result.httpStatus, 206);
     EXPECT_FALSE(fs::exists(destination_));
     const std::string part = ReadFile(Part());
-    EXPECT_GE(part.size(), 4000u);
+    EXPECT_GE(part.size(), kept.size());
     EXPECT_TRUE(SameBytes(part, test_server::PatternBytes(0, part.size())));
+    EXPECT_EQ(RangesAsked("/package.upd"), (std::vector<std::string>{"bytes=4000-"}));
 }
 
 TEST_F(HttpDownloadTest, SlowButSteadyBodyOutlastsTheStallLimit) {
-    // 80 pieces, 20 ms apart: the whole takes twice the stall limit, no gap comes near it.
-    ASSERT_TRUE(server_.SetRules({"/list.xml=drip:20:20:1600"}));
+    // 160 pieces, 20 ms apart: the whole takes twice the stall limit, no gap comes near it.
+    ASSERT_TRUE(server_.SetRules({"/list.xml=drip:10:20:1600"}));
     DownloadOptions options;
-    options.stallLimit = std::chrono::milliseconds(800);
+    options.stallLimit = std::chrono::milliseconds(1500);
 
     const DownloadResult result = Download("/list.xml", options);
 
@@ -715,9 +719,9 @@ TEST_F(HttpDownloadTest, RefusedAddressesSayWhatToChange) {
         std::string url;
         std::string detail;
     } cases[] = {
-        {host + "/server list.xml", "the address holds a space (character " +
-                                        std::to_string(host.size() + 8) +
-                                        "); write it as %20: " + host + "/server list.xml"},
+        {host + "/server list.xml",
+         "the address holds a space (character " + std::to_string(host.size() + 8) +
+             "); in a path or query it is written %20: " + host + "/server list.xml"},
         {host + "/list.xml\t", "the address holds the control character 9 (character " +
                                    std::to_string(host.size() + 10) +
                                    "); remove it or percent-encode it: " + host + "/list.xml?"},
