@@ -10,6 +10,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -350,17 +351,24 @@ TEST_F(HttpDownloadTest, DestinationOrPartThatIsNotARegularFileOfItsOwnIsLeftAlo
     EXPECT_EQ(server_.CountRequests("/list.xml"), 0);
 }
 
-// A port of 127.0.0.1 where nothing listens: bound, then released.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+// Binds fd to a free port of 127.0.0.1; the port, or 0 when that failed.
+int BindLoopback(int fd) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return 0;
     return ntohs(address.sin_port);
+}
+
+// A port of 127.0.0.1 where nothing listens: bound, then released.
+int ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int port = BindLoopback(fd);
+    close(fd);
+    return port;
 }
 
 TEST_F(HttpDownloadTest, NoServerListeningIsAConnectFailure) {
@@ -414,18 +422,13 @@ TEST_F(HttpDownloadTest, TrickleEndsAtTheRateFloorAndAnyTransferAtTheWholeLimit)
 
     // A headless server: the whole limit also holds while no answer has come.
     const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof(address);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    const int port = BindLoopback(listener);
+    ASSERT_NE(port, 0);
     ASSERT_EQ(listen(listener, 4), 0);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
     DownloadOptions limited;
     limited.totalLimit = std::chrono::milliseconds(300);
     const DownloadResult unanswered = net::DownloadToFile(
-        "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/list.xml", destination_,
-        limited);
+        "http://127.0.0.1:" + std::to_string(port) + "/list.xml", destination_, limited);
     close(listener);
     ExpectFailureLeftNothing(unanswered, TimedOut);
     EXPECT_EQ(unanswered.httpStatus, 0);
@@ -539,15 +542,9 @@ class CannedServer {
 public:
     explicit CannedServer(std::vector<std::string> replies) : replies_(std::move(replies)) {
         listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            listen(listener_, 4) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        port_ = BindLoopback(listener_);
+        if (port_ == 0 || listen(listener_, 4) != 0)
             throw std::runtime_error("cannot listen on 127.0.0.1");
-        port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] { Serve(); });
     }
     ~CannedServer() {
