@@ -1,6 +1,7 @@
 #include "tests/server/rules.h"
 
 #include <charconv>
+#include <vector>
 
 namespace test_server {
 
@@ -12,6 +13,29 @@ std::optional<std::uint64_t> ParseCount(std::string_view text) {
     if (error != std::errc() || end != text.data() + text.size() || text.empty())
         return std::nullopt;
     return value;
+}
+
+// "N:M:T[:B]": the numbers of a drip, the piece and the interval above 0.
+std::optional<Rule> ParseDrip(std::string_view argument) {
+    std::vector<std::uint64_t> numbers;
+    for (size_t field = 0; field != std::string_view::npos;) {
+        const size_t colon = argument.find(':', field);
+        const auto number = ParseCount(argument.substr(
+            field, colon == std::string_view::npos ? std::string_view::npos : colon - field));
+        if (!number)
+            return std::nullopt;
+        numbers.push_back(*number);
+        field = colon == std::string_view::npos ? colon : colon + 1;
+    }
+    if (numbers.size() < 3 || numbers.size() > 4 || numbers[0] == 0 || numbers[1] == 0)
+        return std::nullopt;
+    Rule rule;
+    rule.action = Rule::Action::Drip;
+    rule.piece = numbers[0];
+    rule.intervalMs = numbers[1];
+    rule.count = numbers[2];
+    rule.burst = numbers.size() == 4 ? numbers[3] : 0;
+    return rule;
 }
 
 std::optional<Rule> ParseAction(std::string_view action) {
@@ -34,6 +58,14 @@ std::optional<Rule> ParseAction(std::string_view action) {
         rule = {Action::Body, std::string(argument), 0};
     else if ((name == "close" || name == "chunked") && ParseCount(argument))
         rule = {name == "close" ? Action::CloseAfter : Action::Chunked, "", *ParseCount(argument)};
+    else if (name == "206" && ParseCount(argument))
+        rule = {Action::PartialFrom, "", *ParseCount(argument)};
+    else if ((name == "gzip" || name == "deflate") && !hasArgument)
+        rule.action = name == "gzip" ? Action::Gzip : Action::Deflate;
+    else if (name == "echo" && !argument.empty())
+        rule = {Action::Echo, std::string(argument), 0};
+    else if (name == "drip" && hasArgument)
+        return ParseDrip(argument);
     else
         return std::nullopt;
     return rule;

@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -227,11 +231,25 @@ TEST_F(HttpDownloadTest, AbortFlagSetFromAnotherThreadEndsAStalledTransfer) {
 struct StoredPieces {
     std::string file;
     bool inOrder = true;
+    // Set: each piece must already be in this file, at its offset, when it is reported.
+    fs::path part;
+    bool inPart = true;
     void Store(std::uint64_t offset, const char* data, size_t size) {
         if (offset == 0)
             file.clear();
         inOrder = inOrder && offset == file.size();
         file.append(data, size);
+        if (!part.empty())
+            inPart = inPart && PartHolds(offset, std::string(data, size));
+    }
+    bool PartHolds(std::uint64_t offset, const std::string& bytes) const {
+        const int fd = open(part.c_str(), O_RDONLY | O_CLOEXEC);
+        std::string found(bytes.size(), '\0');
+        const ssize_t got =
+            fd < 0 ? -1 : pread(fd, found.data(), found.size(), static_cast<off_t>(offset));
+        if (fd >= 0)
+            close(fd);
+        return got == static_cast<ssize_t>(bytes.size()) && found == bytes;
     }
 };
 
@@ -333,17 +351,24 @@ TEST_F(HttpDownloadTest, DestinationOrPartThatIsNotARegularFileOfItsOwnIsLeftAlo
     EXPECT_EQ(server_.CountRequests("/list.xml"), 0);
 }
 
-// A port of 127.0.0.1 where nothing listens: bound, then released.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+// Binds fd to a free port of 127.0.0.1; the port, or 0 when that failed.
+int BindLoopback(int fd) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return 0;
     return ntohs(address.sin_port);
+}
+
+// A port of 127.0.0.1 where nothing listens: bound, then released.
+int ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int port = BindLoopback(fd);
+    close(fd);
+    return port;
 }
 
 TEST_F(HttpDownloadTest, NoServerListeningIsAConnectFailure) {
@@ -351,6 +376,369 @@ TEST_F(HttpDownloadTest, NoServerListeningIsAConnectFailure) {
     const std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/list.xml";
 
     ExpectFailureLeftNothing(net::DownloadToFile(url, destination_, {}), DownloadError::Connect);
+}
+
+TEST_F(HttpDownloadTest, TrickleEndsAtTheRateFloorAndAnyTransferAtTheWholeLimit) {
+    constexpr std::uint64_t kDripTotal = 1 << 20; // far more than a dripping test ever waits for
+    const std::string total = std::to_string(kDripTotal);
+    ASSERT_TRUE(server_.SetRules({
+        "/drip=drip:10:20:" + total,                      // 500 bytes/s
+        "/fast-then-drip=drip:1:50:" + total + ":200000", // 200000 bytes at once, then 20 bytes/s
+        "/steady=drip:100:20:" + total,                   // 5000 bytes/s
+        "/silent=stall",
+    }));
+    using enum DownloadError;
+    const struct Case {
+        const char* path;
+        std::uint64_t minRate;
+        int rateWindowMs;
+        int totalLimitMs;
+        DownloadError error;
+        long status = 200;
+    } cases[] = {
+        {"/drip", 2048, 300, 0, TooSlow},
+        // The floor looks at the recent past: a fast start does not pay for the trickle after it
+        // (averaged from the request on, the burst would carry it for minutes).
+        {"/fast-then-drip", 1024, 400, 30000, TooSlow},
+        {"/steady", 1024, 30000, 300, TimedOut},
+        {"/silent", 0, 30000, 300, TimedOut},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        WriteFile(destination_, kCached);
+        std::uint64_t stored = 0;
+        DownloadOptions options;
+        options.minRate = c.minRate;
+        options.rateWindow = std::chrono::milliseconds(c.rateWindowMs);
+        options.totalLimit = std::chrono::milliseconds(c.totalLimitMs);
+        options.stored = [&](std::uint64_t, const char*, size_t size) { stored += size; };
+
+        const DownloadResult result = Download(c.path, options);
+
+        ExpectFailureLeftNothing(result, c.error);
+        EXPECT_EQ(result.httpStatus, c.status);
+        EXPECT_LT(stored, kDripTotal);
+    }
+
+    // A headless server: the whole limit also holds while no answer has come.
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int port = BindLoopback(listener);
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    DownloadOptions limited;
+    limited.totalLimit = std::chrono::milliseconds(300);
+    const DownloadResult unanswered = net::DownloadToFile(
+        "http://127.0.0.1:" + std::to_string(port) + "/list.xml", destination_, limited);
+    close(listener);
+    ExpectFailureLeftNothing(unanswered, TimedOut);
+    EXPECT_EQ(unanswered.httpStatus, 0);
+}
+
+TEST_F(HttpDownloadTest, ResumedTrickleKeepsItsPartForTheNextAttempt) {
+    const std::string kept = test_server::PatternBytes(0, 4000);
+    WriteFile(Part(), kept);
+    ASSERT_TRUE(server_.SetRules({"/package.upd=drip:1:50:1000000"}));
+    DownloadOptions options;
+    options.resume = true;
+    options.minRate = 1024;
+    options.rateWindow = std::chrono::milliseconds(400);
+
+    const DownloadResult result = Download("/package.upd", options);
+
+    EXPECT_EQ(result.error, DownloadError::TooSlow) << result.detail;
+    EXPECT_EQ(result.httpStatus, 206);
+    EXPECT_FALSE(fs::exists(destination_));
+    const std::string part = ReadFile(Part());
+    EXPECT_GE(part.size(), kept.size());
+    EXPECT_TRUE(SameBytes(part, test_server::PatternBytes(0, part.size())));
+    EXPECT_EQ(RangesAsked("/package.upd"), (std::vector<std::string>{"bytes=4000-"}));
+}
+
+TEST_F(HttpDownloadTest, SlowButSteadyBodyOutlastsTheStallLimit) {
+    // 160 pieces, 20 ms apart: the whole takes twice the stall limit, no gap comes near it.
+    ASSERT_TRUE(server_.SetRules({"/list.xml=drip:10:20:1600"}));
+    DownloadOptions options;
+    options.stallLimit = std::chrono::milliseconds(1500);
+
+    const DownloadResult result = Download("/list.xml", options);
+
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), test_server::PatternBytes(0, 1600)));
+}
+
+TEST_F(HttpDownloadTest, EncodedBodiesAreStoredDecoded) {
+    const std::string list = test_server::PatternBytes(0, 300000) + "</list>";
+    WriteFile(served_ / "list.xml", list);
+    for (const std::string coding : {"gzip", "deflate"}) {
+        SCOPED_TRACE(coding);
+        ASSERT_TRUE(server_.SetRules({"/list.xml=" + coding}));
+        WriteFile(destination_, kCached);
+        StoredPieces pieces;
+        pieces.part = Part();
+        DownloadOptions options;
+        options.stored = [&](std::uint64_t offset, const char* data, size_t size) {
+            pieces.Store(offset, data, size);
+        };
+
+        const DownloadResult result = Download("/list.xml", options);
+
+        ASSERT_TRUE(result.Ok()) << result.detail;
+        EXPECT_EQ(result.bytes, list.size());
+        EXPECT_TRUE(SameBytes(ReadFile(destination_), list));
+        EXPECT_TRUE(SameBytes(pieces.file, list));
+        EXPECT_TRUE(pieces.inOrder);
+        EXPECT_TRUE(pieces.inPart);
+
+        // The cap holds for what the body decodes to, not for what crossed the wire.
+        WriteFile(destination_, kCached);
+        options.maxBytes = 100000;
+        ExpectFailureLeftNothing(Download("/list.xml", options), DownloadError::TooLarge);
+    }
+}
+
+TEST_F(HttpDownloadTest, CodingsAreAskedForExceptWhenAFileIsContinued) {
+    ASSERT_TRUE(server_.SetRules({"/list.xml=echo:Accept-Encoding"}));
+    ASSERT_TRUE(Download("/list.xml").Ok());
+    const std::string asked = ReadFile(destination_);
+    EXPECT_NE(asked.find("gzip"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("deflate"), std::string::npos) << asked;
+
+    WriteFile(Part(), "kept");
+    DownloadOptions options;
+    options.resume = true;
+    ASSERT_TRUE(Download("/list.xml", options).Ok());
+    EXPECT_EQ(ReadFile(destination_), "identity");
+    EXPECT_EQ(RangesAsked("/list.xml"), (std::vector<std::string>{"-", "bytes=4-"}));
+}
+
+TEST_F(HttpDownloadTest, EncodedContinuationStartsTheFileOverOnce) {
+    const std::string package = test_server::PatternBytes(0, 200000);
+    WriteFile(served_ / "package.upd", package);
+    ASSERT_TRUE(server_.SetRules({"/package.upd=gzip"}));
+    WriteFile(Part(), package.substr(0, 1000));
+    StoredPieces pieces;
+    pieces.part = Part();
+    DownloadOptions options;
+    options.resume = true;
+    options.stored = [&](std::uint64_t offset, const char* data, size_t size) {
+        pieces.Store(offset, data, size);
+    };
+
+    const DownloadResult result = Download("/package.upd", options);
+
+    ASSERT_TRUE(result.Ok()) << result.detail;
+    EXPECT_EQ(result.httpStatus, 200);
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), package));
+    EXPECT_TRUE(SameBytes(pieces.file, package));
+    EXPECT_TRUE(pieces.inOrder);
+    EXPECT_TRUE(pieces.inPart);
+    EXPECT_EQ(RangesAsked("/package.upd"), (std::vector<std::string>{"bytes=1000-", "-"}));
+}
+
+// A loopback server that answers the connections it accepts, in turn, with its canned replies
+// byte for byte, and closes each: for answers the test server does not give (an interim answer,
+// a range on a redirect).
+class CannedServer {
+public:
+    explicit CannedServer(std::vector<std::string> replies) : replies_(std::move(replies)) {
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        port_ = BindLoopback(listener_);
+        if (port_ == 0 || listen(listener_, 4) != 0)
+            throw std::runtime_error("cannot listen on 127.0.0.1");
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~CannedServer() {
+        stop_ = true;
+        thread_.join();
+        close(listener_);
+    }
+    CannedServer(const CannedServer&) = delete;
+    CannedServer& operator=(const CannedServer&) = delete;
+
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    // The heads of the requests received, in order.
+    std::vector<std::string> Heads() const {
+        const std::lock_guard lock(mutex_);
+        return heads_;
+    }
+
+private:
+    // Waits in short steps, so that the destructor never waits long.
+    bool Readable(int fd) const {
+        for (int waited = 0; !stop_ && waited < 30000; waited += 20) {
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, 20) > 0)
+                return true;
+        }
+        return false;
+    }
+    void Serve() {
+        for (const std::string& reply : replies_) {
+            if (!Readable(listener_))
+                return;
+            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                return;
+            std::string head;
+            char buffer[4096];
+            while (head.find("\r\n\r\n") == std::string::npos && Readable(client)) {
+                const ssize_t got = read(client, buffer, sizeof(buffer));
+                if (got <= 0)
+                    break;
+                head.append(buffer, static_cast<size_t>(got));
+            }
+            {
+                const std::lock_guard lock(mutex_);
+                heads_.push_back(head);
+            }
+            [[maybe_unused]] const ssize_t sent =
+                send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+            close(client);
+        }
+    }
+
+    std::vector<std::string> replies_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::string> heads_;
+    std::thread thread_;
+};
+
+TEST_F(HttpDownloadTest, ResumeAppendsOnlyTheRangeAskedForInTheFinalAnswer) {
+    const std::string file = test_server::PatternBytes(0, 20);
+    const std::string kept = file.substr(0, 10);
+    const std::string rest = file.substr(10);
+    const std::string tail206 = "HTTP/1.1 206 Partial Content\r\nContent-Length: 10\r\n"
+                                "Connection: close\r\n\r\n" +
+                                rest;
+    const std::string askedRange = "Content-Range: bytes 10-19/20\r\n";
+    const struct Case {
+        const char* name;
+        std::vector<std::string> replies;
+        bool ok;
+    } cases[] = {
+        {"interim answer, then the asked range",
+         {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 206 Partial Content\r\n" + askedRange +
+          "Content-Length: 10\r\nConnection: close\r\n\r\n" + rest},
+         true},
+        {"range on the interim answer only",
+         {"HTTP/1.1 100 Continue\r\n" + askedRange + "\r\n" + tail206},
+         false},
+        {"range on the redirect only",
+         {"HTTP/1.1 302 Found\r\nLocation: /moved\r\n" + askedRange +
+              "Content-Length: 0\r\nConnection: close\r\n\r\n",
+          tail206},
+         false},
+        // Trailers come after the body: they change nothing about the answer.
+        {"trailer naming a coding after the asked range",
+         {"HTTP/1.1 206 Partial Content\r\n" + askedRange +
+          "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\na\r\n" + rest +
+          "\r\n0\r\nContent-Encoding: gzip\r\nContent-Range: bytes 0-9/10\r\n\r\n"},
+         true},
+        {"range from elsewhere",
+         {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 12-19/20\r\n"
+          "Content-Length: 8\r\nConnection: close\r\n\r\n" +
+          file.substr(12)},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CannedServer canned(c.replies);
+        WriteFile(destination_, kCached);
+        WriteFile(Part(), kept);
+        DownloadOptions options;
+        options.resume = true;
+        options.maxRedirects = 1;
+        options.stallLimit = std::chrono::seconds(5); // a request no reply waits for fails
+
+        const DownloadResult result =
+            net::DownloadToFile(canned.Url("/package.upd"), destination_, options);
+
+        EXPECT_EQ(result.httpStatus, 206);
+        if (c.ok) {
+            ASSERT_TRUE(result.Ok()) << result.detail;
+            EXPECT_EQ(ReadFile(destination_), file);
+        } else {
+            EXPECT_EQ(result.error, DownloadError::HttpStatus) << result.detail;
+            EXPECT_EQ(ReadFile(destination_), kCached);
+            EXPECT_EQ(ReadFile(Part()), kept);
+        }
+        const std::vector<std::string> heads = canned.Heads();
+        ASSERT_EQ(heads.size(), c.replies.size());
+        for (const std::string& head : heads)
+            EXPECT_NE(head.find("Range: bytes=10-\r\n"), std::string::npos) << head;
+    }
+    fs::remove(Part());
+
+    // The test server's wrong start: the same refusal.
+    WriteFile(served_ / "package.upd", file);
+    ASSERT_TRUE(server_.SetRules({"/package.upd=206:12"}));
+    WriteFile(Part(), kept);
+    DownloadOptions options;
+    options.resume = true;
+    const DownloadResult elsewhere = Download("/package.upd", options);
+    EXPECT_EQ(elsewhere.error, DownloadError::HttpStatus);
+    EXPECT_EQ(elsewhere.httpStatus, 206);
+    EXPECT_EQ(ReadFile(Part()), kept);
+}
+
+TEST_F(HttpDownloadTest, WholeAnswerToARangeRequestEmptiesALongerPart) {
+    const std::string body = test_server::PatternBytes(0, 3000);
+    DownloadOptions options;
+    options.resume = true;
+
+    ASSERT_TRUE(server_.SetRules({"/list.xml=chunked:3000"}));
+    WriteFile(Part(), std::string(5000, 'z'));
+    const DownloadResult whole = Download("/list.xml", options);
+    ASSERT_TRUE(whole.Ok()) << whole.detail;
+    EXPECT_EQ(whole.httpStatus, 200);
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), body));
+    EXPECT_EQ(RangesAsked("/list.xml"), (std::vector<std::string>{"bytes=5000-"}));
+
+    // Cut off after 1000 bytes: the part holds those, and nothing of the longer one before.
+    CannedServer canned({"HTTP/1.1 200 OK\r\nContent-Length: 3000\r\nConnection: close\r\n\r\n" +
+                         body.substr(0, 1000)});
+    WriteFile(Part(), std::string(5000, 'z'));
+    const DownloadResult cut = net::DownloadToFile(canned.Url("/list.xml"), destination_, options);
+    EXPECT_EQ(cut.error, DownloadError::Transfer) << cut.detail;
+    EXPECT_TRUE(SameBytes(ReadFile(Part()), body.substr(0, 1000)));
+    EXPECT_TRUE(SameBytes(ReadFile(destination_), body));
+}
+
+TEST_F(HttpDownloadTest, RefusedAddressesSayWhatToChange) {
+    WriteFile(destination_, kCached);
+    const std::string host = "http://127.0.0.1:" + std::to_string(server_.port());
+    const struct {
+        std::string url;
+        std::string detail;
+    } cases[] = {
+        {host + "/server list.xml",
+         "the address holds a space (character " + std::to_string(host.size() + 8) +
+             "); in a path or query it is written %20: " + host + "/server list.xml"},
+        {host + "/list.xml\t", "the address holds the control character 9 (character " +
+                                   std::to_string(host.size() + 10) +
+                                   "); remove it or percent-encode it: " + host + "/list.xml?"},
+        {"", "the address is empty: "},
+        {"127.0.0.1/list.xml",
+         "the address does not begin with http:// or https://: 127.0.0.1/list.xml"},
+        {"ftp://127.0.0.1/list.xml",
+         "the address begins with ftp://; only http:// and https:// are fetched: "
+         "ftp://127.0.0.1/list.xml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        const DownloadResult result = net::DownloadToFile(c.url, destination_, {});
+        ExpectFailureLeftNothing(result, DownloadError::BadUrl);
+        EXPECT_EQ(result.detail, c.detail);
+    }
+    const DownloadResult malformed = net::DownloadToFile("http://[::1/list.xml", destination_, {});
+    EXPECT_EQ(malformed.error, DownloadError::BadUrl);
+    EXPECT_TRUE(malformed.detail.starts_with("the address is malformed: ")) << malformed.detail;
+    EXPECT_TRUE(server_.Requests().empty());
 }
 
 } // namespace

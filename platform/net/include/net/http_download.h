@@ -15,7 +15,8 @@ struct DownloadOptions {
     std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
     std::chrono::milliseconds stallLimit{std::chrono::seconds(30)}; // no byte this long: fail
     // A trickle that never stalls still ends: once rateWindow has passed since the request, the
-    // body's average rate must stay at or above minRate bytes per second. 0 disables the floor.
+    // body bytes of the last rateWindow must average at least minRate bytes per second (decoded
+    // bytes; a fast start does not carry a trickle after it). 0 disables the floor.
     std::uint64_t minRate = 1024;
     std::chrono::milliseconds rateWindow{std::chrono::seconds(30)};
     // The whole transfer, connect included, ends within totalLimit; 0 means no such limit.
@@ -23,7 +24,9 @@ struct DownloadOptions {
     int maxRedirects = 0;               // 0: a redirect answer is a failure, none is followed
     std::uint64_t maxBytes = 16u << 20; // cap on the file's size, counted by the routine
     // Keep destination + ".part" on failure and continue it with a range request next time
-    // (a 206 answer is accepted then; a 200 answer starts the file again).
+    // (a 206 answer for exactly that range is accepted then; a 200 answer starts the file again).
+    // A continuation is asked for unencoded; one the server encodes anyway cannot be decoded on
+    // its own, so the file starts again with a second request for the whole body.
     bool resume = false;
     const std::atomic<bool>* abort = nullptr; // set by shut-down: the transfer ends at once
     // Called on the calling thread with the bytes in ".part": once the first of the body are in,
@@ -32,15 +35,15 @@ struct DownloadOptions {
     std::function<void(std::uint64_t received, std::uint64_t expected)> progress;
     // Called on the calling thread with each piece of the body once it is in ".part" at offset,
     // so a caller can digest the bytes while they arrive. Pieces follow each other; offset 0
-    // begins the file again (a 200 answer to a range request), and a resumed file continues
-    // at the size of the part kept from before.
+    // begins the file again (a 200 answer to a range request, or the whole body asked for
+    // again), and a resumed file continues at the size of the part kept from before.
     std::function<void(std::uint64_t offset, const char* data, std::size_t size)> stored;
 };
 
 // Fixed values: callers may log or store them.
 enum class DownloadError {
     None,
-    BadUrl,     // not an http or https address, or not an address at all
+    BadUrl,     // not an http or https address, or not an address at all; detail says why
     Connect,    // no connection within connectTimeout (or the name did not resolve)
     HttpStatus, // an answer other than 200 (or 206 to a resumed request); httpStatus says which
     TooLarge,   // the body would take the file past maxBytes
@@ -64,7 +67,8 @@ struct DownloadResult {
 // body goes to destination + ".part" and is renamed over destination only on success (status
 // 200, or 206 to a resumed request, with the whole body); on failure destination is as it was
 // and ".part" is removed unless options.resume. A destination or ".part" that is a link or not a
-// regular file is refused and left alone.
+// regular file is refused and left alone. Every content coding libcurl decodes is accepted, and
+// what is stored is always the decoded body.
 DownloadResult DownloadToFile(const std::string& url, const std::filesystem::path& destination,
                               const DownloadOptions& options);
 
