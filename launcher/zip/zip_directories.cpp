@@ -25,9 +25,9 @@ void ZipDirectories::SetBase(std::filesystem::path base) {
         base_ = std::move(base);
 }
 
-bool ZipDirectories::CanHold(std::span<const std::string> components) const {
+bool ZipDirectories::CanHold(std::span<const std::string> components, bool endsInFile) const {
     const std::string& base = base_.native();
-    if (components.size() > kMaxZipDepth)
+    if (components.size() - (endsInFile && !components.empty() ? 1 : 0) > kMaxZipDepth)
         return false;
     size_t length = base.find_last_not_of('/') + 1; // "/" counts once, with the first component
     for (const std::string& component : components) {

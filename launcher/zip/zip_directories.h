@@ -28,10 +28,10 @@ public:
     int Open(std::span<const std::string> components);
 
     // Whether the system can name base/components and the install can take them: at most
-    // kMaxZipDepth levels, no component longer than NAME_MAX bytes, the whole absolute path
-    // shorter than PATH_MAX. Deeper trees could be made one level at a time, but nothing could
-    // name their files afterwards.
-    bool CanHold(std::span<const std::string> components) const;
+    // kMaxZipDepth directory levels (a file may sit in the deepest), no component longer than
+    // NAME_MAX bytes, the whole absolute path shorter than PATH_MAX. Deeper trees could be made
+    // one level at a time, but nothing could name their files afterwards.
+    bool CanHold(std::span<const std::string> components, bool endsInFile) const;
 
     // The base as given, made absolute.
     const std::filesystem::path& base() const { return base_; }

@@ -43,7 +43,7 @@ uint32_t ExtractZipEntry(ZipReader* reader, int32_t index, const std::wstring& t
         return ZipErrOpen;
     const bool isDirectory = (entry.attributes & ZipAttrDirectory) || resolved->isDirectory;
     const std::vector<std::string> levels = ZipTargetLevels(*resolved);
-    if (!reader->directories.CanHold(levels))
+    if (!reader->directories.CanHold(levels, !isDirectory))
         return ZipErrOpen;
     if (isDirectory)
         return reader->directories.Open(levels) >= 0 ? ZipOk : ZipErrOpen;

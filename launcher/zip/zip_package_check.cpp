@@ -116,13 +116,13 @@ uint32_t CheckZipPackage(ZipReader& reader) {
         if (!target)
             continue;
         const std::vector<std::string> levels = ZipTargetLevels(*target);
-        if (!reader.directories.CanHold(levels)) {
+        if (!reader.directories.CanHold(levels, !target->isDirectory)) {
             LOG_ERROR(L"%s(%d): package refused: entry %d is too deep or too long: %s", i,
                       ShortName(entry.name).c_str());
-            LOG_ERROR(L"%s(%d): package refused: entry %d has %llu levels; at most %llu levels, "
-                      L"%d bytes per name and %d bytes per whole path fit below the package "
-                      L"directory",
-                      i, static_cast<unsigned long long>(levels.size()),
+            LOG_ERROR(L"%s(%d): package refused: entry %d has %llu directory levels; at most "
+                      L"%llu directory levels, %d bytes per name and %d bytes per whole path fit "
+                      L"below the package directory",
+                      i, static_cast<unsigned long long>(target->directories.size()),
                       static_cast<unsigned long long>(kMaxZipDepth), NAME_MAX, PATH_MAX);
             return ZipErrOpen;
         }
