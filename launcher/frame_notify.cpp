@@ -54,11 +54,10 @@ void OpenGameSettings(LauncherFrameWnd& frame) {
     const int mode =
         frame.ScreenSizeMode >= 0 && frame.ScreenSizeMode <= 2 ? frame.ScreenSizeMode : 0;
     const BackdropPlacement& place = BackdropPlacements[mode];
+    // A window whose creation failed has been freed by its own final message.
     if (backdrop->Create(frame.GetHWND(), L"", UI_WNDSTYLE_DIALOG, 0, rc.left + place.x,
-                         rc.top + place.y, 0, 0) == nullptr) {
-        delete backdrop;
+                         rc.top + place.y, 0, 0) == nullptr)
         return;
-    }
     if (place.width != 0)
         backdrop->ResizeClient(place.width, place.height);
     backdrop->ShowModal();
