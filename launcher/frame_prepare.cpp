@@ -67,12 +67,12 @@ void LauncherFrameWnd::OnPrepare() {
 
     auto* worker = new MyThread(this, &LauncherFrameWnd::LoadServerListFromXml);
     if (worker->Create() != wxTHREAD_NO_ERROR) {
-        LOG_ERROR(L"Can't create the Load  server list thread!");
+        LOG_ERROR_IN_ANY_CASE(L"Can't create the Load  server list thread!");
         delete worker;
         return;
     }
     if (worker->Run() != wxTHREAD_NO_ERROR) {
-        LOG_ERROR(L"Load  server list Thread run Error!");
+        LOG_ERROR_IN_ANY_CASE(L"Load  server list Thread run Error!");
         delete worker;
     }
 }
