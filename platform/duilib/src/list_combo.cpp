@@ -31,13 +31,8 @@ bool ApplyItemLook(ListItemLook& look, std::wstring_view name, LPCTSTR value) {
         if (const auto color = detail::ParseColor(value))
             look.itemSelectedBkColor = *color;
     } else if (name == L"itemalign") {
-        const std::wstring_view align(value);
-        if (align == L"center")
-            look.itemAlign = HorizontalAlign::Center;
-        else if (align == L"right")
-            look.itemAlign = HorizontalAlign::Right;
-        else if (align == L"left")
-            look.itemAlign = HorizontalAlign::Left;
+        if (const auto align = detail::ParseHorizontalAlign(value))
+            look.itemAlign = *align;
     } else if (name == L"itemtextpadding") {
         if (const auto padding = detail::ParseInt(value); padding && *padding >= 0)
             look.itemTextPadding = *padding;
