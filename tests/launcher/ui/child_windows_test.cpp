@@ -150,6 +150,23 @@ TEST_F(PreparedFrame, SettingsDialogOpensModalOverItsBackdropAndOkStoresTheResol
               "[Setting]\nFullScreen=1\nResolution=1\nVoice=1\n");
 }
 
+// No stored resolution: the first one is selected and OK stores it as "0".
+TEST_F(PreparedFrame, OkWithoutAStoredResolutionStoresTheFirst) {
+    WriteFile(dir.path() / "resolution.ini", "[Setting]\nFullScreen=0\nResolution=\n");
+    Start("1024x768");
+    bool firstSelected = false;
+    WhenDialogOpen([&](HWND dialog) {
+        firstSelected =
+            static_cast<COptionUI*>(Headless::PaintManagerOf(dialog)->FindControl(L"pel800_600"))
+                ->IsSelected();
+        EXPECT_TRUE(Headless::Click(dialog, L"OkBtn"));
+    });
+    ASSERT_TRUE(Headless::Click(hwnd, L"GameSetBtn"));
+    EXPECT_TRUE(firstSelected);
+    EXPECT_EQ(ReadFile(dir.path() / "resolution.ini"),
+              "[Setting]\nFullScreen=0\nResolution=0\nVoice=1\n");
+}
+
 TEST_F(PreparedFrame, CancelDropsThePickedResolutionButKeepsAFullScreenToggleInMemory) {
     Start("800x600");
     WhenDialogOpen([&](HWND dialog) {
