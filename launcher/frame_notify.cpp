@@ -18,7 +18,9 @@ using namespace DuiLib;
 namespace {
 
 // Where the settings backdrop opens, from the main window's top-left corner, per screen mode;
-// modes 1 and 2 also size its client area (mode 0 keeps the skin's size).
+// modes 1 and 2 also size its client area (mode 0 keeps the skin's size). It ends where the web
+// panels' frames end on the right and at the bottom, so it dims the panels and nothing beside
+// or below them.
 struct BackdropPlacement {
     int x;
     int y;
@@ -26,7 +28,7 @@ struct BackdropPlacement {
     int height;
 };
 constexpr BackdropPlacement BackdropPlacements[3] = {
-    {190, 200, 0, 0}, {180, 180, 615, 370}, {130, 140, 510, 310}};
+    {190, 200, 0, 0}, {180, 180, 606, 359}, {130, 140, 496, 307}};
 
 void OpenPage(const wxString& url) {
     platform::ShellOpen(url.ToStdWstring(), L"", L"");
@@ -54,11 +56,10 @@ void OpenGameSettings(LauncherFrameWnd& frame) {
     const int mode =
         frame.ScreenSizeMode >= 0 && frame.ScreenSizeMode <= 2 ? frame.ScreenSizeMode : 0;
     const BackdropPlacement& place = BackdropPlacements[mode];
+    // A window whose creation failed has been freed by its own final message.
     if (backdrop->Create(frame.GetHWND(), L"", UI_WNDSTYLE_DIALOG, 0, rc.left + place.x,
-                         rc.top + place.y, 0, 0) == nullptr) {
-        delete backdrop;
+                         rc.top + place.y, 0, 0) == nullptr)
         return;
-    }
     if (place.width != 0)
         backdrop->ResizeClient(place.width, place.height);
     backdrop->ShowModal();

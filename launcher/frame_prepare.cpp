@@ -15,7 +15,8 @@ using namespace DuiLib;
 namespace {
 
 // Creates a child at its layout offset from the main window's top-left corner; the skin gives
-// its size.
+// its size. A child whose creation fails is freed by its final message, which also clears the
+// frame's pointer to it: callers read that pointer again afterwards.
 template <typename Window>
 void CreateChild(LauncherFrameWnd& frame, Window* child, const RECT& frameRect, LayoutSlot slot) {
     const LayoutOffset& offset = frame.LayoutTable[slot];
@@ -43,9 +44,8 @@ void LauncherFrameWnd::OnPrepare() {
     TopWnd = NewChild<UITopWnd>(*this);
     CreateChild(*this, TopWnd, rc, LayoutTop);
 
-    auto* updateWnd = new UIUpdateWnd(this);
-    UpdateWnd = updateWnd;
-    CreateChild(*this, updateWnd, rc, LayoutUpdate);
+    UpdateWnd = new UIUpdateWnd(this);
+    CreateChild(*this, UpdateWnd.load(), rc, LayoutUpdate);
 
     ServerListWnd = NewChild<UIServerListWnd>(*this);
     CreateChild(*this, ServerListWnd, rc, LayoutServerList);
@@ -56,7 +56,8 @@ void LauncherFrameWnd::OnPrepare() {
     const wxString cached = InstancePath + L"ServerList.xml";
     if (GetFileSize(cached) >= 4 && wxFileExists(cached)) {
         ServerListFileName = L"ServerList.xml";
-        updateWnd->InitServerList();
+        if (UIUpdateWnd* shown = UpdateWnd.load())
+            shown->InitServerList();
     }
 
     WindowPrepared = true;
@@ -66,12 +67,12 @@ void LauncherFrameWnd::OnPrepare() {
 
     auto* worker = new MyThread(this, &LauncherFrameWnd::LoadServerListFromXml);
     if (worker->Create() != wxTHREAD_NO_ERROR) {
-        LOG_ERROR(L"Can't create the Load  server list thread!");
+        LOG_ERROR_IN_ANY_CASE(L"Can't create the Load  server list thread!");
         delete worker;
         return;
     }
     if (worker->Run() != wxTHREAD_NO_ERROR) {
-        LOG_ERROR(L"Load  server list Thread run Error!");
+        LOG_ERROR_IN_ANY_CASE(L"Load  server list Thread run Error!");
         delete worker;
     }
 }

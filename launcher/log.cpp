@@ -15,6 +15,18 @@ constexpr size_t kRememberedRecords = 8;
 std::mutex logMutex;
 std::atomic<wxLog*> logTarget{nullptr};
 
+// logMutex held.
+void WriteTo(wxLog* target, wxLogLevel level, const char* file, int line, const char* function,
+             const wxString& text) {
+    // Straight to the target: the facility would hold back records of other threads until the
+    // UI thread flushes it, which this launcher never does. The facility stamps the time on
+    // the way, so it is stamped here.
+    wxLogRecordInfo info(file, line, function, wxLOG_COMPONENT);
+    info.timestampMS = wxGetUTCTimeMillis().GetValue();
+    info.timestamp = static_cast<time_t>(info.timestampMS / 1000);
+    target->LogRecord(level, text, info);
+}
+
 } // namespace
 
 bool IsLogOpen() {
@@ -35,16 +47,17 @@ bool SetLogTarget(wxLog* target) {
 void WriteLogRecord(wxLogLevel level, const char* file, int line, const char* function,
                     const wxString& text) {
     std::lock_guard<std::mutex> lock(logMutex);
+    if (wxLog* target = logTarget.load())
+        WriteTo(target, level, file, line, function, text);
+}
+
+void HandLogRecordToFacility(wxLogLevel level, const char* file, int line, const char* function,
+                             const wxString& text) {
+    std::lock_guard<std::mutex> lock(logMutex);
     wxLog* target = logTarget.load();
-    if (target == nullptr)
-        return;
-    // Straight to the target: the facility would hold back records of other threads until the
-    // UI thread flushes it, which this launcher never does. The facility stamps the time on
-    // the way, so it is stamped here.
-    wxLogRecordInfo info(file, line, function, wxLOG_COMPONENT);
-    info.timestampMS = wxGetUTCTimeMillis().GetValue();
-    info.timestamp = static_cast<time_t>(info.timestampMS / 1000);
-    target->LogRecord(level, text, info);
+    // Lives to the end of the process: a record may come while exit-time destructors run.
+    static wxLog* const standardError = new wxLogStderr(stderr, wxConvUTF8);
+    WriteTo(target != nullptr ? target : standardError, level, file, line, function, text);
 }
 
 void ReleaseLogTarget() {

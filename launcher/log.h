@@ -24,6 +24,12 @@ void ReleaseLogTarget();
 void WriteLogRecord(wxLogLevel level, const char* file, int line, const char* function,
                     const wxString& text);
 
+// Hands a finished text to the facility whether or not run.log is open: to the open target, else
+// to standard error, the facility's own default (thread-safe). Nothing when the level is
+// disabled. For the records the launcher makes in any case.
+void HandLogRecordToFacility(wxLogLevel level, const char* file, int line, const char* function,
+                             const wxString& text);
+
 // The log's record of a message box the player could not see (a run without a display): an
 // error-level record with its caption and text. Any thread.
 void LogMessageBox(const wxString& caption, const wxString& text);
@@ -73,6 +79,15 @@ void LogRepeatedRecord(RepeatedRecords& records, wxLogLevel level, const char* f
                   wxString::Format(format, wxString::FromUTF8(file), line, args...));
 }
 
+template <typename... Args>
+void LogRecordInAnyCase(wxLogLevel level, const char* file, int line, const char* function,
+                        const wxString& format, const Args&... args) {
+    if (!wxLog::IsLevelEnabled(level, wxLOG_COMPONENT))
+        return;
+    HandLogRecordToFacility(level, file, line, function,
+                            wxString::Format(format, wxString::FromUTF8(file), line, args...));
+}
+
 #define LOG_ERROR(format, ...)                                                                     \
     LogRecord(wxLOG_Error, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
 #define LOG_WARNING(format, ...)                                                                   \
@@ -85,3 +100,10 @@ void LogRepeatedRecord(RepeatedRecords& records, wxLogLevel level, const char* f
                       format __VA_OPT__(, ) __VA_ARGS__)
 #define LOG_MESSAGE(format, ...)                                                                   \
     LogRecord(wxLOG_Message, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
+// Records made also while run.log is not open (a run without a log still says why it lacks a
+// worker or a fresh server list).
+#define LOG_ERROR_IN_ANY_CASE(format, ...)                                                         \
+    LogRecordInAnyCase(wxLOG_Error, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
+#define LOG_MESSAGE_IN_ANY_CASE(format, ...)                                                       \
+    LogRecordInAnyCase(wxLOG_Message, __FILE__, __LINE__, __func__,                                \
+                       format __VA_OPT__(, ) __VA_ARGS__)

@@ -50,7 +50,7 @@ void LauncherFrameWnd::LoadServerListFromXml(void*) {
         if (WorkersShouldStop())
             return;
         if (ok) {
-            LOG_MESSAGE(L"DownLoadServerListFile success!");
+            LOG_MESSAGE_IN_ANY_CASE(L"DownLoadServerListFile success!");
             bool loaded = false;
             const bool ran = PostAndWait([frame, &loaded] {
                 UIUpdateWnd* updateWnd = frame->UpdateWnd.load();
@@ -60,7 +60,7 @@ void LauncherFrameWnd::LoadServerListFromXml(void*) {
             if (ran && !loaded)
                 LOG_ERROR(L"%s(%d): Connect to the server list of errors!");
         } else {
-            LOG_ERROR(L"DownLoadServerListFile faiure!");
+            LOG_ERROR_IN_ANY_CASE(L"DownLoadServerListFile faiure!");
             bool empty = false;
             const bool ran = PostAndWait([frame, &empty] {
                 UIUpdateWnd* updateWnd = frame->UpdateWnd.load();

@@ -95,10 +95,10 @@ int WinMain(LPCTSTR instance, void*, const char*, int) {
     // The update worker waits for the prepared window, so it starts before the loop.
     auto* updateWorker = new MyThread(frame, &LauncherFrameWnd::LinkUpdate);
     if (updateWorker->Create(0) != wxTHREAD_NO_ERROR) {
-        LOG_ERROR(L"Can't create the update thread!");
+        LOG_ERROR_IN_ANY_CASE(L"Can't create the update thread!");
         delete updateWorker;
     } else if (updateWorker->Run() != wxTHREAD_NO_ERROR) {
-        LOG_ERROR(L"The UpdateThread run Error!");
+        LOG_ERROR_IN_ANY_CASE(L"The UpdateThread run Error!");
         delete updateWorker;
     }
 

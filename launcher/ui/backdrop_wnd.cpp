@@ -12,10 +12,9 @@ void UIBackGroundWnd::Notify(TNotifyUI& msg) {
     dialog->Backdrop = this;
     if (frame != nullptr && frame->GameSetBtn != nullptr)
         frame->GameSetBtn->SetEnabled(false);
-    if (dialog->Create(m_hWnd, L"", UI_WNDSTYLE_DIALOG, 0, 0, 0, 0, 0) == nullptr) {
-        delete dialog;
+    // A window whose creation failed has been freed by its own final message.
+    if (dialog->Create(m_hWnd, L"", UI_WNDSTYLE_DIALOG, 0, 0, 0, 0, 0) == nullptr)
         return;
-    }
     dialog->CenterWindow();
     dialog->ShowModal();
 }

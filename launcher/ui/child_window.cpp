@@ -1,6 +1,10 @@
 #include "launcher/ui/child_window.h"
 
+#include <set>
+#include <string>
+
 #include "launcher/launcher.h"
+#include "launcher/log.h"
 #include "launcher/ui/server_list_wnd.h"
 #include "launcher/ui/web_panels.h"
 #include "launcher/ui/window_chrome.h"
@@ -33,6 +37,21 @@ CStdString SkinForMode(const wchar_t* name, int mode) {
         file += L"_600";
     file += L".xml";
     return file;
+}
+
+bool AttachSkinOrEmptyRoot(const CStdString& file, CPaintManagerUI& manager) {
+    CDialogBuilder builder;
+    if (CControlUI* root = builder.Create(file.GetData(), nullptr, nullptr, &manager)) {
+        manager.AttachDialog(root);
+        return true;
+    }
+    // The same file is missing for every window that asks for it again (each settings click).
+    static std::set<std::wstring> logged;
+    if (logged.insert(file.GetData()).second)
+        LOG_ERROR(L"%s(%d): skin %s cannot be built from bt.dat, its window shows no controls",
+                  file.GetData());
+    manager.AttachDialog(new CContainerUI);
+    return false;
 }
 
 LRESULT UIChildWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -68,11 +87,7 @@ LRESULT UIChildWnd::CreateFromSkin() {
     SetWindowStyle(m_hWnd, (style & ~WS_CAPTION) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
     PaintManager.Init(m_hWnd);
     PaintManager.AddPreMessageFilter(this);
-    CDialogBuilder builder;
-    CControlUI* root = builder.Create(SkinFile().GetData(), nullptr, nullptr, &PaintManager);
-    if (root == nullptr)
-        return -1;
-    PaintManager.AttachDialog(root);
+    SkinMissing = !AttachSkinOrEmptyRoot(SkinFile(), PaintManager);
     PaintManager.AddNotifier(this);
     OnSkinAttached();
     return 0;

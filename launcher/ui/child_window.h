@@ -33,8 +33,10 @@ protected:
     virtual bool ClosesDropDownOnActivate() const { return false; }
 
     // WM_CREATE: drops the caption style, builds and attaches the skin, registers this object
-    // as filter and notifier. -1 when the skin cannot be built.
+    // as filter and notifier. Always 0: a skin that cannot be built leaves the window without
+    // controls (SkinMissing set), so every step that needs one of them is skipped.
     DuiLib::LRESULT CreateFromSkin();
+    bool SkinMissing = false;
     // Inside the caption band a control other than a button (or no control) drags the window.
     // The point is compared as given with the client-area values.
     DuiLib::LRESULT CaptionHitTest(DuiLib::POINT pt);
@@ -48,6 +50,12 @@ protected:
 
 // "name.xml" in mode 0, "name_720.xml" in mode 1, "name_600.xml" in mode 2.
 DuiLib::CStdString SkinForMode(const wchar_t* name, int mode);
+
+// UI thread. Builds the skin file for manager and attaches it. When the file cannot be built
+// (bt.dat is replaced by game updates like any other file) an empty root is attached instead,
+// so the window still lays out and hears "windowinit", and the missing file is logged once per
+// run. False in that case.
+bool AttachSkinOrEmptyRoot(const DuiLib::CStdString& file, DuiLib::CPaintManagerUI& manager);
 
 // Clears the owner's pointer first, then destroys the window (whose final message frees the
 // object) or, when it has no window, frees the object: each window is released exactly once.

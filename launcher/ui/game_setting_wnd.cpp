@@ -61,6 +61,12 @@ void UIGameSettingWnd::InitControls() {
 }
 
 void UIGameSettingWnd::Notify(TNotifyUI& msg) {
+    // Without its skin the dialog has neither OK nor Cancel: it goes as Cancel would, or the
+    // player could never leave its modal loop.
+    if (msg.sType == L"windowinit" && SkinMissing) {
+        CloseWithBackdrop();
+        return;
+    }
     if (msg.pSender == nullptr)
         return;
     const CStdString sender = msg.pSender->GetName();

@@ -161,8 +161,12 @@ ServerListLoad LoadServerListFile(const std::wstring& fileName, const std::wstri
 
     std::string reason;
     std::optional<std::string> bytes = ReadListFile(*path, reason);
-    if (!bytes)
+    if (!bytes) {
+        // A list that cannot be read cannot be decoded either: a copy an earlier load left
+        // behind goes all the same.
+        unlink(copyPath->c_str());
         return Failure(reason);
+    }
     ServerListLoad plain = ParseServerList(std::move(*bytes));
     if (plain.status != ServerListStatus::Failed)
         return plain;

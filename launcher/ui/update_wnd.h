@@ -17,7 +17,8 @@ public:
     DuiLib::LRESULT HandleMessage(DuiLib::UINT uMsg, DuiLib::WPARAM wParam,
                                   DuiLib::LPARAM lParam) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
-    // WM_CREATE: the skin of the frame's screen-size mode and its five controls.
+    // WM_CREATE: the skin of the frame's screen-size mode and its five controls. Always 0: the
+    // window runs without the controls its skin could not give.
     DuiLib::LRESULT OnCreate();
 
     // Shows percent (0 to 100): the text truncated to a whole number and "%", the bar's value

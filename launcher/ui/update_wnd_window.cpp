@@ -21,13 +21,8 @@ LRESULT UIUpdateWnd::OnCreate() {
     const UINT style = GetWindowStyle(m_hWnd);
     SetWindowStyle(m_hWnd, (style & ~WS_CAPTION) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
     PaintManager.Init(m_hWnd);
-    CDialogBuilder builder;
     const int mode = frame != nullptr ? frame->ScreenSizeMode : 0;
-    CControlUI* root =
-        builder.Create(SkinForMode(L"server", mode).GetData(), nullptr, nullptr, &PaintManager);
-    if (root == nullptr)
-        return -1;
-    PaintManager.AttachDialog(root);
+    AttachSkinOrEmptyRoot(SkinForMode(L"server", mode), PaintManager);
     PaintManager.AddNotifier(this);
     CurVersionTxt = dynamic_cast<CTextUI*>(PaintManager.FindControl(L"CurVersionTxt"));
     ProgressTxt = dynamic_cast<CTextUI*>(PaintManager.FindControl(L"ProgressTxt"));

@@ -117,3 +117,20 @@ TEST_F(RunLog, ALinkInTheLogsPlaceIsReplacedAndWhatItPointsToIsUntouched) {
     EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir / "run.log")));
     EXPECT_NE(Log().find("written to the launcher's own log"), std::string::npos) << Log();
 }
+
+// A record names its source as the tree does, whatever directory the build ran in.
+TEST_F(RunLog, RecordsNameTheirSourceRelativeToTheTree) {
+    frame.SetLogFile();
+    LogMessageBox(L"提示", L"made in the launcher's log code");
+    LOG_ERROR(L"%s(%d): made in this test");
+    std::istringstream lines(Log());
+    std::vector<std::string> sources;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t start = line.find(": Error: ");
+        ASSERT_NE(start, std::string::npos) << line;
+        const size_t source = start + 9;
+        sources.push_back(line.substr(source, line.find('(', source) - source));
+    }
+    EXPECT_EQ(sources,
+              (std::vector<std::string>{"launcher/log.cpp", "tests/launcher/log_test.cpp"}));
+}

@@ -64,10 +64,11 @@ inline void DestroyFrame(LauncherFrameWnd* frame) {
 
 class PreparedFrame : public ::testing::Test {
 protected:
-    // Files the test wants in the program directory go there before Start.
+    // Files the test wants in the program directory go there before Start; a "bt.dat" of the
+    // test's own is kept, else the built one is copied.
     void Start(const char* screen = "1024x768") {
         setenv("LAUNCHER_SCREEN", screen, 1);
-        UseProgramDirectory(dir);
+        UseProgramDirectory(dir, !std::filesystem::exists(dir / "bt.dat"));
         if (!std::filesystem::exists(dir / "resolution.ini"))
             WriteFile(dir / "resolution.ini", "[Setting]\nFullScreen=1\nResolution=2\n");
         if (!std::filesystem::exists(dir / "version.ini"))

@@ -1,7 +1,14 @@
 // Fetching the server list from the local test server: which attempts are made, what replaces
 // "ServerList.xml", and what is left on disk when the answer is not a list.
+#include <arpa/inet.h>
 #include <atomic>
+#include <future>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +45,85 @@ protected:
     TempDir program;
 };
 
+// A socket listening on 127.0.0.1; when `answer` is given, every connection is answered with it
+// (after the request has arrived) and counted, else the listener never accepts and its queue is
+// filled, so a further connect waits for its limit.
+class LoopbackListener {
+public:
+    explicit LoopbackListener(std::string answer = "") : answer_(std::move(answer)) {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            listen(fd_, answer_.empty() ? 0 : 16) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            throw std::runtime_error("no loopback listener");
+        port_ = ntohs(address.sin_port);
+        if (answer_.empty()) {
+            FillQueue(address);
+            return;
+        }
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~LoopbackListener() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        for (int client : queued_)
+            close(client);
+        close(fd_);
+    }
+    wxString Url() const {
+        return wxString::Format(L"http://127.0.0.1:%d/list.xml", static_cast<int>(port_));
+    }
+    int Answered() const { return answered_; }
+
+private:
+    // Connections nobody accepts, until the kernel completes no more of them.
+    void FillQueue(const sockaddr_in& address) {
+        for (int i = 0; i < 8; ++i) {
+            const int client = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            queued_.push_back(client);
+            connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        }
+    }
+    void Serve() {
+        while (!stop_) {
+            pollfd waiting{fd_, POLLIN, 0};
+            if (poll(&waiting, 1, 20) <= 0)
+                continue;
+            const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                continue;
+            std::string request;
+            char buffer[1024];
+            while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+                pollfd readable{client, POLLIN, 0};
+                if (poll(&readable, 1, 5000) <= 0)
+                    break;
+                const ssize_t got = read(client, buffer, sizeof buffer);
+                if (got <= 0)
+                    break;
+                request.append(buffer, static_cast<size_t>(got));
+            }
+            if (write(client, answer_.data(), answer_.size()) ==
+                static_cast<ssize_t>(answer_.size()))
+                ++answered_;
+            close(client);
+        }
+    }
+
+    std::string answer_;
+    int fd_ = -1;
+    in_port_t port_ = 0;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> answered_{0};
+    std::vector<int> queued_;
+};
+
 } // namespace
 
 TEST_F(ServerListDownload, AttemptsMadeAndWhatReplacesTheCache) {
@@ -54,6 +140,8 @@ TEST_F(ServerListDownload, AttemptsMadeAndWhatReplacesTheCache) {
         {"/list.xml=404", false, CachedList, 3, 0},
         {"/list.xml=302:/other.xml", false, CachedList, 3, 0},
         {"/list.xml=body:abc", false, CachedList, 1, 0},
+        // Four bytes are the least a list may have: taken as they are.
+        {"/list.xml=body:abcd", false, "abcd", 1, 0},
         {"/list.xml=chunked:17000000", false, CachedList, 3, 0},
     };
     for (const auto& c : cases) {
@@ -83,6 +171,35 @@ TEST_F(ServerListDownload, ShutDownEndsADownloadFromAStalledServer) {
         DownLoadServerListFile(Dir(), Url(server, "/list.xml"), Url(server, "/list.xml"), &abort));
     stopper.join();
     EXPECT_EQ(server.CountRequests("/list.xml"), 1);
+    EXPECT_EQ(Cache(), CachedList);
+    EXPECT_FALSE(TempLeft());
+}
+
+// Only 200 is a list: a 204 or a 304 is a failed attempt, so each cycle tries again.
+TEST_F(ServerListDownload, NoContentAndNotModifiedAreFailedAttempts) {
+    for (const char* status : {"204 No Content", "304 Not Modified"}) {
+        SCOPED_TRACE(status);
+        LoopbackListener server(std::string("HTTP/1.1 ") + status +
+                                "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        EXPECT_FALSE(DownLoadServerListFile(Dir(), server.Url(), L"", nullptr));
+        EXPECT_EQ(server.Answered(), 3);
+        EXPECT_EQ(Cache(), CachedList);
+        EXPECT_FALSE(TempLeft());
+    }
+}
+
+// A server that never completes the connection costs each attempt its one-second connect limit:
+// the pass ends on its own (bounded here only so that a lost limit fails instead of hanging).
+TEST_F(ServerListDownload, AnUnansweredConnectGivesUpAndThePassEnds) {
+    LoopbackListener server;
+    std::atomic<bool> abort{false};
+    auto pass = std::async(std::launch::async, [&] {
+        return DownLoadServerListFile(Dir(), server.Url(), L"", &abort);
+    });
+    const bool ended = pass.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    abort = true;
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(pass.get());
     EXPECT_EQ(Cache(), CachedList);
     EXPECT_FALSE(TempLeft());
 }

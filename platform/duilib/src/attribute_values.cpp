@@ -83,4 +83,14 @@ std::optional<uint32_t> ParseColor(std::wstring_view text) {
     return text.size() == 6 ? (0xFF000000u | value) : value;
 }
 
+std::optional<HorizontalAlign> ParseHorizontalAlign(std::wstring_view text) {
+    if (text == L"left")
+        return HorizontalAlign::Left;
+    if (text == L"center")
+        return HorizontalAlign::Center;
+    if (text == L"right")
+        return HorizontalAlign::Right;
+    return std::nullopt;
+}
+
 } // namespace DuiLib::detail

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "duilib/look.h"
 #include "duilib/types.h"
 
 namespace DuiLib::detail {
@@ -17,5 +18,7 @@ std::optional<int> ParseInt(std::wstring_view text);
 std::optional<bool> ParseBool(std::wstring_view text);
 // "#RRGGBB", "#AARRGGBB", "0xRRGGBB" or "0xAARRGGBB"; six digits mean opaque.
 std::optional<uint32_t> ParseColor(std::wstring_view text);
+// "left", "center" or "right".
+std::optional<HorizontalAlign> ParseHorizontalAlign(std::wstring_view text);
 
 } // namespace DuiLib::detail

@@ -24,12 +24,8 @@ void ApplyAlign(ControlLook& look, std::wstring_view value) {
         if (end == std::wstring_view::npos)
             end = value.size();
         const std::wstring_view token = value.substr(start, end - start);
-        if (token == L"left")
-            look.hAlign = HorizontalAlign::Left;
-        else if (token == L"center")
-            look.hAlign = HorizontalAlign::Center;
-        else if (token == L"right")
-            look.hAlign = HorizontalAlign::Right;
+        if (const auto horizontal = detail::ParseHorizontalAlign(token))
+            look.hAlign = *horizontal;
         else if (token == L"top")
             look.vAlign = VerticalAlign::Top;
         else if (token == L"vcenter")

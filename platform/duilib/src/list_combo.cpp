@@ -30,6 +30,12 @@ bool ApplyItemLook(ListItemLook& look, std::wstring_view name, LPCTSTR value) {
     } else if (name == L"itemselectedbkcolor") {
         if (const auto color = detail::ParseColor(value))
             look.itemSelectedBkColor = *color;
+    } else if (name == L"itemalign") {
+        if (const auto align = detail::ParseHorizontalAlign(value))
+            look.itemAlign = *align;
+    } else if (name == L"itemtextpadding") {
+        if (const auto padding = detail::ParseInt(value); padding && *padding >= 0)
+            look.itemTextPadding = *padding;
     } else {
         return false;
     }
@@ -103,10 +109,31 @@ uint32_t CListLabelElementUI::BkColorForState() const {
 TextStyle CListLabelElementUI::TextStyleForState() const {
     TextStyle style = CLabelUI::TextStyleForState();
     const ListItemLook* items = ItemLookOf(this);
-    if (items != nullptr && look_.textColor == 0 && items->itemTextColor != 0 &&
-        detail::EnabledInTree(this))
+    if (items == nullptr)
+        return style;
+    if (look_.textColor == 0 && items->itemTextColor != 0 && detail::EnabledInTree(this))
         style.color = items->itemTextColor;
+    style.hAlign = items->itemAlign;
+    const ControlLook& list = parent_->GetLook();
+    if (look_.font.empty() && look_.fontSize == 0) {
+        style.font = list.font;
+        style.size = list.fontSize;
+        style.bold = list.bold;
+    }
     return style;
+}
+
+void CListLabelElementUI::PaintText(IRenderer& renderer) {
+    const ListItemLook* items = ItemLookOf(this);
+    const CStdString text = GetText();
+    if (items == nullptr || items->itemTextPadding == 0 || text.IsEmpty()) {
+        CLabelUI::PaintText(renderer);
+        return;
+    }
+    RECT inner = pos_;
+    inner.left += items->itemTextPadding;
+    inner.right = std::max(inner.left, inner.right - items->itemTextPadding);
+    renderer.DrawText(text.str(), inner, TextStyleForState());
 }
 
 void CListLabelElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {

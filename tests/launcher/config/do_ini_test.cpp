@@ -30,14 +30,19 @@ TEST_F(DoIniTest, DoIniOverridesZelIniKeyByKeyWithValuesCutTo254Characters) {
     EXPECT_EQ(Entries(), (std::set<std::string>{"zel.ini", "Do.ini"}));
 }
 
+// Whatever the stored lines end in (the copy widens each line feed to CR LF), no value keeps a
+// carriage return.
 TEST_F(DoIniTest, ScrambledDoIniIsReadThroughATemporaryCopyThatIsThenRemoved) {
-    Write("Do.ini", Scramble("[Addr]\nServerListUrl2=http://do.example.com/list2.xml\n"
-                             "CDNUpdateVersionUrl=http://cdn.example.com/up.xml\n"));
-    LoadAddresses();
-    EXPECT_EQ(frame.ServerListUrl1, L"http://zel.example.com/list1.xml");
-    EXPECT_EQ(frame.ServerListUrl2, L"http://do.example.com/list2.xml");
-    EXPECT_EQ(frame.CDNUpdateVersionUrl, L"http://cdn.example.com/up.xml");
-    EXPECT_EQ(Entries(), (std::set<std::string>{"zel.ini", "Do.ini"}));
+    for (const std::string end : {"\n", "\r\n", "\r\r\n"}) {
+        SCOPED_TRACE(testing::PrintToString(end));
+        Write("Do.ini", Scramble("[Addr]" + end + "ServerListUrl2=http://do.example.com/list2.xml" +
+                                 end + "CDNUpdateVersionUrl=http://cdn.example.com/up.xml" + end));
+        LoadAddresses();
+        EXPECT_EQ(frame.ServerListUrl1, L"http://zel.example.com/list1.xml");
+        EXPECT_EQ(frame.ServerListUrl2, L"http://do.example.com/list2.xml");
+        EXPECT_EQ(frame.CDNUpdateVersionUrl, L"http://cdn.example.com/up.xml");
+        EXPECT_EQ(Entries(), (std::set<std::string>{"zel.ini", "Do.ini"}));
+    }
 }
 
 TEST_F(DoIniTest, DoIniWithoutSectionsOrMissingKeepsZelIniAddressesAndLeavesNoCopy) {

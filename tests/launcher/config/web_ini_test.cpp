@@ -4,6 +4,18 @@
 #include "launcher/launcher.h"
 #include "tests/launcher/config/program_dir_test.h"
 
+namespace {
+
+// Every line feed preceded by a carriage return.
+std::string CrLf(const std::string& text) {
+    std::string lines;
+    for (char c : text)
+        lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return lines;
+}
+
+} // namespace
+
 class WebIniTest : public ProgramDirTest {
 protected:
     void LoadPages() {
@@ -26,6 +38,10 @@ TEST_F(WebIniTest, PlainOrScrambledWebIniOverridesBothReadersAndNoCopyRemains) {
     } cases[] = {
         {text, false, L"风云游戏", 80, L"http://news.example.org/l600.html"},
         {Scramble(text), false, L"风云游戏", 80, L"http://news.example.org/l600.html"},
+        // Lines ending in CR LF decode to CR CR LF (each line feed is widened): no value keeps
+        // a carriage return.
+        {Scramble(CrLf(text)), false, L"风云游戏", 80, L"http://news.example.org/l600.html"},
+        {Scramble(CrLf(CrLf(text))), false, L"风云游戏", 80, L"http://news.example.org/l600.html"},
         // Cannot be decoded: every default stays, the logo is still placed.
         {Scramble(text), true, L"Tavi游戏", 152, default_pages::kLeft600},
     };

@@ -1,5 +1,6 @@
 // The pop-ups around the main window on the headless backend: where preparation puts them, what
 // the web panels show, how the drop-down sizes itself, and the settings dialog.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -95,6 +96,12 @@ TEST_F(PreparedFrame, DropDownGrowsUpwardByItsRowCount) {
         GetClientRect(dropDown->GetHWND(), &client);
         EXPECT_EQ(client.bottom - client.top, height);
         EXPECT_EQ(WindowRectOf(dropDown->GetHWND()).top, main.top + base - height + 46);
+        // The skin's rows are the rows the window is sized for: the last one shown ends
+        // 2 px above the window's bottom edge, inside its frame.
+        if (items != 0) {
+            const int last = std::min(items, 5) - 1;
+            EXPECT_EQ(dropDown->List->GetItemAt(last)->GetPos().bottom, height - 2);
+        }
     }
 }
 
@@ -143,6 +150,23 @@ TEST_F(PreparedFrame, SettingsDialogOpensModalOverItsBackdropAndOkStoresTheResol
               "[Setting]\nFullScreen=1\nResolution=1\nVoice=1\n");
 }
 
+// No stored resolution: the first one is selected and OK stores it as "0".
+TEST_F(PreparedFrame, OkWithoutAStoredResolutionStoresTheFirst) {
+    WriteFile(dir.path() / "resolution.ini", "[Setting]\nFullScreen=0\nResolution=\n");
+    Start("1024x768");
+    bool firstSelected = false;
+    WhenDialogOpen([&](HWND dialog) {
+        firstSelected =
+            static_cast<COptionUI*>(Headless::PaintManagerOf(dialog)->FindControl(L"pel800_600"))
+                ->IsSelected();
+        EXPECT_TRUE(Headless::Click(dialog, L"OkBtn"));
+    });
+    ASSERT_TRUE(Headless::Click(hwnd, L"GameSetBtn"));
+    EXPECT_TRUE(firstSelected);
+    EXPECT_EQ(ReadFile(dir.path() / "resolution.ini"),
+              "[Setting]\nFullScreen=0\nResolution=0\nVoice=1\n");
+}
+
 TEST_F(PreparedFrame, CancelDropsThePickedResolutionButKeepsAFullScreenToggleInMemory) {
     Start("800x600");
     WhenDialogOpen([&](HWND dialog) {
@@ -156,17 +180,32 @@ TEST_F(PreparedFrame, CancelDropsThePickedResolutionButKeepsAFullScreenToggleInM
     EXPECT_EQ(SettingConfig::Instance()->Resolution, L"2");
 }
 
-TEST_P(PreparedFrameInEachMode, BackdropKeepsItsSkinSizeOnlyInTheLargestMode) {
+// The backdrop opens at its mode's offset and ends exactly where the web panels' frames end on
+// the right and at the bottom: it dims the panels, not the update panel below them.
+TEST_P(PreparedFrameInEachMode, BackdropOpensAtItsOffsetAndEndsWithThePanelsFrames) {
     Start(GetParam());
-    const bool small = std::string(GetParam()) == "800x600";
-    const int width = small ? 510 : 615;
-    const int height = small ? 310 : 370;
+    const std::string screen = GetParam();
+    const POINT offset = screen == "800x600"    ? POINT{130, 140}
+                         : screen == "1280x720" ? POINT{180, 180}
+                                                : POINT{190, 200};
+    RECT panels{0, 0, 0, 0};
+    for (const wchar_t* name : {L"TopFrame", L"NewsFrame", L"News2Frame"}) {
+        CControlUI* panelFrame = frame->PaintManager.FindControl(name);
+        ASSERT_NE(panelFrame, nullptr) << name;
+        panels.right = std::max(panels.right, panelFrame->GetPos().right);
+        panels.bottom = std::max(panels.bottom, panelFrame->GetPos().bottom);
+    }
+    const RECT updateFrame = frame->PaintManager.FindControl(L"UpdateFrame")->GetPos();
     RECT backdrop{};
     WhenDialogOpen([&](HWND dialog) {
-        GetClientRect(Headless::FindWindowByClass(L"UIBackGround"), &backdrop);
+        GetWindowRect(Headless::FindWindowByClass(L"UIBackGround"), &backdrop);
         Headless::Click(dialog, L"CancelBtn");
     });
     ASSERT_TRUE(Headless::Click(hwnd, L"GameSetBtn"));
-    EXPECT_EQ(backdrop.right - backdrop.left, width);
-    EXPECT_EQ(backdrop.bottom - backdrop.top, height);
+    const RECT main = WindowRectOf(hwnd);
+    EXPECT_EQ(backdrop.left - main.left, offset.x);
+    EXPECT_EQ(backdrop.top - main.top, offset.y);
+    EXPECT_EQ(backdrop.right - main.left, panels.right);
+    EXPECT_EQ(backdrop.bottom - main.top, panels.bottom);
+    EXPECT_LE(backdrop.bottom - main.top, updateFrame.top);
 }

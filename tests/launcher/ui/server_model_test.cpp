@@ -204,6 +204,13 @@ TEST_F(ServerListFileTest, UndecodableListFailsAndKeepsItsCopyForTheNextLoad) {
     EXPECT_NE(load.reason.find("not well-formed"), std::string::npos) << load.reason;
     EXPECT_TRUE(std::filesystem::exists(File("ServerList.xml.tmp")));
 
+    // The list has gone since: the copy it left goes at the next load.
+    std::filesystem::remove(File("ServerList.xml"));
+    EXPECT_EQ(Load().status, ServerListStatus::Failed);
+    EXPECT_EQ(Entries(), std::set<std::string>{});
+    Write("ServerList.xml", "\x01\x02 not xml");
+    EXPECT_EQ(Load().status, ServerListStatus::Failed);
+
     Write("ServerList.xml", Scramble("<list/>"));
     EXPECT_EQ(Load().status, ServerListStatus::NotServerList);
     EXPECT_EQ(Entries(), std::set<std::string>{"ServerList.xml"});

@@ -62,6 +62,22 @@ TEST_F(UpdateWindow, CachedListIsShownAtPreparationWithTheSavedServerPicked) {
               "[Setup]\nServerAddr=10.0.0.4\nServerPort=7004\nChargeUrl=c4\nServerSid=23\n");
 }
 
+// The saved server is found but lacks its charge address: no choice is shown or saved, and the
+// player must pick one.
+TEST_F(UpdateWindow, AMatchedServerWithoutAChargeAddressLeavesZelIniAsItWas) {
+    const std::string saved = "[Setup]\nServerSid=31\nServerAddr=10.0.0.9\nServerPort=1\n";
+    WriteFile(dir / "ServerList.xml",
+              "<tavi><area pid=\"1\" name=\"A\"><server sid=\"31\" name=\"Bare\" "
+              "address=\"10.0.0.3\" port=\"7003\"/></area></tavi>");
+    WriteFile(dir / "zel.ini", saved);
+    Start();
+    UIUpdateWnd* window = frame->UpdateWnd.load();
+    ASSERT_NE(window->ServerBtn, nullptr);
+    EXPECT_EQ(window->ServerBtn->GetText(), L"");
+    EXPECT_FALSE(frame->EnterGameBtn->IsEnabled());
+    EXPECT_EQ(ReadFile(dir / "zel.ini"), saved);
+}
+
 TEST_F(UpdateWindow, AreaButtonsRefillTheListAndAMissingAreaEmptiesIt) {
     StartWithList();
     ASSERT_TRUE(Headless::Click(updateWnd->GetHWND(), L"DServer"));

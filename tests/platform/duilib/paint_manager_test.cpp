@@ -54,6 +54,23 @@ TEST_F(PaintManagerTest, WindowInitArrivesOnceOnTheNextTurnOfTheLoop) {
     EXPECT_EQ(second.SendersOf(L"windowinit"), Senders{L"Root"});
 }
 
+// A window whose skin is attached again before the loop turns still hears one "windowinit",
+// from the tree it shows; each window hears its own.
+TEST_F(PaintManagerTest, WindowInitComesOncePerWindowAlsoAfterASecondAttach) {
+    TestWindow second("second", L"test.xml");
+    ASSERT_NE(second.CreateAt(nullptr, 0, 0, 0, 0), nullptr);
+    auto* replacement = new CContainerUI();
+    replacement->SetName(L"Replacement");
+    ASSERT_TRUE(second.manager.AttachDialog(replacement));
+    TestWindow third("third", L"test.xml");
+    ASSERT_NE(third.CreateAt(nullptr, 0, 0, 0, 0), nullptr);
+    Headless::PumpMessages();
+    Headless::PumpMessages();
+    EXPECT_EQ(second.SendersOf(L"windowinit"), Senders{L"Replacement"});
+    EXPECT_EQ(third.SendersOf(L"windowinit"), Senders{L"Root"});
+    EXPECT_EQ(window.SendersOf(L"windowinit"), Senders{L"Root"});
+}
+
 TEST_F(PaintManagerTest, ClickComesOnButtonUpOverTheEnabledVisibleControlThatGotTheDown) {
     Mouse(WM_LBUTTONDOWN, L"Ok");
     EXPECT_TRUE(window.SendersOf(L"click").empty());

@@ -353,4 +353,34 @@ TEST(SkinResourceTest, BackendsReadImagesFromTheSkinArchiveOnly) {
     EXPECT_FALSE(CPaintManagerUI::LoadSkinResource(L"../bt.dat", bytes));
 }
 
+// Rows made at run time have no look of their own: they take the list's font, its row
+// alignment and the padding that keeps their text off the list's edges.
+TEST(ListRowPaint, RowsTakeTheListsFontAlignmentAndTextPadding) {
+    duilib_test::SkinDirectory skins{{"rows.xml", R"(<Window size="200,100">
+  <List name="Rows" pos="10,10,150,90" itemheight="27" itemalign="center" itemtextpadding="12"
+        font="Row Face" fontsize="13" bold="true"/>
+</Window>)"}};
+    duilib_test::TestWindow window{"rows", L"rows.xml"};
+    const HWND hwnd = window.CreateAt(nullptr, 0, 0, 0, 0);
+    ASSERT_NE(hwnd, nullptr);
+    Headless::PumpMessages();
+    auto* list = static_cast<CListUI*>(window.manager.FindControl(L"Rows"));
+    for (const wchar_t* name : {L"East", L"West"}) {
+        auto* row = new CListLabelElementUI();
+        row->SetText(name);
+        list->Add(row);
+    }
+    std::vector<DrawCommand> texts;
+    for (const DrawCommand& command : Headless::PaintRecord(hwnd))
+        if (command.kind == Headless::DrawKind::Text)
+            texts.push_back(command);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[1].text, L"West");
+    EXPECT_EQ(texts[1].rect, (RECT{22, 37, 138, 64}));
+    EXPECT_EQ(texts[1].style.hAlign, HorizontalAlign::Center);
+    EXPECT_EQ(texts[1].style.font, L"Row Face");
+    EXPECT_EQ(texts[1].style.size, 13);
+    EXPECT_TRUE(texts[1].style.bold);
+}
+
 } // namespace

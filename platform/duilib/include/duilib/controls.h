@@ -252,10 +252,12 @@ public:
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
 
 protected:
-    // A row of a list takes the list's item colours where it has none of its own.
+    // A row of a list takes the list's item colours, alignment and text padding, and the list's
+    // font where it has none of its own.
     uint32_t BkColorForState() const override;
     TextStyle TextStyleForState() const override;
     bool PaintsSelected() const override;
+    void PaintText(IRenderer& renderer) override;
 
     friend class CListUI;
     friend class CComboUI;

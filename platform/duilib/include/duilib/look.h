@@ -32,6 +32,8 @@ struct ListItemLook {
     uint32_t itemTextColor = 0;
     uint32_t itemHotBkColor = 0;
     uint32_t itemSelectedBkColor = 0;
+    HorizontalAlign itemAlign = HorizontalAlign::Left;
+    int itemTextPadding = 0; // pixels kept free left and right of a row's text
 };
 
 } // namespace DuiLib
