@@ -18,6 +18,8 @@ namespace liveupdate {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr std::uint64_t kMaxManifestBytes = 1 << 20;
 constexpr std::uint64_t kSignatureBytes = 64;
 // The checked packages of the step being reported wait here, out of the launcher's "temp".
@@ -79,7 +81,14 @@ bool LivePatchSession::Aborted() const {
 std::optional<std::string> LivePatchSession::FetchSmallFile(const std::string& url,
                                                             const std::string& name,
                                                             std::uint64_t maxBytes,
+                                                            Clock::time_point deadline,
                                                             std::string& why) const {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+        why = name + " not fetched: no time left of the " +
+              std::to_string(limits_.manifestTotalLimit.count()) + " ms for the manifest";
+        return std::nullopt;
+    }
     ScratchDirectory scratch;
     if (scratch.path().empty()) {
         why = "no temporary directory for " + name;
@@ -88,7 +97,7 @@ std::optional<std::string> LivePatchSession::FetchSmallFile(const std::string& u
     net::DownloadOptions options;
     options.connectTimeout = limits_.connectTimeout;
     options.stallLimit = limits_.manifestStallLimit;
-    options.totalLimit = limits_.manifestTotalLimit;
+    options.totalLimit = left;
     options.maxBytes = maxBytes;
     options.abort = abort_;
     const net::DownloadResult result = net::DownloadToFile(url, scratch.path() / name, options);
@@ -106,13 +115,14 @@ bool LivePatchSession::Connect(const wchar_t* url, const wchar_t* version) {
         return false;
     curVersion_ = version;
     const std::string manifestUrl = wxString(url).utf8_string();
+    const Clock::time_point deadline = Clock::now() + limits_.manifestTotalLimit;
     std::string why;
     std::optional<std::string> manifest =
-        FetchSmallFile(manifestUrl, "manifest.xml", kMaxManifestBytes, why);
+        FetchSmallFile(manifestUrl, "manifest.xml", kMaxManifestBytes, deadline, why);
     std::optional<std::string> signature =
-        manifest
-            ? FetchSmallFile(SignatureUrlOf(manifestUrl), "manifest.xml.sig", kSignatureBytes, why)
-            : std::nullopt;
+        manifest ? FetchSmallFile(SignatureUrlOf(manifestUrl), "manifest.xml.sig", kSignatureBytes,
+                                  deadline, why)
+                 : std::nullopt;
     if (!signature) {
         Say(why);
         return false;

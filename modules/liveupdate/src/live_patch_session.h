@@ -17,7 +17,7 @@ struct SessionLimits {
     std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
     // The manifest is small: a server that stops sending it is given up on sooner.
     std::chrono::milliseconds manifestStallLimit{std::chrono::seconds(5)};
-    // The manifest and its signature, each whole: the launcher tries three addresses within its
+    // The manifest and its signature together: the launcher tries three addresses within its
     // 15 s version check, so one address may not take all of it.
     std::chrono::milliseconds manifestTotalLimit{std::chrono::seconds(5)};
     std::chrono::milliseconds packageStallLimit{std::chrono::seconds(30)};
@@ -42,8 +42,11 @@ private:
     ~LivePatchSession() override = default;
 
     bool Aborted() const;
+    // A file of at most maxBytes, fetched whole before deadline.
     std::optional<std::string> FetchSmallFile(const std::string& url, const std::string& name,
-                                              std::uint64_t maxBytes, std::string& why) const;
+                                              std::uint64_t maxBytes,
+                                              std::chrono::steady_clock::time_point deadline,
+                                              std::string& why) const;
     // Fetches one package and reports its download steps; Ready once it is checked.
     enum class Brought { Ready, Failed, Aborted };
     Brought BringPackage(const Package& package);

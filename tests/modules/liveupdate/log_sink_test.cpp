@@ -62,6 +62,24 @@ TEST_F(LogSinkTest, GetsEachDistinctRecordOnceAndItsRepeatsWhenDetached) {
     EXPECT_EQ(lines, (Strings{record, record + " (7 times in all)"}));
 }
 
+// The routine's detail names how long the connect took: a record that changed with it would be
+// new on every try.
+TEST_F(LogSinkTest, AServerThatIsDownIsOneRecordWhateverEachTryTook) {
+    const std::wstring closedPort = L"http://127.0.0.1:1/manifest.xml";
+    setSink(Record);
+    ::testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(patch->Connect(closedPort.c_str(), L"1.0"));
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("LiveUpdate: manifest.xml not fetched: cannot connect: "))
+        << lines[0];
+    EXPECT_TRUE(lines[0].ends_with("(http://127.0.0.1:1/manifest.xml)")) << lines[0];
+    EXPECT_EQ(lines[0].find(" ms"), std::string::npos) << lines[0];
+    setSink(nullptr);
+    EXPECT_EQ(lines.back(), lines[0] + " (3 times in all)");
+}
+
 TEST_F(LogSinkTest, ARefusedPackageIsNamedWithItsAddressSizesAndDigests) {
     const std::string good = PackageBytes("good");
     const std::string wrong = PackageBytes("gooe");

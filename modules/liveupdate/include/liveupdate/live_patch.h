@@ -42,7 +42,7 @@ public:
     // Slot 2: fetches the manifest at url and its signature (the manifest's path + ".sig", with
     // its query), checks the signature against "update.pub" and reads the manifest. False when
     // any of that fails, the reason in the module's records; a manifest that does not verify
-    // counts as a server that did not answer. Each of the two fetches ends within 5 s. version
+    // counts as a server that did not answer. The two fetches together end within 5 s. version
     // is the installed game version.
     virtual bool Connect(const wchar_t* url, const wchar_t* version) = 0;
     // Slot 3: follows the manifest's version steps from version, fetches each package into the
