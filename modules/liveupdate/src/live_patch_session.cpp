@@ -72,7 +72,11 @@ int ScaledBytes(std::uint64_t bytes, std::uint64_t total) {
 
 LivePatchSession::LivePatchSession(std::filesystem::path programDirectory,
                                    std::unique_ptr<PublicKey> key, SessionLimits limits)
-    : programDirectory_(std::move(programDirectory)), key_(std::move(key)), limits_(limits) {}
+    : programDirectory_(std::move(programDirectory)), key_(std::move(key)), limits_(limits) {
+    // Packages held by a run that ended while it reported them: that step starts over anyway.
+    std::error_code ignored;
+    std::filesystem::remove_all(programDirectory_ / kHeldDirectory, ignored);
+}
 
 bool LivePatchSession::Aborted() const {
     return abort_ != nullptr && abort_->load();

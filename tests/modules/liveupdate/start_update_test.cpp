@@ -271,6 +271,12 @@ TEST_F(StartUpdateTest, RefusesAManifestWhoseLauncherVersionIsBelowTheInstalledO
     }
 }
 
+TEST_F(StartUpdateTest, PackagesHeldByARunThatEndedWhileReportingThemGoWithTheNextObject) {
+    WriteFile(programDir / "temp.held/a.upd", PackageBytes("a"));
+    ASSERT_NE(Load(), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(programDir / "temp.held"));
+}
+
 TEST_F(StartUpdateTest, APartAsLongAsItsPackageIsCheckedWithoutARequest) {
     const std::string bytes = PackageBytes("whole");
     PublishStep(Package("whole.upd", bytes));

@@ -21,11 +21,13 @@ typedef int (*liveUpdateProgress)(void* context, double total, double done);
 // size and SHA-256 match; once every package of the step is here and checked, the finished
 // package (fileName, size, size, true) for each, in the step's order; then a versions report
 // (null, 0, 0, false) after which GetCurVersion gives the step's target. A step that cannot be
-// had whole reports no finished package. After the last step, a versions report with
-// launcherStep set when the launcher version given to StartUpdate differs from the server's,
-// then the end (null, 0, 0, true). fileName is the package's full path in the program
-// directory's "temp"; sizes above INT32_MAX are scaled down together. patchModule is the word
-// given back; noHandOver is always false.
+// had whole reports no finished package. The caller may empty "temp" while it handles a finished
+// package: the step's packages not yet reported wait in the program directory's "temp.held"
+// meanwhile (the next GetLivePatch removes what a run that ended then left there). After the
+// last step, a versions report with launcherStep set when the launcher version given to
+// StartUpdate differs from the server's, then the end (null, 0, 0, true). fileName is the
+// package's full path in the program directory's "temp"; sizes above INT32_MAX are scaled down
+// together. patchModule is the word given back; noHandOver is always false.
 typedef void (*liveUpdateProcess)(const wchar_t* fileName, int bytesDone, int bytesTotal,
                                   bool finished, LivePatchModule* patchModule, bool launcherStep,
                                   bool noHandOver);
@@ -81,9 +83,10 @@ public:
     LauncherFrameWnd* frame = nullptr;
 };
 
-// The module's one export. Null when no update can be offered: without a readable Ed25519 public
-// key in "update.pub" in the program directory (the module's own directory); the reason goes to
-// standard error.
+// The module's first export. Null when no update can be offered: without a readable Ed25519
+// public key in "update.pub" in the program directory (the module's own directory); the reason
+// goes to the module's records. Once loaded, the module stays mapped for the life of the
+// process, so what one run learnt (records, packages that failed their check) outlives a reload.
 extern "C" LivePatch* GetLivePatch();
 typedef LivePatch* (*GetLivePatchFunction)();
 inline constexpr char kGetLivePatchName[] = "GetLivePatch";
