@@ -96,20 +96,5 @@ TEST(StreamingSha256Test, PiecesThatDoNotFollowEachOtherLeaveTheDigestUnknown) {
     EXPECT_EQ(digest->bytes, 7u);
 }
 
-TEST(StreamingSha256Test, APartThatIsNoRegularFileLeavesTheDigestUnknown) {
-    TempDir dir;
-    std::filesystem::create_directory(dir / "dir.part");
-    WriteFile(dir / "target", "abc");
-    std::filesystem::create_symlink(dir / "target", dir / "link.part");
-    for (const char* name : {"dir.part", "link.part"}) {
-        SCOPED_TRACE(name);
-        StreamingSha256 hasher;
-        hasher.StartWithFile(dir / name);
-        hasher.Add(3, "def", 3);
-        EXPECT_FALSE(hasher.Finish());
-        EXPECT_FALSE(liveupdate::FileDigest(dir / name));
-    }
-}
-
 } // namespace
 } // namespace testing_support
