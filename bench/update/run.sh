@@ -7,7 +7,10 @@
 #     measured alone (the module's download, unzip, install, rm -rf of the download directory).
 #     The whole patch is timed twice: from the launcher's start, and from its first request of
 #     the manifest (the flow itself, without the process start, skin and window before it).
-# Prints each round and the medians. Usage: bench/update/run.sh [BUILD_DIR] [WORK_DIR] [ROUNDS]
+# Each round runs curl and the module side by side, in turns which goes first, so both meet the
+# same load. Prints each round, the medians, and the spread of the rounds' download ratios.
+# Usage: bench/update/run.sh [BUILD_DIR] [WORK_DIR] [ROUNDS]
+# With DOWNLOAD_ONLY=1 only part 1 runs (quicker, for the module's download figure alone).
 set -euo pipefail
 
 build_dir=$(realpath "${1:-build}")
@@ -84,14 +87,26 @@ echo "load: $(uptime)"
 curl_times=() curl_sha_times=() module_times=() download_ratios=() whole_times=() flow_times=() parts_times=()
 for round in $(seq "$rounds"); do
     fresh_game
+    # Odd rounds fetch with the module first, even rounds with curl first.
+    if [ $((round % 2)) -eq 1 ]; then
+        download=$("$bench" download "$work_dir/round" "$url/manifest.xml" 1.0 1 | awk '{ print $2 }')
+    fi
     start=$(seconds)
     curl -sS -o "$work_dir/round/curl.upd" "$url/$package"
     curl_time=$(echo "$(seconds) - $start" | bc)
     sha256sum "$work_dir/round/curl.upd" >/dev/null
     curl_sha_time=$(echo "$(seconds) - $start" | bc)
     rm -f "$work_dir/round/curl.upd"
-
-    download=$("$bench" download "$work_dir/round" "$url/manifest.xml" 1.0 1 | awk '{ print $2 }')
+    if [ $((round % 2)) -eq 0 ]; then
+        download=$("$bench" download "$work_dir/round" "$url/manifest.xml" 1.0 1 | awk '{ print $2 }')
+    fi
+    download_ratios+=("$(echo "scale=3; $download / $curl_time" | bc)")
+    curl_times+=("$curl_time") curl_sha_times+=("$curl_sha_time") module_times+=("$download")
+    if [ "${DOWNLOAD_ONLY:-0}" = 1 ]; then
+        echo "round $round: curl ${curl_time}s curl+sha256sum ${curl_sha_time}s module ${download}s" \
+            "ratio ${download_ratios[-1]}"
+        continue
+    fi
     install=$("$bench" install "$work_dir/round" "$work_dir/round/temp/$package" |
         awk '{ s += $2 } END { print s }')
     start=$(seconds)
@@ -114,8 +129,6 @@ for round in $(seq "$rounds"); do
 
     echo "round $round: curl ${curl_time}s curl+sha256sum ${curl_sha_time}s module ${download}s" \
         "| whole ${whole}s flow ${flow}s parts ${parts}s"
-    curl_times+=("$curl_time") curl_sha_times+=("$curl_sha_time") module_times+=("$download")
-    download_ratios+=("$(echo "scale=3; $download / $curl_time" | bc)")
     whole_times+=("$whole") flow_times+=("$flow")
     parts_times+=("$parts")
 done
@@ -123,13 +136,19 @@ done
 curl_m=$(printf '%s\n' "${curl_times[@]}" | median)
 curl_sha_m=$(printf '%s\n' "${curl_sha_times[@]}" | median)
 module_m=$(printf '%s\n' "${module_times[@]}" | median)
+echo "median download: module ${module_m}s, curl ${curl_m}s, ratio $(echo "scale=3; $module_m / $curl_m" | bc)"
+# Each round sets the two side by side under the same load: the steadier figure on a busy machine.
+sorted_ratios=$(printf '%s\n' "${download_ratios[@]}" | sort -g)
+echo "median of the rounds' download ratios: $(echo "$sorted_ratios" | median)" \
+    "(spread $(echo "$sorted_ratios" | head -1) to $(echo "$sorted_ratios" | tail -1))"
+echo "median curl + sha256sum ${curl_sha_m}s, module ratio $(echo "scale=3; $module_m / $curl_sha_m" | bc)"
+if [ "${DOWNLOAD_ONLY:-0}" = 1 ]; then
+    echo "load: $(uptime)"
+    exit 0
+fi
 whole_m=$(printf '%s\n' "${whole_times[@]}" | median)
 flow_m=$(printf '%s\n' "${flow_times[@]}" | median)
 parts_m=$(printf '%s\n' "${parts_times[@]}" | median)
-echo "median download: module ${module_m}s, curl ${curl_m}s, ratio $(echo "scale=3; $module_m / $curl_m" | bc)"
-# Each round sets the two side by side under the same load: the steadier figure on a busy machine.
-echo "median of the rounds' download ratios: $(printf '%s\n' "${download_ratios[@]}" | median)"
-echo "median curl + sha256sum ${curl_sha_m}s, module ratio $(echo "scale=3; $module_m / $curl_sha_m" | bc)"
 echo "median patch: whole ${whole_m}s, sum of parts ${parts_m}s, ratio $(echo "scale=3; $whole_m / $parts_m" | bc)"
 echo "median patch from the first manifest request: ${flow_m}s, ratio $(echo "scale=3; $flow_m / $parts_m" | bc)"
 echo "load: $(uptime)"

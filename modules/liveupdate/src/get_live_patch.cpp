@@ -1,4 +1,5 @@
-// The module's export: a LivePatch object for the program directory the module was loaded from.
+// The module's exports: a LivePatch object for the program directory the module was loaded from,
+// and the launcher's sink for the module's records.
 #include <charconv>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -6,7 +7,7 @@
 #include <system_error>
 
 #include "live_patch_session.h"
-#include "say.h"
+#include "records.h"
 
 namespace {
 
@@ -49,4 +50,9 @@ extern "C" __attribute__((visibility("default"))) LivePatch* GetLivePatch() {
     }
     return new liveupdate::LivePatchSession(programDirectory, std::move(key),
                                             LimitsFromEnvironment());
+}
+
+extern "C" __attribute__((visibility("default"))) void
+SetLiveUpdateLogSink(LiveUpdateLogSink sink) {
+    liveupdate::AttachLogSink(sink);
 }

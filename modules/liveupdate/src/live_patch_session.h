@@ -17,6 +17,9 @@ struct SessionLimits {
     std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
     // The manifest is small: a server that stops sending it is given up on sooner.
     std::chrono::milliseconds manifestStallLimit{std::chrono::seconds(5)};
+    // The manifest and its signature together: the launcher tries three addresses within its
+    // 15 s version check, so one address may not take all of it.
+    std::chrono::milliseconds manifestTotalLimit{std::chrono::seconds(5)};
     std::chrono::milliseconds packageStallLimit{std::chrono::seconds(30)};
 };
 
@@ -39,10 +42,23 @@ private:
     ~LivePatchSession() override = default;
 
     bool Aborted() const;
+    // A file of at most maxBytes, fetched whole before deadline.
     std::optional<std::string> FetchSmallFile(const std::string& url, const std::string& name,
-                                              std::uint64_t maxBytes, std::string& why) const;
-    // Fetches one package and reports its download steps and, once checked, its finish.
-    bool BringPackage(const Package& package);
+                                              std::uint64_t maxBytes,
+                                              std::chrono::steady_clock::time_point deadline,
+                                              std::string& why) const;
+    // Fetches one package and reports its download steps; Ready once it is checked.
+    enum class Brought { Ready, Failed, Aborted };
+    Brought BringPackage(const Package& package);
+    // Brings every package of step, then reports each finished; false when the step cannot be
+    // had whole (nothing of it is reported finished then) or the abort flag was set.
+    bool RunStep(const Step& step);
+    // Reports the step's checked packages finished, each moved into "temp" just before its
+    // report: the launcher may empty "temp" once it installed one.
+    bool ReportFinished(const Step& step);
+    // What a step that failed left in "temp" and in the held directory.
+    void RemoveStepFiles(const Step& step) const;
+    std::string PackageUrl(const Package& package) const;
     void ReportProcess(const wchar_t* fileName, std::uint64_t done, std::uint64_t total,
                        bool finished, bool launcherStep) const;
 

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "net/http_download.h"
+#include "records.h"
 #include "streaming_sha256.h"
 
 namespace liveupdate {
@@ -11,16 +12,12 @@ namespace {
 
 // Continuations of one transfer that keeps breaking off after some bytes.
 constexpr int kMaxResumes = 3;
+// Enough of a digest for an operator to tell two builds of a package apart.
+constexpr size_t kShownDigestDigits = 12;
 
 // A digest is known only for a file of exactly the package's size, so both are checked.
 bool Matches(const std::optional<StreamingSha256::Digest>& digest, const Package& package) {
     return digest && digest->bytes == package.size && digest->sha256 == package.sha256;
-}
-
-bool FileMatches(const std::filesystem::path& file, const Package& package) {
-    StreamingSha256 hasher;
-    hasher.StartWithFile(file);
-    return Matches(hasher.Finish(), package);
 }
 
 std::uint64_t SizeOrZero(const std::filesystem::path& file) {
@@ -29,18 +26,32 @@ std::uint64_t SizeOrZero(const std::filesystem::path& file) {
     return error ? 0 : size;
 }
 
+void Remove(const std::filesystem::path& file) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+}
+
+// What the operator needs to find the wrong file: its address and both sizes and digests.
+std::string Mismatch(const std::string& url, const Package& package,
+                     const std::optional<StreamingSha256::Digest>& got) {
+    return package.name + " from " + url + " refused: the manifest gives " +
+           std::to_string(package.size) + " bytes, SHA-256 " +
+           package.sha256.substr(0, kShownDigestDigits) + "..., the server sent " +
+           (got ? std::to_string(got->bytes) + " bytes, SHA-256 " +
+                      got->sha256.substr(0, kShownDigestDigits) + "..."
+                : std::string("a file that cannot be read back"));
+}
+
 // One download into destination, continued while the connection breaks off or stalls after
 // bringing some bytes. The hasher follows the file as it is written, a kept part included.
 FetchResult Download(const std::string& url, const std::filesystem::path& destination,
                      const Package& package, const FetchOptions& options, StreamingSha256& hasher,
-                     std::string& why) {
+                     net::DownloadError& error, std::string& why) {
     std::filesystem::path part = destination;
     part += ".part";
     // A partial file as large as the package would only earn a refused range request.
-    if (SizeOrZero(part) >= package.size) {
-        std::error_code ignored;
-        std::filesystem::remove(part, ignored);
-    }
+    if (SizeOrZero(part) >= package.size)
+        Remove(part);
 
     net::DownloadOptions download;
     download.connectTimeout = options.connectTimeout;
@@ -68,12 +79,15 @@ FetchResult Download(const std::string& url, const std::filesystem::path& destin
                                             result.error == net::DownloadError::Stalled) &&
                                            SizeOrZero(part) > before;
         if (!brokeOffAfterProgress || resumes == kMaxResumes) {
+            error = result.error;
             // A server whose file outgrows the manifest's size leaves nothing worth continuing.
-            if (result.error == net::DownloadError::TooLarge) {
-                std::error_code ignored;
-                std::filesystem::remove(part, ignored);
+            if (error == net::DownloadError::TooLarge) {
+                Remove(part);
+                why = package.name + " from " + url + " refused: the server sends more than the " +
+                      std::to_string(package.size) + " bytes the manifest gives";
+            } else {
+                why = package.name + " not fetched: " + FailureText(result);
             }
-            why = package.name + ": " + result.detail;
             return FetchResult::Failed;
         }
     }
@@ -82,26 +96,46 @@ FetchResult Download(const std::string& url, const std::filesystem::path& destin
 } // namespace
 
 FetchResult FetchPackage(const std::string& url, const std::filesystem::path& destination,
-                         const Package& package, const FetchOptions& options, std::string& why) {
+                         const Package& package, const FetchOptions& options, FetchReport& report) {
     std::error_code error;
-    if (std::filesystem::is_symlink(destination, error) ||
-        std::filesystem::exists(destination, error)) {
-        if (FileMatches(destination, package))
+    if (std::filesystem::exists(std::filesystem::symlink_status(destination, error))) {
+        if (Matches(FileDigest(destination), package))
             return FetchResult::Ready;
-        std::filesystem::remove(destination, error);
+        Remove(destination);
     }
-    for (int fetch = 0; fetch < 2; ++fetch) {
-        StreamingSha256 hasher;
-        const FetchResult result = Download(url, destination, package, options, hasher, why);
-        if (result != FetchResult::Ready)
-            return result;
-        // Pieces that did not follow each other leave the digest unknown: the file is read.
-        const std::optional<StreamingSha256::Digest> digest = hasher.Finish();
-        if (digest ? Matches(digest, package) && SizeOrZero(destination) == package.size
-                   : FileMatches(destination, package))
+    // A transfer cut just before its end, or a package fetched whole by an earlier run.
+    std::filesystem::path part = destination;
+    part += ".part";
+    if (SizeOrZero(part) == package.size && package.size > 0 &&
+        Matches(FileDigest(part), package)) {
+        std::filesystem::rename(part, destination, error);
+        if (!error)
             return FetchResult::Ready;
-        why = package.name + " does not match its size and SHA-256";
-        std::filesystem::remove(destination, error);
+    }
+    for (int fetch = 0; fetch < options.checksLeft; ++fetch) {
+        StreamingSha256 hasher;
+        net::DownloadError failure = net::DownloadError::None;
+        const FetchResult result =
+            Download(url, destination, package, options, hasher, failure, report.why);
+        if (result == FetchResult::Aborted)
+            return result;
+        if (result == FetchResult::Failed) {
+            // Too many bytes is a wrong package as much as a wrong digest.
+            if (failure == net::DownloadError::TooLarge)
+                ++report.failedChecks;
+            Say(report.why);
+            return result;
+        }
+        // Pieces that did not follow each other leave the digest unknown: the file is read.
+        std::optional<StreamingSha256::Digest> digest = hasher.Finish();
+        if (!digest)
+            digest = FileDigest(destination);
+        if (Matches(digest, package) && SizeOrZero(destination) == package.size)
+            return FetchResult::Ready;
+        ++report.failedChecks;
+        report.why = Mismatch(url, package, digest);
+        Say(report.why);
+        Remove(destination);
     }
     return FetchResult::Failed;
 }

@@ -4,6 +4,9 @@
 #include <array>
 #include <fcntl.h>
 #include <system_error>
+#include <vector>
+
+#include <openssl/evp.h>
 
 #include "system/file_io.h"
 #include "system/regular_file.h"
@@ -12,10 +15,8 @@ namespace liveupdate {
 
 namespace {
 
-// Pieces are gathered into blocks of this size; at most kMaxQueued blocks wait for the hashing
-// thread, so a fast download waits for a slow hash instead of piling up memory.
-constexpr size_t kBlockBytes = 1 << 20;
-constexpr size_t kMaxQueued = 8;
+// Read back and digested at a time: the size of the download routine's writes.
+constexpr size_t kPieceBytes = 512 << 10;
 
 std::string HexOf(const unsigned char* bytes, size_t size) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -27,22 +28,25 @@ std::string HexOf(const unsigned char* bytes, size_t size) {
     return hex;
 }
 
-EVP_MD_CTX* NewSha256Context() {
-    EVP_MD_CTX* context = EVP_MD_CTX_new();
-    if (context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) != 1) {
-        EVP_MD_CTX_free(context);
-        return nullptr;
-    }
-    return context;
+bool Initialize(EVP_MD_CTX* context) {
+    return context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
+}
+
+std::optional<StreamingSha256::Digest> Final(EVP_MD_CTX* context, std::uint64_t bytes) {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int digestSize = 0;
+    if (EVP_DigestFinal_ex(context, digest.data(), &digestSize) != 1)
+        return std::nullopt;
+    return StreamingSha256::Digest{HexOf(digest.data(), digestSize), bytes};
 }
 
 } // namespace
 
-StreamingSha256::StreamingSha256() : context_(NewSha256Context()), failed_(context_ == nullptr) {
+StreamingSha256::StreamingSha256() : context_(EVP_MD_CTX_new()) {
     try {
-        thread_ = std::thread([this] { Hash(); });
+        thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
-        failed_ = true; // no digest without its thread: Finish says unknown
+        // No digest without its thread: Finish says unknown and the caller reads the file.
     }
 }
 
@@ -57,135 +61,130 @@ StreamingSha256::~StreamingSha256() {
     EVP_MD_CTX_free(context_);
 }
 
-void StreamingSha256::Push(Item item) {
-    if (!thread_.joinable())
-        return;
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
-    queue_.push_back(std::move(item));
-    lock.unlock();
-    changed_.notify_all();
-}
-
-// A block for the next pieces: a hashed one when there is one.
-StreamingSha256::Block StreamingSha256::SpareBlock() {
-    Block block;
-    {
-        std::lock_guard lock(mutex_);
-        if (!spare_.empty()) {
-            block = std::move(spare_.back());
-            spare_.pop_back();
-        }
-    }
-    block.clear();
-    block.reserve(kBlockBytes);
-    return block;
-}
-
-void StreamingSha256::Flush() {
-    if (pending_.empty())
-        return;
-    Push(Item{false, std::move(pending_)});
-    pending_ = Block();
-}
-
+// Under the lock.
 void StreamingSha256::Restart() {
-    pending_.clear();
-    next_ = 0;
+    ++generation_;
+    fresh_ = true;
+    written_ = 0;
+    hashed_ = 0;
     broken_ = false;
-    Push(Item{true, {}});
+}
+
+// Under the lock: the writer just put bytes into the file, so it is there.
+void StreamingSha256::OpenFile() {
+    platform::OpenedFile opened = platform::OpenRegular(path_, O_RDONLY | O_NOFOLLOW);
+    file_ = std::move(opened.fd);
+    broken_ = broken_ || !file_;
+}
+
+void StreamingSha256::WaitUntilIdle(std::unique_lock<std::mutex>& lock) {
+    changed_.wait(lock, [this] { return !reading_; });
 }
 
 void StreamingSha256::StartWithFile(const std::filesystem::path& path) {
-    Restart();
-    const platform::OpenedFile file = platform::OpenRegular(path, O_RDONLY | O_NOFOLLOW);
-    if (!file.fd) {
-        broken_ = file.problem != platform::FileProblem::Missing;
-        return;
+    platform::OpenedFile opened = platform::OpenRegular(path, O_RDONLY | O_NOFOLLOW);
+    {
+        std::unique_lock lock(mutex_);
+        WaitUntilIdle(lock); // the thread may be reading through the descriptor replaced here
+        Restart();
+        path_ = path;
+        file_ = std::move(opened.fd);
+        written_ = file_ ? opened.size : 0;
+        broken_ = !file_ && opened.problem != platform::FileProblem::Missing;
     }
-    Block chunk(kBlockBytes);
-    while (next_ < file.size) {
-        const size_t want =
-            static_cast<size_t>(std::min<std::uint64_t>(chunk.size(), file.size - next_));
-        const std::optional<size_t> read =
-            platform::ReadAt(file.fd.get(), chunk.data(), want, next_);
-        if (!read || *read == 0) {
+    changed_.notify_all();
+}
+
+void StreamingSha256::Add(std::uint64_t offset, const char*, std::size_t size) {
+    {
+        std::lock_guard lock(mutex_);
+        // The file begins again in place (a whole answer to a range request).
+        if (offset == 0 && size > 0)
+            Restart();
+        if (broken_ || offset != written_) {
             broken_ = true;
             return;
         }
-        Add(next_, chunk.data(), *read);
+        if (!file_)
+            OpenFile();
+        written_ += size;
     }
-}
-
-void StreamingSha256::Add(std::uint64_t offset, const char* data, std::size_t size) {
-    if (offset == 0 && size > 0)
-        Restart();
-    if (broken_ || offset != next_) {
-        broken_ = true;
-        return;
-    }
-    next_ += size;
-    while (size > 0) {
-        if (pending_.capacity() < kBlockBytes)
-            pending_ = SpareBlock();
-        const size_t room = kBlockBytes - pending_.size();
-        const size_t taken = std::min(room, size);
-        pending_.insert(pending_.end(), data, data + taken);
-        data += taken;
-        size -= taken;
-        if (pending_.size() == kBlockBytes)
-            Flush();
-    }
+    changed_.notify_all();
 }
 
 std::optional<StreamingSha256::Digest> StreamingSha256::Finish() {
-    Flush();
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.empty() && !hashing_; });
-    if (broken_ || failed_)
-        return std::nullopt;
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int digestSize = 0;
-    if (EVP_DigestFinal_ex(context_, digest.data(), &digestSize) != 1)
-        return std::nullopt;
-    // The context is spent: what follows starts from an empty file.
-    failed_ = EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1;
-    const Digest result{HexOf(digest.data(), digestSize), hashed_};
-    hashed_ = 0;
-    return result;
+    changed_.wait(lock, [this] {
+        return !reading_ && (broken_ || (!fresh_ && hashed_ == written_) || !thread_.joinable());
+    });
+    const bool known = !broken_ && !fresh_ && thread_.joinable();
+    std::optional<Digest> digest = known ? Final(context_, hashed_) : std::nullopt;
+    Restart();
+    file_.reset();
+    return digest;
 }
 
-// The hashing thread's: one item of the queue into the digest.
-void StreamingSha256::Take(Item& item) {
-    if (item.restart) {
-        hashed_ = 0;
-        failed_ = context_ == nullptr || EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1;
-        return;
-    }
-    if (!failed_)
-        failed_ = EVP_DigestUpdate(context_, item.bytes.data(), item.bytes.size()) != 1;
-    hashed_ += item.bytes.size();
-}
-
-// Runs on the hashing thread until the object goes.
-void StreamingSha256::Hash() {
+// Runs on the hasher's thread until the object goes.
+void StreamingSha256::Run() {
+    std::vector<char> piece(kPieceBytes);
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
-        if (queue_.empty())
+        changed_.wait(lock, [this] {
+            return closing_ || fresh_ || (!broken_ && file_ && hashed_ < written_);
+        });
+        if (closing_)
             return;
-        Item item = std::move(queue_.front());
-        queue_.pop_front();
-        hashing_ = true;
+        if (fresh_) {
+            fresh_ = false;
+            broken_ = broken_ || !Initialize(context_);
+            changed_.notify_all();
+            continue;
+        }
+        const std::uint64_t generation = generation_;
+        const std::uint64_t from = hashed_;
+        const size_t want =
+            static_cast<size_t>(std::min<std::uint64_t>(piece.size(), written_ - from));
+        const int fd = file_.get();
+        reading_ = true;
         lock.unlock();
-        changed_.notify_all();
-        Take(item);
+        const std::optional<size_t> read = platform::ReadAt(fd, piece.data(), want, from);
+        const bool hashed =
+            read && *read > 0 && EVP_DigestUpdate(context_, piece.data(), *read) == 1;
         lock.lock();
-        if (item.bytes.capacity() >= kBlockBytes)
-            spare_.push_back(std::move(item.bytes));
-        hashing_ = false;
+        reading_ = false;
+        // Bytes of a file that began again meanwhile are dropped with the digest they went into.
+        if (generation == generation_) {
+            if (hashed)
+                hashed_ += *read;
+            else
+                broken_ = true;
+        }
         changed_.notify_all();
     }
+}
+
+std::optional<StreamingSha256::Digest> FileDigest(const std::filesystem::path& path) {
+    const platform::OpenedFile file = platform::OpenRegular(path, O_RDONLY | O_NOFOLLOW);
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    std::optional<StreamingSha256::Digest> digest;
+    if (file.fd && Initialize(context)) {
+        std::vector<char> piece(1 << 20);
+        std::uint64_t done = 0;
+        bool ok = true;
+        while (ok && done < file.size) {
+            const size_t want =
+                static_cast<size_t>(std::min<std::uint64_t>(piece.size(), file.size - done));
+            const std::optional<size_t> read =
+                platform::ReadAt(file.fd.get(), piece.data(), want, done);
+            ok = read && *read > 0 && EVP_DigestUpdate(context, piece.data(), *read) == 1;
+            if (ok)
+                done += *read;
+        }
+        if (ok)
+            digest = Final(context, done);
+    }
+    EVP_MD_CTX_free(context);
+    return digest;
 }
 
 } // namespace liveupdate

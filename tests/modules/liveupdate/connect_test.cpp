@@ -32,6 +32,35 @@ TEST_F(ConnectTest, ReadsTheVersionsOfAVerifiedManifest) {
     EXPECT_FALSE(std::filesystem::exists(programDir / "temp"));
 }
 
+// An operator's cache buster stays on the manifest's address; the signature is beside the
+// manifest's path, not behind its query.
+TEST_F(ConnectTest, TakesTheSignatureFromTheManifestsPathWithItsQuery) {
+    Publish(ManifestXml("1.1", "1.2", ""));
+    ASSERT_NE(Load(), nullptr);
+    for (const char* address : {"/manifest.xml?v=2", "/manifest.xml?v=2#top"}) {
+        SCOPED_TRACE(address);
+        const std::string url = server->Url(address);
+        EXPECT_TRUE(patch->Connect(std::wstring(url.begin(), url.end()).c_str(), L"1.0"));
+        EXPECT_EQ(patch->GetVersion(), "1.1");
+    }
+    EXPECT_EQ(server->CountRequests("/manifest.xml"), 2);
+    EXPECT_EQ(server->CountRequests("/manifest.xml.sig"), 2);
+}
+
+// The launcher's version check tries three addresses within 15 s: a server that keeps the
+// manifest coming, however slowly, does not hold the check for long.
+TEST_F(ConnectTest, AManifestThatDoesNotEndIsGivenUpWithinItsLimit) {
+    setenv("LIVEUPDATE_STALL_LIMIT_MS", "60000", 1); // only the whole-fetch limit ends it
+    Publish(ManifestXml("1.1", "1.2", ""));
+    ASSERT_TRUE(server->SetRules({"/manifest.xml=stall"}));
+    ASSERT_NE(Load(), nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(Connect("1.0"));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("manifest.xml not fetched: transfer took too long"), std::string::npos)
+        << said;
+}
+
 TEST_F(ConnectTest, RefusesAManifestWhoseSignatureDoesNotVerify) {
     const std::string manifest = ManifestXml("1.1", "1.2", "");
     SigningKey otherKey;

@@ -47,6 +47,8 @@ std::vector<std::string> RangesOf(const TestServer& server, const std::string& p
     return ranges;
 }
 
+// A step's packages are reported finished only once all of them are here and checked; each is
+// still in "temp" when its report comes, although the launcher empties "temp" after a ".upd".
 TEST_F(StartUpdateTest, ReportsEachCheckedPackageThenTheVersionsThenTheEndOnTheCallingThread) {
     const std::string a = PackageBytes("a");
     const std::string b = PackageBytes("b");
@@ -77,8 +79,8 @@ TEST_F(StartUpdateTest, ReportsEachCheckedPackageThenTheVersionsThenTheEndOnTheC
     EXPECT_EQ(
         ReportTexts(),
         (Strings{"step temp/a.upd 0/" + std::to_string(a.size()), "step temp/a.upd " + Sizes(a),
-                 "finished temp/a.upd " + Sizes(a), "step temp/b.tre 0/" + std::to_string(b.size()),
-                 "step temp/b.tre " + Sizes(b), "finished temp/b.tre " + Sizes(b),
+                 "step temp/b.tre 0/" + std::to_string(b.size()), "step temp/b.tre " + Sizes(b),
+                 "finished temp/a.upd " + Sizes(a), "finished temp/b.tre " + Sizes(b),
                  "versions game 1.1", "step temp/c.upd 0/" + std::to_string(c.size()),
                  "step temp/c.upd " + Sizes(c), "finished temp/c.upd " + Sizes(c),
                  "versions game 1.2", "versions launcher", "end"}));
@@ -113,6 +115,7 @@ TEST_F(StartUpdateTest, ReportsEachCheckedPackageThenTheVersionsThenTheEndOnTheC
     EXPECT_EQ(patch->GetCurVersion(), "1.2");
     EXPECT_EQ(patch->GetDownloadedBytes(), a.size() + b.size() + c.size());
     EXPECT_EQ(server->CountRequests("/release/a.upd"), 1);
+    EXPECT_FALSE(std::filesystem::exists(programDir / "temp.held"));
 }
 
 TEST_F(StartUpdateTest, GivesUpAPackageThatFailsItsCheckTwiceAndLeavesNothingOfIt) {
@@ -143,14 +146,155 @@ TEST_F(StartUpdateTest, GivesUpAPackageThatFailsItsCheckTwiceAndLeavesNothingOfI
         EXPECT_NE(said.find(name), std::string::npos) << said;
 
         EXPECT_EQ(server->CountRequests("/" + name), c.requests);
-        EXPECT_EQ(
-            ReportTexts(),
-            (Strings{"step temp/good.upd 0/" + std::to_string(good.size()),
-                     "step temp/good.upd " + Sizes(good), "finished temp/good.upd " + Sizes(good),
-                     "step temp/" + name + " 0/" + std::to_string(bad.size())}));
-        EXPECT_EQ(ListTree(programDir / "temp"), Strings{"good.upd"});
+        // The step cannot be had whole: its good package is neither reported nor kept.
+        EXPECT_EQ(ReportTexts(),
+                  (Strings{"step temp/good.upd 0/" + std::to_string(good.size()),
+                           "step temp/good.upd " + Sizes(good),
+                           "step temp/" + name + " 0/" + std::to_string(bad.size())}));
+        EXPECT_EQ(ListTree(programDir / "temp"), Strings{});
         EXPECT_EQ(patch->GetCurVersion(), "1.0");
     }
+}
+
+// The launcher tries again every moment of its version check: a server that keeps sending a wrong
+// package must not be asked for it on each try.
+TEST_F(StartUpdateTest, DoesNotFetchAgainInThisRunAPackageThatFailedItsCheckTwice) {
+    const std::string good = PackageBytes("good");
+    const std::string bad = PackageBytes("bad");
+    PublishStep(Package("good.upd", good) + Package("bad.upd", bad));
+    WriteFile(releaseDir / "bad.upd", PackageBytes("bat"));
+    ASSERT_TRUE(LoadAndConnect());
+    std::string said;
+    EXPECT_FALSE(StartUpdateSaying("1.0", "1.0", &said));
+    EXPECT_EQ(server->CountRequests("/bad.upd"), 2);
+
+    // Later tries fail at once, also through the object of a later version check.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE(attempt);
+        processReports.clear();
+        EXPECT_FALSE(StartUpdateSaying("1.0", "1.0", &said));
+        EXPECT_NE(said.find("bad.upd"), std::string::npos) << said;
+        EXPECT_NE(said.find("not fetched again"), std::string::npos) << said;
+        EXPECT_EQ(ReportTexts(), Strings{});
+        if (attempt == 1) {
+            patch->Release();
+            patch = nullptr;
+            ASSERT_TRUE(LoadAndConnect());
+        }
+    }
+    EXPECT_EQ(server->CountRequests("/bad.upd"), 2);
+    EXPECT_EQ(server->CountRequests("/good.upd"), 1);
+
+    // A body longer than the package counts as one failed check per try.
+    PublishStep(Package("long.upd", good));
+    WriteFile(releaseDir / "long.upd", good + "x");
+    ASSERT_TRUE(Connect("1.0"));
+    for (int attempt = 0; attempt < 3; ++attempt)
+        EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(server->CountRequests("/long.upd"), 2);
+
+    // The operator's next release, with the package's new digest, is fetched.
+    PublishStep(Package("good.upd", good) + Package("bad.upd", PackageBytes("bat")));
+    ASSERT_TRUE(Connect("1.0"));
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(server->CountRequests("/bad.upd"), 3);
+}
+
+// A step installs whole or not at all, and what it brought goes with it; the packages of steps
+// already reported stay for the launcher to deal with.
+TEST_F(StartUpdateTest, AStepThatCannotBeHadWholeReportsNothingFinishedAndLeavesNothing) {
+    const std::string a = PackageBytes("a");
+    const std::string b = PackageBytes("b");
+    const std::string big = NoiseBytes(300000, 5);
+    const std::string steps =
+        StepXml("1.0", "1.1", Package("a.upd", a)) +
+        StepXml("1.1", "1.2",
+                Package("b.tre", b) + Package("big.upd", big) + Package("gone.upd", "x"));
+    Publish(ManifestXml("1.2", "1.0", steps));
+    std::filesystem::remove(releaseDir / "gone.upd");
+    ASSERT_TRUE(LoadAndConnect());
+    const Strings firstStep = {"step temp/a.upd 0/" + std::to_string(a.size()),
+                               "step temp/a.upd " + Sizes(a), "finished temp/a.upd " + Sizes(a),
+                               "versions game 1.1"};
+    const Strings bReady = {"step temp/b.tre 0/" + std::to_string(b.size()),
+                            "step temp/b.tre " + Sizes(b)};
+    const struct {
+        const char* what;
+        const char* rule;
+        Strings lastReports;
+    } cases[] = {
+        {"a transfer cut twice", "/big.upd=close:100000", {"step temp/big.upd 0/300000"}},
+        {"a later package missing",
+         "/big.upd=file",
+         {"step temp/big.upd 0/300000", "step temp/big.upd 300000/300000",
+          "step temp/gone.upd 0/1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(programDir / "temp");
+        processReports.clear();
+        ASSERT_TRUE(server->SetRules({c.rule}));
+        EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
+        Strings expected = firstStep;
+        expected.insert(expected.end(), bReady.begin(), bReady.end());
+        expected.insert(expected.end(), c.lastReports.begin(), c.lastReports.end());
+        EXPECT_EQ(ReportTexts(), expected);
+        EXPECT_EQ(patch->GetCurVersion(), "1.1");
+        EXPECT_EQ(ListTree(programDir / "temp"), Strings{"a.upd"});
+        EXPECT_FALSE(std::filesystem::exists(programDir / "temp.held"));
+    }
+}
+
+// A manifest replayed from an older release is validly signed; it must not take the launcher's
+// recorded version back any more than the game's.
+TEST_F(StartUpdateTest, RefusesAManifestWhoseLauncherVersionIsBelowTheInstalledOne) {
+    Publish(ManifestXml("1.0", "1.10", ""));
+    ASSERT_TRUE(LoadAndConnect());
+    const struct {
+        const char* lversion;
+        bool started;
+        Strings reports;
+        const char* said;
+    } cases[] = {
+        {"1.9", true, {"versions launcher", "end"}, ""},
+        {"1.10", true, {"end"}, ""},
+        {"1.11", false, {}, "launcher version 1.10 is below the installed 1.11"},
+        {"2.0", false, {}, "launcher version 1.10 is below the installed 2.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lversion);
+        processReports.clear();
+        std::string said;
+        EXPECT_EQ(StartUpdateSaying("1.0", c.lversion, &said), c.started);
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(ReportTexts(), c.reports);
+    }
+}
+
+TEST_F(StartUpdateTest, PackagesHeldByARunThatEndedWhileReportingThemGoWithTheNextObject) {
+    WriteFile(programDir / "temp.held/a.upd", PackageBytes("a"));
+    ASSERT_NE(Load(), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(programDir / "temp.held"));
+}
+
+TEST_F(StartUpdateTest, APartAsLongAsItsPackageIsCheckedWithoutARequest) {
+    const std::string bytes = PackageBytes("whole");
+    PublishStep(Package("whole.upd", bytes));
+    WriteFile(programDir / "temp/whole.upd.part", bytes);
+    ASSERT_TRUE(LoadAndConnect());
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(server->CountRequests("/whole.upd"), 0);
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"whole.upd"});
+    EXPECT_EQ(ReadFile(programDir / "temp/whole.upd"), bytes);
+
+    // Other bytes of that length are fetched again whole, not continued.
+    std::filesystem::remove(programDir / "temp/whole.upd");
+    const std::string other = PackageBytes("whold");
+    ASSERT_EQ(other.size(), bytes.size());
+    WriteFile(programDir / "temp/whole.upd.part", other);
+    EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
+    EXPECT_EQ(RangesOf(*server, "/whole.upd"), Strings{"-"});
+    EXPECT_EQ(ReadFile(programDir / "temp/whole.upd"), bytes);
 }
 
 TEST_F(StartUpdateTest, ContinuesACutTransferWithARangeRequest) {
@@ -159,12 +303,14 @@ TEST_F(StartUpdateTest, ContinuesACutTransferWithARangeRequest) {
     ASSERT_TRUE(server->SetRules({"/big.upd=close:100000"}));
     ASSERT_TRUE(LoadAndConnect());
 
-    // The cut transfer is continued at once; a continuation that brings nothing ends the call.
+    // The cut transfer is continued at once; a continuation that brings nothing ends the call,
+    // and the failed step leaves nothing behind.
     EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
     EXPECT_EQ(RangesOf(*server, "/big.upd"), (Strings{"-", "bytes=100000-"}));
-    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"big.upd.part"});
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{});
 
-    // The next call (the launcher's next try, or its next start) carries on from there.
+    // A part that shut-down kept is carried on from where it ends.
+    WriteFile(programDir / "temp/big.upd.part", bytes.substr(0, 100000));
     ASSERT_TRUE(server->SetRules({"/big.upd=file"}));
     processReports.clear();
     EXPECT_TRUE(patch->StartUpdate("1.0", "1.0"));
@@ -210,6 +356,7 @@ TEST_F(StartUpdateTest, EndsWhenTheServerStalls) {
     EXPECT_EQ(ReportTexts(), Strings{"step temp/slow.upd 0/1048576"});
     EXPECT_TRUE(progressReports.empty());
     EXPECT_EQ(server->CountRequests("/slow.upd"), 1);
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{});
 
     ASSERT_TRUE(server->SetRules({"/manifest.xml=stall"}));
     EXPECT_FALSE(Connect("1.0"));
@@ -231,6 +378,8 @@ TEST_F(StartUpdateTest, TheAbortFlagEndsATransferAndEveryLaterCall) {
     EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
     closeClick.join();
     EXPECT_EQ(ReportTexts(), Strings{"step temp/slow.upd 0/1048576"});
+    // A transfer cut by shut-down keeps its part for the next start.
+    EXPECT_EQ(ListTree(programDir / "temp"), Strings{"slow.upd.part"});
 
     const size_t requests = server->Requests().size();
     EXPECT_FALSE(patch->StartUpdate("1.0", "1.0"));
