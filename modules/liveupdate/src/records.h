@@ -1,8 +1,8 @@
 #pragma once
 // The module's records: why an update is not offered, why a package or a manifest was refused.
-// Every record goes to standard error; the launcher's sink, when one is attached, gets each
-// distinct record once and, when the sink is detached or replaced, how often it came again, so a
-// server that fails every try fills its log with one line per failure, not one per try.
+// Every record goes to standard error and to the launcher's sink when one is attached; the
+// launcher writes a record that comes again and again once, with its count. A record reads the
+// same on every try of one failure, so that the launcher can tell repeats.
 #include <string>
 
 #include "liveupdate/live_patch.h"
@@ -17,8 +17,7 @@ void Say(const std::string& text);
 // ("after 12 ms"), so that one failure reads the same on every try.
 std::string FailureText(const net::DownloadResult& result);
 
-// Any thread. Hands the repeat counts to the sink attached so far, then attaches sink (null:
-// none).
+// Any thread. Attaches sink (null: none).
 void AttachLogSink(LiveUpdateLogSink sink);
 
 } // namespace liveupdate
