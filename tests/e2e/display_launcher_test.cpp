@@ -271,8 +271,15 @@ TEST_P(DisplayLauncherAt1024, SigtermWhileTheNetworkHelpBoxIsOpenEndsTheLauncher
                                    "-----END PUBLIC KEY-----\n");
     WriteFile(dir_ / "Do.ini", "[Addr]\nUpdateVersionUrl1=" + server_->Url("/missing.xml") + "\n");
     ASSERT_TRUE(Start());
-    // Its box is the one window beside the main window and its four panels.
-    const auto boxOpen = [&] { return VisibleWindows(pid_).size() == 6; };
+    // Found by its exact title: while the launcher starts, other windows come and go.
+    const auto boxOpen = [&] {
+        std::istringstream ids(
+            Xdotool("search --onlyvisible --pid " + std::to_string(pid_)).output);
+        for (std::string id; ids >> id;)
+            if (Xdotool("getwindowname " + id).output == "连接更新服务器失败\n")
+                return true;
+        return false;
+    };
     ASSERT_TRUE(WaitFor(boxOpen, 60000)) << ReadFile(dir_ / "run.log");
     EXPECT_GT(server_->CountRequests("/missing.xml"), 0);
     launcher_->Signal(SIGTERM);
