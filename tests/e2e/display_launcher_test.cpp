@@ -260,6 +260,36 @@ TEST_P(DisplayLauncherAt1024, CloseWhileAPanelsPageHangsEndsTheLauncherAtOnce) {
     EXPECT_TRUE(WebProcessesOf(pid_).empty());
 }
 
+// An update address that answers 404 brings the network-help box once the version check's
+// 15 s are over; a SIGTERM while it is open ends the launcher as one while it is idle does: exit
+// code 0, its workers stopped, its windows gone.
+TEST_P(DisplayLauncherAt1024, SigtermWhileTheNetworkHelpBoxIsOpenEndsTheLauncher) {
+    fs::copy_file(BinDir() / "LiveUpdate.dll", dir_ / "LiveUpdate.dll");
+    // Any key will do: no manifest is ever found to check with it.
+    WriteFile(dir_ / "update.pub", "-----BEGIN PUBLIC KEY-----\n"
+                                   "MCowBQYDK2VwAyEAjF/eNuRBc2wtM1FMh6opxFPhmcb+L/2TjY3yn7fEkAo=\n"
+                                   "-----END PUBLIC KEY-----\n");
+    WriteFile(dir_ / "Do.ini", "[Addr]\nUpdateVersionUrl1=" + server_->Url("/missing.xml") + "\n");
+    ASSERT_TRUE(Start());
+    // Found by its exact title: while the launcher starts, other windows come and go.
+    const auto boxOpen = [&] {
+        std::istringstream ids(
+            Xdotool("search --onlyvisible --pid " + std::to_string(pid_)).output);
+        for (std::string id; ids >> id;)
+            if (Xdotool("getwindowname " + id).output == "连接更新服务器失败\n")
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitFor(boxOpen, 60000)) << ReadFile(dir_ / "run.log");
+    EXPECT_GT(server_->CountRequests("/missing.xml"), 0);
+    launcher_->Signal(SIGTERM);
+    EXPECT_EQ(WaitForExit(), 0) << ReadFile(dir_ / "stderr.txt");
+    EXPECT_TRUE(VisibleWindows(pid_).empty());
+    const std::string log = ReadFile(dir_ / "run.log");
+    EXPECT_NE(log.find("The network is busy"), std::string::npos) << log;
+    EXPECT_EQ(log.find("did not stop"), std::string::npos) << log;
+}
+
 INSTANTIATE_TEST_SUITE_P(Desktop, DisplayLauncherAt1024, testing::Values(0));
 
 } // namespace

@@ -84,6 +84,18 @@ TEST(LauncherExecutable, EndsWithZeroOnSigterm) {
     EXPECT_EQ(launcher.WaitForExit(), 0);
 }
 
+// A test's SIGTERM right after the start waits for the launcher's handler: sent before it, the
+// signal would kill the launcher, and a test that signals it would fail on a fast machine.
+TEST(LauncherExecutable, SigtermRightAfterTheStartEndsItWithZero) {
+    TempDir dir;
+    InstallLauncher(dir.path());
+    for (int run = 0; run < 3; ++run) {
+        LauncherProcess launcher(dir.path());
+        launcher.Signal(SIGTERM);
+        EXPECT_EQ(launcher.WaitForExit(), 0) << "run " << run;
+    }
+}
+
 TEST(LauncherExecutable, MissingOrBrokenSkinArchiveEndsCleanlyWithReason) {
     // Which archives the skin reader refuses is its own test's; here a missing one and one that
     // opens but lacks the main skin.

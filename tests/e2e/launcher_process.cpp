@@ -1,9 +1,11 @@
 #include "tests/e2e/launcher_process.h"
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
@@ -13,6 +15,38 @@
 #include "tests/support/wait_for.h"
 
 namespace testing_support {
+
+namespace {
+
+enum class Catching { Yes, NotYet, Never };
+
+// exec resets the handlers a process caught, so a child not yet past exec shows only those of
+// the test, which catches neither SIGTERM nor SIGINT.
+Catching CatchState(pid_t pid, int signalNumber) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::optional<uint64_t> caught;
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("State:")) {
+            const size_t state = line.find_first_not_of(" \t", 6);
+            if (state == std::string::npos || line[state] == 'Z' || line[state] == 'X')
+                return Catching::Never;
+        } else if (line.starts_with("SigCgt:")) {
+            caught = std::stoull(line.substr(7), nullptr, 16);
+        }
+    }
+    if (!caught)
+        return Catching::Never; // no such process
+    return (*caught >> (signalNumber - 1)) & 1 ? Catching::Yes : Catching::NotYet;
+}
+
+} // namespace
+
+bool WaitUntilCatches(pid_t pid, int signalNumber, int timeoutMs) {
+    Catching state = Catching::NotYet;
+    WaitFor([&] { return (state = CatchState(pid, signalNumber)) != Catching::NotYet; }, timeoutMs,
+            5);
+    return state == Catching::Yes;
+}
 
 void InstallLauncher(const std::filesystem::path& dir, bool withSkin) {
     namespace fs = std::filesystem;
@@ -67,7 +101,11 @@ std::optional<int> LauncherProcess::WaitForExit(int timeoutMs) {
 }
 
 void LauncherProcess::Signal(int signalNumber) {
-    if (pid_ > 0 && !reaped_ && kill(pid_, signalNumber) == 0)
+    if (pid_ <= 0 || reaped_)
+        return;
+    if (signalNumber == SIGTERM || signalNumber == SIGINT)
+        WaitUntilCatches(pid_, signalNumber);
+    if (kill(pid_, signalNumber) == 0)
         signalled_ = signalNumber;
 }
 

@@ -21,6 +21,14 @@ struct LaunchOptions {
 
 // Generous: a machine busy with other tests' syncs or a sanitizer build slows an exit by seconds.
 constexpr int kExitTimeoutMs = 30000;
+// As generous, for a start as far as the launcher's signal handlers.
+constexpr int kStartTimeoutMs = 30000;
+
+// Waits until process pid catches signalNumber with a handler of its own (its SigCgt in
+// /proc/PID/status), which the launcher installs before it shows or does anything. True once it
+// does; false when the process ended first or timeoutMs passed. Before that moment a SIGTERM
+// would kill the launcher instead of closing it.
+bool WaitUntilCatches(pid_t pid, int signalNumber, int timeoutMs = kStartTimeoutMs);
 
 class LauncherProcess {
 public:
@@ -35,6 +43,8 @@ public:
     // ended by a signal (reported on standard error unless the test sent it). The default bound
     // is for an exit that must come; a test that expects none passes a short one.
     std::optional<int> WaitForExit(int timeoutMs = kExitTimeoutMs);
+    // SIGTERM and SIGINT wait until the launcher catches them (see WaitUntilCatches), so that
+    // they close it however early they come; other signals are sent at once.
     void Signal(int signalNumber);
 
 private:

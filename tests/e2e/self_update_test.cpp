@@ -75,6 +75,7 @@ TEST(SelfUpdate, LauncherHandsOverAndComesBackUpdated) {
     EXPECT_TRUE(finished) << ReadFile(game / "launcherupdate.log");
     EXPECT_TRUE(ReadFile(game / "launcherupdate.exe") == newUpdater);
     if (second) {
+        WaitUntilCatches(*second, SIGTERM);
         kill(*second, SIGTERM);
         EXPECT_TRUE(WaitFor([&] { return !LauncherRunningFrom(game.path()); }));
     }

@@ -94,9 +94,19 @@ void DisplayBackend::Start() {
     g_unix_signal_add(SIGINT, &DisplayBackend::OnTerminationSignal, this);
 }
 
-// UI thread, from the GTK main context.
+// UI thread, from the GTK main context, which may be the nested loop of a message box or a
+// drop-down menu: those loops never return to DuiLib's, so they are ended here, or the close
+// would wait for a user who is not there.
 int DisplayBackend::OnTerminationSignal(void* backend) {
-    const std::vector<HWND>& windows = static_cast<DisplayBackend*>(backend)->topLevel_;
+    auto* self = static_cast<DisplayBackend*>(backend);
+    self->terminating_ = true;
+    for (wxMessageDialog* box : self->openBoxes_) {
+        if (GtkWidget* widget = box->GetHandle())
+            gtk_dialog_response(GTK_DIALOG(widget), GTK_RESPONSE_DELETE_EVENT);
+    }
+    if (self->openMenu_ != nullptr && self->openMenu_->m_menu != nullptr)
+        gtk_menu_popdown(GTK_MENU(self->openMenu_->m_menu));
+    const std::vector<HWND>& windows = self->topLevel_;
     const auto alive = std::find_if(windows.begin(), windows.end(), IsWindow);
     if (alive != windows.end())
         PostMessage(*alive, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -199,8 +209,14 @@ void DisplayBackend::Wake() {
 
 int DisplayBackend::MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,
                                UINT type) {
+    // Once the application is told to end, a box is answered as if closed unanswered.
+    if (terminating_)
+        return AnswerOf(wxID_CANCEL, type);
     wxMessageDialog dialog(Find(owner), text, caption, DialogStyle(type));
-    return AnswerOf(dialog.ShowModal(), type);
+    openBoxes_.push_back(&dialog);
+    const int answer = dialog.ShowModal();
+    std::erase(openBoxes_, &dialog);
+    return AnswerOf(answer, type);
 }
 
 std::unique_ptr<EmbeddedBrowser> DisplayBackend::CreateBrowser(HWND hwnd) {
@@ -211,15 +227,17 @@ std::unique_ptr<EmbeddedBrowser> DisplayBackend::CreateBrowser(HWND hwnd) {
 int DisplayBackend::ChooseListItem(HWND hwnd, const RECT& anchorClientRect,
                                    const std::vector<std::wstring>& items, int current) {
     NativeWindow* window = Find(hwnd);
-    if (window == nullptr || items.empty())
+    if (window == nullptr || items.empty() || terminating_)
         return -1;
     wxMenu menu;
     for (size_t i = 0; i < items.size(); ++i) {
         wxMenuItem* item = menu.AppendCheckItem(static_cast<int>(i) + 1, items[i]);
         item->Check(static_cast<int>(i) == current);
     }
+    openMenu_ = &menu;
     const int chosen = window->Canvas()->GetPopupMenuSelectionFromUser(
         menu, wxPoint(anchorClientRect.left, anchorClientRect.bottom));
+    openMenu_ = nullptr;
     return chosen == wxID_NONE ? -1 : chosen - 1;
 }
 

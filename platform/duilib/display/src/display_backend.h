@@ -10,6 +10,9 @@
 #include "event_pump.h"
 #include "image_cache.h"
 
+class wxMenu;
+class wxMessageDialog;
+
 namespace DuiLib::display {
 
 class NativeWindow;
@@ -53,13 +56,18 @@ public:
 
 private:
     NativeWindow* Find(HWND hwnd) const;
-    // SIGTERM and SIGINT close the first window that has no owner, as its close box would.
+    // SIGTERM and SIGINT end the open message boxes and drop-down menu, then close the first
+    // window that has no owner, as its close box would.
     static int OnTerminationSignal(void* backend);
 
     EventPump pump_;
     ImageCache images_;
     std::map<HWND, wxWeakRef<NativeWindow>> windows_;
     std::vector<HWND> topLevel_; // windows without an owner, in creation order
+    // The native modal loops now running, innermost last; none opens once terminating_ is set.
+    std::vector<wxMessageDialog*> openBoxes_;
+    wxMenu* openMenu_ = nullptr;
+    bool terminating_ = false;
 };
 
 } // namespace DuiLib::display

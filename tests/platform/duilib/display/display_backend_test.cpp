@@ -9,6 +9,7 @@
 #include <atomic>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -22,6 +23,7 @@
 #include "tests/platform/duilib/display/screen_pixels.h"
 #include "tests/platform/duilib/test_window.h"
 #include "tests/support/test_server.h"
+#include "tests/support/wait_for.h"
 
 namespace {
 
@@ -351,6 +353,68 @@ TEST_F(DisplayBackendTest, SigtermClosesTheMainWindowAndEndsTheLoop) {
     EXPECT_FALSE(IsWindow(window.GetHWND()));
     EXPECT_EQ(Xdotool("search --onlyvisible --name stopped").output, "");
 }
+
+// A service stop or Ctrl+C while a message box runs its own loop: the box ends as if closed
+// unanswered, the main window closes and the loop ends; a box asked for during that close is not
+// shown. The box is asked for on the UI thread (as a click's handler does; SIGTERM) or by a
+// worker (SIGINT).
+class DisplayBackendSignalTest : public DisplayBackendTest,
+                                 public testing::WithParamInterface<bool> {};
+
+TEST_P(DisplayBackendSignalTest, TerminationSignalWhileAMessageBoxIsOpenEndsTheBoxAndTheLoop) {
+    const bool fromWorker = GetParam();
+    const int signalNumber = fromWorker ? SIGINT : SIGTERM;
+    TestWindow window("main", L"test.xml");
+    std::optional<int> lateAnswer;
+    window.onMessage = [&](UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (message == WM_DESTROY) {
+            lateAnswer = MessageBox(window.GetHWND(), L"closing", L"lateBox", MB_OKCANCEL);
+            PostQuitMessage(7);
+        }
+        return false;
+    };
+    ASSERT_NE(Open(window, L"boxed", nullptr, 100, 100), nullptr);
+
+    std::atomic<int> answer{0};
+    const auto ask = [&] {
+        answer = MessageBox(window.GetHWND(), L"网络连接失败", L"asked", MB_YESNO);
+    };
+    std::thread worker;
+    if (fromWorker)
+        worker = std::thread(ask);
+    else
+        PostToUiThread(ask);
+
+    std::atomic<bool> ended{false};
+    std::atomic<bool> answeredByHand{false};
+    std::thread stopper([&] {
+        Xdotool("search --sync --onlyvisible --name asked");
+        kill(getpid(), signalNumber);
+        // A box the signal left open is answered here, so that the test fails instead of hanging.
+        for (int round = 0; round < 3 && !testing_support::WaitFor([&] { return ended.load(); });
+             ++round) {
+            answeredByHand = true;
+            std::istringstream ids(Xdotool("search --onlyvisible --name asked|lateBox").output);
+            for (std::string id; ids >> id;)
+                Xdotool("windowfocus --sync " + id + " key Escape");
+        }
+    });
+    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 7);
+    ended = true;
+    stopper.join();
+    if (worker.joinable())
+        worker.join();
+    EXPECT_FALSE(answeredByHand);
+    EXPECT_EQ(answer, IDNO);
+    EXPECT_EQ(lateAnswer, std::optional(IDCANCEL));
+    EXPECT_FALSE(IsWindow(window.GetHWND()));
+    // The toolkit unmaps the destroyed windows when it is next idle.
+    EXPECT_TRUE(PumpUntil(
+        [] { return Xdotool("search --onlyvisible --name asked|lateBox|boxed").output.empty(); },
+        10000));
+}
+
+INSTANTIATE_TEST_SUITE_P(UiThreadOrWorker, DisplayBackendSignalTest, testing::Bool());
 
 // Without an X server to talk to, the launcher still runs: headless, with a note.
 TEST(DisplayBackendChoiceTest, UnreachableDisplayFallsBackToHeadless) {
