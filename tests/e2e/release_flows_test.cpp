@@ -136,4 +136,52 @@ TEST_F(ReleaseFlow, AManifestAddressWithAQueryFindsItsSignature) {
     EXPECT_GE(server->CountRequests("/manifest.xml.sig"), 1);
 }
 
+// HTTP lets a server compress what nobody asked it to: every file still arrives as published.
+TEST_F(ReleaseFlow, ACompressingServerStillGivesPlainFiles) {
+    WriteOnBothSides("a.txt", "old", "new");
+    Publish();
+    const std::string list = "<tavi><area pid=\"1\" name=\"A\"><server sid=\"1\" name=\"East\" "
+                             "address=\"10.0.0.1\" port=\"7001\" chargeIp=\"c1\"/></area></tavi>";
+    WriteFile(work / "srv/list.xml", list);
+    WriteFile(game / "ServerList.xml", list);
+    Serve(
+        {"/manifest.xml=gzip", "/manifest.xml.sig=gzip", "/1.0-1.1-1.upd=gzip", "/list.xml=gzip"});
+    WriteFile(game / "zel.ini", "[Setup]\nServerListUrl=" + server->Url("/list.xml") + "\n");
+    RunLauncherUntil([&] { return Updated() && server->CountRequests("/list.xml") >= 1; });
+    EXPECT_EQ(ReadFile(game / "a.txt"), "new");
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(game / "ServerList.xml") == list; }))
+        << ReadFile(game / "ServerList.xml").substr(0, 16);
+}
+
+// The self-updater cannot be handed a program directory holding a double quote: the launcher
+// update stays on offer, so the versions stay where they were.
+TEST(ReleaseFlowHandOver, ARefusedHandOverKeepsTheVersionsForTheNextStart) {
+    TempDir root;
+    TempDir work;
+    const fs::path game = root / "game \"one\"";
+    const std::string launcher = ReadFile(BinDir() / "launcher");
+    const std::string updater = ReadFile(BinDir() / "launcherupdate.exe");
+    for (const fs::path& dir : {game, work / "old", work / "new"}) {
+        const bool fresh = dir == work / "new";
+        WriteFile(dir / "version.ini", fresh ? "[Version]\nVersion=1.1\nLVersion=2\n"
+                                             : "[Version]\nVersion=1.0\nLVersion=1\n");
+        WriteFile(dir / "launcherupdate.exe", fresh ? updater + "new updater" : updater);
+    }
+    InstallLauncher(game);
+    ASSERT_NO_FATAL_FAILURE(PublishUpdate(work.path(), "1.1", "2"));
+    TestServer server(work / "srv");
+    TakeUpdatesFrom(game, work.path(), server);
+    {
+        LauncherProcess first(game);
+        EXPECT_TRUE(WaitFor([&] {
+            return ReadFile(game / "run.log").find("no self-update") != std::string::npos;
+        })) << ReadFile(game / "run.log");
+        first.Signal(SIGTERM);
+        EXPECT_EQ(first.WaitForExit(), 0);
+    }
+    EXPECT_EQ(ReadFile(game / "version.ini"), "[Version]\nVersion=1.0\nLVersion=1\n");
+    EXPECT_EQ(ReadFile(game / "launcherupdate.exe"), updater);
+    EXPECT_EQ(ReadFile(game / "launcher"), launcher);
+}
+
 } // namespace
