@@ -2,7 +2,6 @@
 // each window still runs, without the controls the skin would have given, and run.log names
 // every missing file once, in the order the windows asked for them.
 #include <ostream>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,11 +30,14 @@ const std::set<std::string> kEveryChildSkin{
 
 // The skin files run.log names as missing, in the order of its records.
 std::vector<std::string> MissingSkinsLogged(const std::string& log) {
-    static const std::regex record("skin (\\S+) cannot be built from bt\\.dat");
+    static const std::string before = "skin ";
+    static const std::string after = " cannot be built from bt.dat";
     std::vector<std::string> files;
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), record);
-         it != std::sregex_iterator(); ++it)
-        files.push_back((*it)[1]);
+    for (size_t end = log.find(after); end != std::string::npos; end = log.find(after, end + 1)) {
+        const size_t start = log.rfind(before, end);
+        if (start != std::string::npos && log.find(' ', start + before.size()) == end)
+            files.push_back(log.substr(start + before.size(), end - start - before.size()));
+    }
     return files;
 }
 
