@@ -310,6 +310,16 @@ TEST_F(InstallWalk, InstalledFilesKeepThePackagesTimesAndFilesPast4GiBArriveWhol
     EXPECT_EQ(progress.back(), 100.0f);
 }
 
+TEST_F(InstallWalk, IndexShorterThanAHeaderWithNothingInstalledStopsTheWalkAndWritesNothing) {
+    // Too short to hold an index's header: not taken for the installed index.
+    WriteFile(game / "Data/keep.bin", "kept");
+    WriteFile(package / "Data/misc.i", Header().substr(0, 100));
+    ASSERT_FALSE(Install());
+    EXPECT_EQ(ListTree(game / "Data"), Paths{"keep.bin"}); // no index, no temporary
+    EXPECT_NE(Log().find("misc.i failed: an index could not be read or written"),
+              std::string::npos);
+}
+
 TEST_F(InstallWalk, LinksInThePackageAreRefusedAndNothingBehindThemIsTouched) {
     TempDir outside;
     WriteFile(outside / "secret", "outside");
