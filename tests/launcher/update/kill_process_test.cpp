@@ -8,6 +8,7 @@
 #include <ctime>
 #include <dlfcn.h>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <spawn.h>
 #include <string>
@@ -80,10 +81,24 @@ bool EndedByKill(pid_t pid) {
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
-// True while the child runs; a child that is still running is ended afterwards by the caller.
+// True when the child runs and no SIGKILL is on its way to it: a kill is pending from the
+// moment kill() returns until the process is gone, so this needs no waiting.
 bool StillRuns(pid_t pid) {
     int status = 0;
-    return waitpid(pid, &status, WNOHANG) == 0;
+    if (waitpid(pid, &status, WNOHANG) != 0)
+        return false;
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.starts_with("State:") && line.find_first_of("ZX", 6) != std::string::npos)
+            return false;
+        if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) {
+            constexpr unsigned long long kKill = 1ull << (SIGKILL - 1);
+            if (std::stoull(line.substr(7), nullptr, 16) & kKill)
+                return false;
+        }
+    }
+    return in.eof();
 }
 
 void EndAndReap(pid_t pid) {
