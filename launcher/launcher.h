@@ -63,8 +63,8 @@ public:
     DuiLib::CStdString ServerListFileName;          // shared
     wxString InstancePath;                          // shared, read only after Init
     std::atomic<bool> UpdateNeeded{false};          // shared
-    std::atomic<uint32_t> InstallTotal{0};          // shared
-    std::atomic<uint32_t> InstallDone{0};           // shared
+    std::atomic<uint64_t> InstallTotal{0};          // shared
+    std::atomic<uint64_t> InstallDone{0};           // shared
     std::atomic<wxLog*> LogTarget{nullptr};         // shared, owned by the log
     std::atomic<bool> SelfUpdatePending{false};     // shared
     wxString SelfUpdaterPath;                       // shared

@@ -4,15 +4,19 @@
 // output is moved aside (never deleted: deleting many files slows this file system's later
 // allocations for minutes) and a fresh installation is copied in and synced, outside the timed
 // region. run.sh truncates the moved-aside outputs at the end.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "bench/support/rounds.h"
 #include "bench/support/spawn.h"
@@ -50,6 +54,39 @@ bool ReplaceEachFile(const fs::path& package, const fs::path& game) {
     return true;
 }
 
+// The realistic tree's mix of sizes (a dozen of 5-10 MiB, 300 of 100-500 KiB, the rest of 4-20
+// KiB, about 200 MiB) spread two files to a directory over 1,000 directories three levels deep
+// (1,110 with the levels above them), where every directory costs the walk its own opens.
+TreeSummary MakeDeepTree(const fs::path& root) {
+    std::mt19937_64 random(23);
+    const auto between = [&](size_t low, size_t high) { return low + random() % (high - low + 1); };
+    std::vector<size_t> sizes;
+    for (int i = 0; i < 12; ++i)
+        sizes.push_back(between(5 << 20, 10 << 20));
+    for (int i = 0; i < 300; ++i)
+        sizes.push_back(between(100 << 10, 500 << 10));
+    for (int i = 0; i < 1688; ++i)
+        sizes.push_back(between(4 << 10, 20 << 10));
+    std::shuffle(sizes.begin(), sizes.end(), random);
+    TreeSummary summary;
+    std::string bytes;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const size_t d = i % 1000;
+        const fs::path dir = root / ("area" + std::to_string(d / 100)) /
+                             ("zone" + std::to_string(d / 10 % 10)) /
+                             ("set" + std::to_string(d % 10));
+        fs::create_directories(dir);
+        bytes.resize(sizes[i]);
+        for (char& c : bytes)
+            c = static_cast<char>(random() >> 56);
+        std::ofstream(dir / ("file" + std::to_string(i) + ".bin"), std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ++summary.files;
+        summary.bytes += bytes.size();
+    }
+    return summary;
+}
+
 int Run(const fs::path& work, int rounds) {
     const fs::path package = work / "package";
     const fs::path game = work / "game";
@@ -82,6 +119,9 @@ int Run(const fs::path& work, int rounds) {
         {"fsync per file (old walk)", prepare, [&] { return ReplaceEachFile(package, game); },
          check},
     };
+    // 0 rounds: one install walk over a fresh installation, untimed, to trace its calls.
+    if (rounds == 0)
+        return prepare() && tools[0].run() && check() ? 0 : 1;
     if (!RunRounds(tools, rounds))
         return 1;
     std::printf("%s: %llu files, %.1f MiB, %d rounds\n", package.c_str(),
@@ -144,6 +184,13 @@ int Deep(const fs::path& root, int levels) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "tree") == 0 && std::strcmp(argv[2], "deep") == 0) {
+        const TreeSummary made = MakeDeepTree(argv[3]);
+        std::printf("%s: %llu files, %.1f MiB\n", argv[3],
+                    static_cast<unsigned long long>(made.files),
+                    static_cast<double>(made.bytes) / (1 << 20));
+        return 0;
+    }
     if (argc == 4 && std::strcmp(argv[1], "tree") == 0)
         return MakeTreeCommand(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "deep") == 0)
@@ -151,8 +198,9 @@ int main(int argc, char** argv) {
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "run") == 0)
         return Run(argv[2], argc == 4 ? std::atoi(argv[3]) : 5);
     std::fprintf(stderr,
-                 "usage: %s tree realistic|small DIR\n"
-                 "       %s run WORKDIR [ROUNDS]   (WORKDIR/package holds the tree)\n"
+                 "usage: %s tree realistic|small|deep DIR\n"
+                 "       %s run WORKDIR [ROUNDS]   (WORKDIR/package holds the tree; 0 rounds: one\n"
+                 "                                 untimed install walk, to trace)\n"
                  "       %s deep DIR LEVELS        (memory of walking a chain LEVELS deep)\n",
                  argv[0], argv[0], argv[0]);
     return 2;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds a realistic package tree (~2,000 files, ~200 MiB) and a many-small-files tree (20,000
-# files), then times the install walk beside cp -a, cp -a plus one syncfs and the per-file
+# Builds a realistic package tree (~2,000 files, ~200 MiB), the same files spread over ~1,000
+# directories three levels deep, and a many-small-files tree (20,000 files), then times the install walk beside cp -a, cp -a plus one syncfs and the per-file
 # synced walk, installing each tree over a fresh copy of itself.
 # Usage: bench/install/run.sh [BUILD_DIR] [WORK_DIR] [ROUNDS]
 # WORK_DIR (default /tmp/install-bench) keeps the trees for later runs. Outputs are moved into
@@ -20,7 +20,7 @@ bench="$build_dir/bench/install_bench"
 truncate_outputs() { find "$work_dir"/*/trash -type f -exec truncate -s 0 {} + 2>/dev/null || true; }
 trap truncate_outputs EXIT
 
-for kind in realistic small; do
+for kind in realistic deep small; do
     dir="$work_dir/$kind"
     if [ ! -d "$dir/package" ]; then
         mkdir -p "$dir"

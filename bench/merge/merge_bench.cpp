@@ -129,6 +129,11 @@ bool Measure(const MergeCase& merge, LauncherFrameWnd& frame, int rounds, const 
         return false;
     PrintRatios(inPlace, {1});
     PrintRatios(login, {1});
+    // The goal for both merges: peak memory within 1.5x the two indexes they read.
+    const double indexBytes = merge.IndexMiB() * (1 << 20);
+    std::printf("  peak memory / the two indexes: in place %.2fx, login %.2fx\n",
+                static_cast<double>(inPlace[0].peakBytes) / indexBytes,
+                static_cast<double>(login[0].peakBytes) / indexBytes);
     return true;
 }
 

@@ -144,7 +144,7 @@ void PerFieldInPlace(const BenchArchive& archive) {
             WriteFieldsAtEnd(fd, marked);
             continue;
         }
-        const uint64_t position = installed.Entries()[p.slot].position;
+        const uint64_t position = installed.Entry(p.slot).position;
         WriteFieldAt(fd, position, &marked.offset, 4);
         WriteFields(fd, position, marked);
     }
@@ -176,7 +176,7 @@ void PerFieldLogin(const BenchArchive& archive) {
             WriteFieldsAtEnd(index, added);
             continue;
         }
-        const TrackedIndexEntry& e = installed.Entries()[p.slot];
+        const TrackedIndexEntry e = installed.Entry(p.slot);
         if (p.entry.size > e.entry.size) {
             const uint32_t offset = append();
             WriteFieldAt(index, e.position, &offset, 4);

@@ -39,8 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(merged.LoadForDataFile());
         const uintmax_t dataSize = fs::file_size(installedData);
         if (parts[0].size() < kIndexHeaderSize + kIndexEntrySize) {
-            for (const TrackedIndexEntry& tracked : merged.Entries())
-                Check(uint64_t{tracked.entry.offset} + tracked.entry.size <= dataSize);
+            for (int32_t i = 0; i < merged.Count(); ++i) {
+                const IndexEntry entry = merged.Entry(static_cast<uint32_t>(i)).entry;
+                Check(uint64_t{entry.offset} + entry.size <= dataSize);
+            }
         }
     }
 

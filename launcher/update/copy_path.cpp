@@ -11,6 +11,7 @@
 #include "launcher/update/copy_path_staging.h"
 #include "launcher/update/copy_path_tree.h"
 #include "system/atomic_replace.h"
+#include "system/file_io.h"
 #include "system/file_operations.h"
 #include "system/path.h"
 
@@ -53,7 +54,7 @@ bool FillNewDirectory(UniqueFd srcFd, int dst) {
             return false;
         UniqueFd out(openat(dst, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out || fchmod(out.get(), opened.st_mode & 0777) != 0 ||
-            !CopyFileBytes(in.get(), out.get()) || !out.Close())
+            !platform::CopyFileData(in.get(), out.get()) || !out.Close())
             return false;
     }
     return !src.failed();
@@ -152,7 +153,7 @@ bool CopyPath(const wxString& src, const wxString& dst) {
         destination.pop_back();
     UniqueFd dir(open(source->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!dir || destination.size() >= PATH_MAX ||
-        !CheckPackageTree(dir.get(), source->native(), PATH_MAX - destination.size()))
+        !CheckPackageShape(dir.get(), source->native(), PATH_MAX - destination.size()))
         return false;
     StagedInstall staged;
     if (!CopyCheckedDirectory(dir.get(), source->native(), destination, staged)) {

@@ -13,8 +13,9 @@
 
 namespace {
 
-// Directories held open at once; more make Commit run early, so a package spread over many
-// directories stays well inside the descriptor limit.
+// Directories held open at once; beyond that the open ones are closed and opened again by path
+// when needed, so a package spread over many directories stays well inside the descriptor limit
+// without putting anything in place early.
 constexpr size_t kMaxOpenDirectories = 128;
 
 void LogFailedCopy(const std::string& source, const std::string& destination) {
@@ -24,43 +25,43 @@ void LogFailedCopy(const std::string& source, const std::string& destination) {
 
 } // namespace
 
-bool CopyFileBytes(int in, int out) {
-    constexpr size_t kChunk = size_t{1} << 30;
-    for (bool first = true;; first = false) {
-        const ssize_t moved = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-        if (moved > 0)
-            continue;
-        if (moved == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (first && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
-            return platform::CopyToEnd(in, out);
-        return false;
-    }
-}
-
 StagedInstall::~StagedInstall() {
     Discard();
 }
 
 std::optional<uint32_t> StagedInstall::DirectoryIndex(const std::string& path) {
-    for (size_t i = dirs_.size(); i-- > 0;) {
-        if (dirs_[i].path == path)
-            return static_cast<uint32_t>(i);
-    }
-    if (dirs_.size() >= kMaxOpenDirectories && !Commit())
-        return std::nullopt;
-    // An installed directory may be the player's link (to another disk, say): followed.
+    if (const auto known = known_.find(path); known != known_.end())
+        return DirectoryFd(known->second) >= 0 ? std::optional(known->second) : std::nullopt;
     Directory dir;
-    dir.fd.reset(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat info {};
-    if (!dir.fd || fstat(dir.fd.get(), &info) != 0)
-        return std::nullopt;
     dir.path = path;
-    dir.device = info.st_dev;
     dirs_.push_back(std::move(dir));
-    return static_cast<uint32_t>(dirs_.size() - 1);
+    const auto index = static_cast<uint32_t>(dirs_.size() - 1);
+    struct stat info {};
+    const int fd = DirectoryFd(index);
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        dirs_.pop_back();
+        return std::nullopt;
+    }
+    dirs_[index].device = info.st_dev;
+    known_.emplace(path, index);
+    return index;
+}
+
+int StagedInstall::DirectoryFd(uint32_t index) {
+    Directory& dir = dirs_[index];
+    if (dir.fd)
+        return dir.fd.get();
+    if (open_ >= kMaxOpenDirectories) {
+        for (Directory& other : dirs_)
+            other.fd.reset();
+        open_ = 0;
+    }
+    // An installed directory may be the player's link (to another disk, say): followed.
+    dir.fd.reset(open(dir.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.fd)
+        return -1;
+    ++open_;
+    return dir.fd.get();
 }
 
 bool StagedInstall::StageFile(int srcDir, const char* name, const std::string& sourcePath,
@@ -76,7 +77,7 @@ bool StagedInstall::StageFile(int srcDir, const char* name, const std::string& s
     struct stat info {};
     if (!in || fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return fail();
-    const int dirFd = dirs_[*dir].fd.get();
+    const int dirFd = DirectoryFd(*dir);
     Entry entry{*dir, false, mayFail, {}, dstName, sourcePath};
     platform::UniqueFd out;
     for (int attempt = 0; attempt < 16 && !out; ++attempt) {
@@ -90,7 +91,7 @@ bool StagedInstall::StageFile(int srcDir, const char* name, const std::string& s
     if (!out)
         return fail();
     const bool written = fchmod(out.get(), info.st_mode & 0777) == 0 &&
-                         CopyFileBytes(in.get(), out.get()) && out.Close();
+                         platform::CopyFileData(in.get(), out.get()) && out.Close();
     entries_.push_back(std::move(entry));
     if (!written) {
         Remove(entries_.back());
@@ -116,46 +117,57 @@ void StagedInstall::Remove(const Entry& entry) {
     if (entry.isDirectory)
         platform::DeleteTree(dir.path + "/" + entry.temp);
     else
-        unlinkat(dir.fd.get(), entry.temp.c_str(), 0);
+        unlinkat(DirectoryFd(entry.dir), entry.temp.c_str(), 0);
 }
 
-bool StagedInstall::Commit() {
-    // One sync per file system makes every staged byte durable before any name points at it.
+bool StagedInstall::SyncFileSystems() {
     std::vector<dev_t> synced;
-    for (const Directory& dir : dirs_) {
+    for (uint32_t i = 0; i < dirs_.size(); ++i) {
+        const Directory& dir = dirs_[i];
         if (std::find(synced.begin(), synced.end(), dir.device) != synced.end())
             continue;
-        if (syncfs(dir.fd.get()) != 0) {
-            LOG_ERROR(L"%s(%d): the files staged in %s could not be made durable, nothing of "
-                      L"them is installed",
+        const int fd = DirectoryFd(i);
+        if (fd < 0 || syncfs(fd) != 0) {
+            LOG_ERROR(L"%s(%d): the files staged in %s could not be made durable",
                       wxString::FromUTF8(dir.path));
-            Discard();
             return false;
         }
         synced.push_back(dir.device);
     }
+    return true;
+}
+
+bool StagedInstall::Commit() {
+    // Every staged byte is durable before any name points at it.
+    if (!SyncFileSystems()) {
+        Discard();
+        return false;
+    }
     bool ok = true;
+    bool renamed = false;
     size_t next = 0;
     for (; next < entries_.size() && ok; ++next) {
         const Entry& entry = entries_[next];
-        Directory& dir = dirs_[entry.dir];
-        if (renameat(dir.fd.get(), entry.temp.c_str(), dir.fd.get(), entry.target.c_str()) == 0) {
-            dir.touched = true;
+        const int dirFd = DirectoryFd(entry.dir);
+        if (dirFd >= 0 && renameat(dirFd, entry.temp.c_str(), dirFd, entry.target.c_str()) == 0) {
+            renamed = true;
             continue;
         }
         if (!entry.isDirectory)
-            LogFailedCopy(entry.source, dir.path + "/" + entry.target);
+            LogFailedCopy(entry.source, dirs_[entry.dir].path + "/" + entry.target);
         Remove(entry);
         ok = entry.mayFail;
     }
     for (; next < entries_.size(); ++next)
         Remove(entries_[next]);
     entries_.clear();
-    for (const Directory& dir : dirs_) {
-        if (dir.touched)
-            fsync(dir.fd.get());
-    }
+    // The new names, durable before the caller records the version they make. A failure here
+    // leaves each file old or new after a power loss, as before the commit.
+    if (renamed && !SyncFileSystems())
+        ok = false;
     dirs_.clear();
+    known_.clear();
+    open_ = 0;
     return ok;
 }
 
@@ -164,4 +176,6 @@ void StagedInstall::Discard() {
         Remove(entry);
     entries_.clear();
     dirs_.clear();
+    known_.clear();
+    open_ = 0;
 }

@@ -4,18 +4,16 @@
 // written beside its place under a temporary sibling name (a new directory is built whole under
 // one), without a sync of its own; Commit then makes all of them durable together with one
 // sync of each file system they lie on, renames each into place in the order it was staged,
-// and syncs every directory that received one, once. Runs on the install walk's thread.
+// and syncs those file systems once more, so the new names are durable when it returns (one
+// journal commit instead of one per directory). Runs on the install walk's thread.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <unordered_map>
 #include <vector>
 
 #include "system/unique_fd.h"
-
-// Copies everything from in's position to its end into out: in the kernel where it can (no
-// trip through our memory), else by reads and writes. False on an error.
-bool CopyFileBytes(int in, int out);
 
 class StagedInstall {
 public:
@@ -47,10 +45,9 @@ public:
 
 private:
     struct Directory {
-        platform::UniqueFd fd;
+        platform::UniqueFd fd; // closed while other directories are in use, opened again by path
         std::string path;
         dev_t device = 0;
-        bool touched = false;
     };
     struct Entry {
         uint32_t dir = 0;
@@ -61,10 +58,16 @@ private:
         std::string source;
     };
 
-    // The index of the open directory path, opening it when it is not the last one used.
+    // The index of the directory path, opening it when it is not known yet.
     std::optional<uint32_t> DirectoryIndex(const std::string& path);
+    // The directory's descriptor, opened again when it was closed; -1 when that fails.
+    int DirectoryFd(uint32_t index);
+    // One sync of each file system that holds a staged directory. False when one fails.
+    bool SyncFileSystems();
     void Remove(const Entry& entry);
 
     std::vector<Directory> dirs_;
+    std::unordered_map<std::string, uint32_t> known_;
+    size_t open_ = 0; // directories whose descriptor is open
     std::vector<Entry> entries_;
 };

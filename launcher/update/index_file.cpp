@@ -1,6 +1,7 @@
 #include "launcher/update/index_file.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "launcher/update/merge_file.h"
 
@@ -23,26 +24,32 @@ void Put32(uint32_t value, uint8_t* out) {
 // Entries are read a slice at a time so the loader's scratch memory stays small.
 constexpr size_t kEntriesPerRead = 16384;
 
+// The number of whole entries of entrySize bytes after the header of an open index. The count
+// comes from the real file length, so nothing is allocated or read beyond it. An index of 4 GiB
+// or more is refused: its entries could not be counted in 32 bits.
+std::optional<uint64_t> CountEntries(const MergeFile& file, uint64_t entrySize) {
+    const auto length = file.Length();
+    uint8_t header[kIndexHeaderSize];
+    if (!length || *length < kIndexHeaderSize || *length > UINT32_MAX ||
+        !file.ReadAt(header, sizeof header, 0))
+        return std::nullopt;
+    return (*length - kIndexHeaderSize) / entrySize;
+}
+
 // Reads every whole entry after the header: reserve(count) first, then decode(bytes, position)
 // for each entry in file order.
-// The count comes from the real file length, so nothing is allocated or read beyond it. An
-// index of 4 GiB or more is refused: its entries could not be counted in 32 bits.
 template <typename Reserve, typename Decode>
 bool ReadEntries(const wxString& path, uint64_t entrySize, Reserve&& reserve, Decode&& decode) {
     MergeFile file;
     if (!file.Open(path, false))
         return false;
-    const auto length = file.Length();
-    if (!length || *length < kIndexHeaderSize || *length > UINT32_MAX)
+    const auto count = CountEntries(file, entrySize);
+    if (!count)
         return false;
-    uint8_t header[kIndexHeaderSize];
-    if (!file.ReadAt(header, sizeof header, 0))
-        return false;
-    const uint64_t count = (*length - kIndexHeaderSize) / entrySize;
-    reserve(static_cast<size_t>(count));
-    std::vector<uint8_t> slice(std::min<uint64_t>(count, kEntriesPerRead) * entrySize);
-    for (uint64_t first = 0; first < count; first += kEntriesPerRead) {
-        const uint64_t n = std::min<uint64_t>(count - first, kEntriesPerRead);
+    reserve(static_cast<size_t>(*count));
+    std::vector<uint8_t> slice(std::min<uint64_t>(*count, kEntriesPerRead) * entrySize);
+    for (uint64_t first = 0; first < *count; first += kEntriesPerRead) {
+        const uint64_t n = std::min<uint64_t>(*count - first, kEntriesPerRead);
         const uint64_t position = kIndexHeaderSize + first * entrySize;
         if (!file.ReadAt(slice.data(), n * entrySize, position))
             return false; // the file shrank since its length was taken
@@ -77,15 +84,23 @@ bool TrackedIndex::Load() {
 }
 
 bool TrackedIndex::LoadFrom(const wxString& path) {
-    entries_.clear();
-    const bool loaded = ReadEntries(
-        path, kIndexEntrySize, [&](size_t count) { entries_.reserve(count); },
-        [&](const uint8_t* in, uint64_t at) {
-            entries_.push_back(TrackedIndexEntry{DecodeIndexEntry(in), at});
-        });
-    if (!loaded)
-        entries_ = {};
-    return loaded;
+    bytes_.clear();
+    MergeFile file;
+    const auto count = file.Open(path, false) ? CountEntries(file, kIndexEntrySize) : std::nullopt;
+    if (!count)
+        return false;
+    // Read straight into place: no second copy of the entries, however many there are.
+    bytes_.resize(static_cast<size_t>(*count * kIndexEntrySize));
+    if (!file.ReadAt(bytes_.data(), bytes_.size(), kIndexHeaderSize)) {
+        bytes_ = {}; // the file shrank since its length was taken
+        return false;
+    }
+    return true;
+}
+
+TrackedIndexEntry TrackedIndex::Entry(uint32_t i) const {
+    return TrackedIndexEntry{DecodeIndexEntry(bytes_.data() + i * kIndexEntrySize),
+                             kIndexHeaderSize + uint64_t{i} * kIndexEntrySize};
 }
 
 bool PlainIndex::LoadForDataFile() {

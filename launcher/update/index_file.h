@@ -50,6 +50,8 @@ IndexEntry DecodeIndexEntry(const uint8_t* in);
 
 // An installed index (20-byte entries). The name is the data file's path for LoadForDataFile
 // (the index is name + ".i") and the index's own path for Load. A failed load leaves no entries.
+// The entries are held as the file stores them, 20 bytes each, so an index costs its own size
+// in memory; Entry decodes one.
 class TrackedIndex {
 public:
     explicit TrackedIndex(wxString name) : name_(std::move(name)) {}
@@ -58,14 +60,17 @@ public:
     bool Load();
 
     const wxString& Name() const { return name_; }
-    int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
-    const std::vector<TrackedIndexEntry>& Entries() const { return entries_; }
+    int32_t Count() const { return static_cast<int32_t>(bytes_.size() / kIndexEntrySize); }
+    // Entry i (below Count()) and where it lies in the file.
+    TrackedIndexEntry Entry(uint32_t i) const;
+    // The entries' bytes, back to back: the login merge patches them in place.
+    std::vector<uint8_t>& Bytes() { return bytes_; }
 
 private:
     bool LoadFrom(const wxString& path);
 
     wxString name_;
-    std::vector<TrackedIndexEntry> entries_;
+    std::vector<uint8_t> bytes_;
 };
 
 // A package's index increment (24-byte entries), named like TrackedIndex.

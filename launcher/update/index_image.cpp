@@ -9,41 +9,34 @@ namespace {
 constexpr size_t kMaxGapEntries = 256;
 } // namespace
 
-IndexImage::IndexImage(const TrackedIndex& index)
-    : loaded_(static_cast<uint32_t>(index.Count())), bytes_(loaded_ * kIndexEntrySize),
-      changed_(loaded_, 0) {
-    uint8_t* out = bytes_.data();
-    for (const TrackedIndexEntry& tracked : index.Entries()) {
-        EncodeIndexEntry(tracked.entry, out);
-        out += kIndexEntrySize;
-    }
-}
+IndexImage::IndexImage(TrackedIndex& index)
+    : bytes_(index.Bytes()), loaded_(static_cast<uint32_t>(index.Count())),
+      changed_(loaded_, false) {}
 
 void IndexImage::Set(uint32_t entry, const IndexEntry& value) {
     EncodeIndexEntry(value, bytes_.data() + entry * kIndexEntrySize);
-    changed_[entry] = 1;
+    changed_[entry] = true;
 }
 
 void IndexImage::Append(const IndexEntry& value) {
-    bytes_.resize(bytes_.size() + kIndexEntrySize);
-    EncodeIndexEntry(value, bytes_.data() + bytes_.size() - kIndexEntrySize);
-    changed_.push_back(1);
+    appended_.resize(appended_.size() + kIndexEntrySize);
+    EncodeIndexEntry(value, appended_.data() + appended_.size() - kIndexEntrySize);
 }
 
 bool IndexImage::WriteTo(MergeFile& file) const {
     const auto length = file.Length();
-    if (!length || *length < kIndexHeaderSize + uint64_t{loaded_} * kIndexEntrySize)
+    const uint64_t loadedEnd = kIndexHeaderSize + uint64_t{loaded_} * kIndexEntrySize;
+    if (!length || *length < loadedEnd)
         return false;
-    const size_t count = changed_.size();
     size_t entry = 0;
-    while (entry < count) {
+    while (entry < loaded_) {
         if (!changed_[entry]) {
             ++entry;
             continue;
         }
         const size_t first = entry;
         size_t end = entry + 1; // one past the last changed entry of the stretch
-        for (size_t next = end; next < count && next - end <= kMaxGapEntries; ++next) {
+        for (size_t next = end; next < loaded_ && next - end <= kMaxGapEntries; ++next) {
             if (changed_[next])
                 end = next + 1;
         }
@@ -53,5 +46,5 @@ bool IndexImage::WriteTo(MergeFile& file) const {
             return false;
         entry = end;
     }
-    return true;
+    return appended_.empty() || file.WriteAt(appended_.data(), appended_.size(), loadedEnd);
 }

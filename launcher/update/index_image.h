@@ -1,7 +1,7 @@
 #pragma once
-// An installed index's entries as a merge leaves them. The merge patches entries in memory, in
-// the order its steps would write them, and WriteTo puts the changed stretches back in a few large
-// writes instead of one small write per field. The header is never written.
+// An installed index's entries as a merge leaves them. The merge patches the loaded entries in
+// place, in the order its steps would write them, and WriteTo puts the changed stretches back in
+// a few large writes instead of one small write per field. The header is never written.
 #include <cstdint>
 #include <vector>
 
@@ -11,8 +11,9 @@ class MergeFile;
 
 class IndexImage {
 public:
-    // Starts from the entries as loaded; the first appended entry follows the last whole one.
-    explicit IndexImage(const TrackedIndex& index);
+    // Works on index's own bytes, so the entries are held once. The login merge decides each
+    // installed entry once, so an entry it has not set yet still holds what was loaded.
+    explicit IndexImage(TrackedIndex& index);
 
     uint32_t LoadedCount() const { return loaded_; }
     // Replaces a loaded entry (entry < LoadedCount()).
@@ -25,7 +26,8 @@ public:
     bool WriteTo(MergeFile& file) const;
 
 private:
+    std::vector<uint8_t>& bytes_; // loaded entry i at i * kIndexEntrySize
     uint32_t loaded_ = 0;
-    std::vector<uint8_t> bytes_;   // entry i at i * kIndexEntrySize
-    std::vector<uint8_t> changed_; // one flag per entry
+    std::vector<bool> changed_; // one flag per loaded entry
+    std::vector<uint8_t> appended_;
 };

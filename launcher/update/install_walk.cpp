@@ -30,12 +30,6 @@ wxString LowerCopy(const wxString& path) {
     return wxString(lower);
 }
 
-// Does the named entry of dir hold anything (hidden entries count)?
-bool HasContent(int dir, const char* name) {
-    DirectoryStream listing(OpenSubdirectory(dir, name));
-    return listing.Next() != nullptr;
-}
-
 std::string Utf8(const wxString& text) {
     const auto path = platform::ToPath(text.ToStdWstring());
     return path ? path->native() : std::string();
@@ -90,8 +84,7 @@ bool PackageWalk::Entry(int dir, const char* name, const wxString& src) {
     if (S_ISDIR(status.st_mode)) {
         struct stat installed {};
         // An installed directory may be the player's link (to another disk, say): enter it.
-        if (HasContent(dir, name) && stat(destinationPath.c_str(), &installed) == 0 &&
-            S_ISDIR(installed.st_mode))
+        if (stat(destinationPath.c_str(), &installed) == 0 && S_ISDIR(installed.st_mode))
             return Directory(OpenSubdirectory(dir, name), source);
         // Copied whole: counted by the bytes it holds, which the package's total includes.
         platform::UniqueFd child = OpenSubdirectory(dir, name);
@@ -112,13 +105,13 @@ bool PackageWalk::Entry(int dir, const char* name, const wxString& src) {
     LOG_MESSAGE(L"%s(%d):process file is %s!", lower);
     if (lower.EndsWith(L".i") && !isTre_) {
         // An index increment is merged into the installed archive, never copied.
-        AddInstalled(frame_, frame_.GetFileSize(source));
+        AddInstalled(frame_, static_cast<uint64_t>(status.st_size));
         if (!staged_.Commit())
             return false;
         return lower.EndsWith(L"/login.dat.i") ? frame_.MergeDataFiles(source, destination)
                                                : MergeDataFilesInPlace(source, destination);
     }
-    AddInstalled(frame_, frame_.GetFileSize(source));
+    AddInstalled(frame_, static_cast<uint64_t>(status.st_size));
     // The login archive's data only reaches the installation through its index merge.
     if (lower.EndsWith(L"/login.dat"))
         return true;
@@ -149,7 +142,7 @@ bool LauncherFrameWnd::FileTranvers(wxString src, wxString base, bool isTre) {
     // Every path below must fit the system's limit both in the package and in the installation.
     const size_t longestRoot =
         std::max(srcPath.size(), Utf8(InstancePath + src.Mid(base.length() + 1)).size());
-    if (longestRoot >= PATH_MAX || !CheckPackageTree(dir.get(), srcPath, PATH_MAX - longestRoot))
+    if (longestRoot >= PATH_MAX || !CheckPackageShape(dir.get(), srcPath, PATH_MAX - longestRoot))
         return false;
     PackageWalk walk(*this, base, isTre);
     const bool walked = walk.Directory(std::move(dir), src);

@@ -18,8 +18,8 @@
 //   ones are checked but neither read nor written.
 // False, with nothing written, when a file cannot be opened, a package entry's block lies
 // outside the package's data file, or the data file would reach 4 GiB; false when a write falls
-// short.
-bool MergeIndexedData(const PlainIndex& package, const TrackedIndex& installed);
+// short. installed's entries are patched in memory as they are written (they are held once).
+bool MergeIndexedData(const PlainIndex& package, TrackedIndex& installed);
 
 // The "login.dat" merge behind LauncherFrameWnd::MergeDataFiles: source is the package's
 // "login.dat.i", destination the installed one. Logs each failure while the log is open.

@@ -7,8 +7,9 @@
 
 namespace {
 
-constexpr size_t kReadWindow = size_t{1} << 20;
-constexpr size_t kAppendBatch = size_t{4} << 20;
+// Large enough that blocks move in few system calls, small beside the indexes the merge holds.
+constexpr size_t kReadWindow = size_t{256} << 10;
+constexpr size_t kAppendBatch = size_t{1} << 20;
 
 // Package blocks through a read-ahead window: an increment's data file holds its blocks mostly
 // in entry order, so most blocks come from memory instead of one read each.
@@ -98,28 +99,28 @@ bool AppendsBlock(const PatchIndexEntry& patch, const TrackedIndex& installed,
                   uint64_t dataLength) {
     if (patch.slot >= static_cast<uint32_t>(installed.Count()))
         return true;
-    const IndexEntry& old = installed.Entries()[patch.slot].entry;
+    const IndexEntry old = installed.Entry(patch.slot).entry;
     return patch.entry.size > old.size || !Held(old, dataLength);
 }
 
 // Flags each package entry that a later one naming the same installed entry overrides.
-std::vector<uint8_t> Superseded(const PlainIndex& package, uint32_t installedCount) {
+std::vector<bool> Superseded(const PlainIndex& package, uint32_t installedCount) {
     const auto& entries = package.Entries();
-    std::vector<uint8_t> superseded(entries.size(), 0);
-    std::vector<uint8_t> named(installedCount, 0);
+    std::vector<bool> superseded(entries.size(), false);
+    std::vector<bool> named(installedCount, false);
     for (size_t i = entries.size(); i-- > 0;) {
         const uint32_t slot = entries[i].slot;
         if (slot >= installedCount)
             continue;
         superseded[i] = named[slot];
-        named[slot] = 1;
+        named[slot] = true;
     }
     return superseded;
 }
 
 } // namespace
 
-bool MergeIndexedData(const PlainIndex& package, const TrackedIndex& installed) {
+bool MergeIndexedData(const PlainIndex& package, TrackedIndex& installed) {
     MergeFile packageData, installedData, installedIndex;
     if (!packageData.Open(package.Name(), false) || !installedData.Open(installed.Name(), true) ||
         !installedIndex.Open(installed.Name() + ".i", true))
@@ -133,7 +134,7 @@ bool MergeIndexedData(const PlainIndex& package, const TrackedIndex& installed) 
         return false;
 
     // Check everything before the first write, so a refused increment changes nothing.
-    const std::vector<uint8_t> superseded = Superseded(package, count);
+    const std::vector<bool> superseded = Superseded(package, count);
     const auto& entries = package.Entries();
     uint64_t appended = 0;
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -172,7 +173,7 @@ bool MergeIndexedData(const PlainIndex& package, const TrackedIndex& installed) 
         } else {
             // A block no larger than the old one overwrites its start; the entry keeps its
             // offset and the rest of the old block stays, referenced by nothing.
-            updated.offset = installed.Entries()[patch.slot].entry.offset;
+            updated.offset = installed.Entry(patch.slot).entry.offset;
             overwriteAt = updated.offset;
             if (!ForEachPiece(reader, patch.entry, overwrite))
                 return false;

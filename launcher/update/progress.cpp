@@ -17,16 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The scale of the frame's install counters, and the bytes below one unit of each, so that
-// the 64-bit counts are whole again: (counter << installShift) + remainder.
-std::atomic<unsigned> installShift{0};
-std::atomic<uint64_t> totalRemainder{0};
-std::atomic<uint64_t> doneRemainder{0};
-
-uint64_t Whole(uint32_t counter, uint64_t remainder) {
-    return (static_cast<uint64_t>(counter) << installShift.load()) + remainder;
-}
-
 std::mutex observerMutex;
 std::function<void(float)>& Observer() {
     static std::function<void(float)> observer;
@@ -69,9 +59,6 @@ void ShowUpdateProgress(float percent) {
 }
 
 bool StartInstallCount(LauncherFrameWnd& frame, const wxString& dir) {
-    installShift = 0;
-    totalRemainder = 0;
-    doneRemainder = 0;
     frame.InstallTotal = 0;
     frame.InstallDone = 0;
     const auto path = platform::ToPath(dir.ToStdWstring());
@@ -87,23 +74,16 @@ bool StartInstallCount(LauncherFrameWnd& frame, const wxString& dir) {
     }
     if (error)
         return false;
-    unsigned shift = 0;
-    while ((bytes >> shift) > std::numeric_limits<uint32_t>::max())
-        ++shift;
-    installShift = shift;
-    totalRemainder = bytes & ((uint64_t{1} << shift) - 1);
-    frame.InstallTotal = static_cast<uint32_t>(bytes >> shift);
+    frame.InstallTotal = bytes;
     return true;
 }
 
 void AddInstalled(LauncherFrameWnd& frame, uint64_t bytes) {
-    const unsigned shift = installShift.load();
-    const uint64_t before = Whole(frame.InstallDone.load(), doneRemainder.load());
+    const uint64_t before = frame.InstallDone.load();
+    // Saturates: a wrap would throw the bar back to the start.
     const uint64_t done = before + std::min(bytes, std::numeric_limits<uint64_t>::max() - before);
-    frame.InstallDone = static_cast<uint32_t>(
-        std::min<uint64_t>(done >> shift, std::numeric_limits<uint32_t>::max()));
-    doneRemainder = done & ((uint64_t{1} << shift) - 1);
-    const uint64_t total = Whole(frame.InstallTotal.load(), totalRemainder.load());
+    frame.InstallDone = done;
+    const uint64_t total = frame.InstallTotal.load();
     const double share =
         total == 0 ? 100.0 : static_cast<double>(done) / static_cast<double>(total) * 100.0;
     ShowUpdateProgress(static_cast<float>(share));

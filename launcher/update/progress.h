@@ -10,9 +10,8 @@ class LauncherFrameWnd;
 // Safe from any thread: the update is handed to the UI thread.
 void ShowUpdateProgress(float percent);
 
-// The frame's InstallTotal and InstallDone are 32-bit. A package of 4 GiB or more is counted
-// there in units of 2^n bytes, both scaled down together; the share shown is computed from the
-// whole 64-bit counts. Both run on the thread that installs (the update worker).
+// The frame's install counters are 64-bit, as packages may hold files past 4 GiB. Both run on
+// the thread that installs (the update worker).
 //
 // Sets InstallTotal to the bytes of the regular files below dir (links are not followed) and
 // InstallDone to 0. False, with both 0, when dir cannot be walked; an empty dir counts 0.

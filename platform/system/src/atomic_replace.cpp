@@ -147,7 +147,7 @@ bool ReplaceFileAtomically(const std::filesystem::path& target, const std::strin
 bool ReplaceFileFromDescriptor(const std::filesystem::path& target, int source,
                                std::optional<mode_t> mode) {
     AtomicFileWriter writer;
-    return writer.Begin(target, mode) && CopyToEnd(source, writer.fd()) && writer.Commit();
+    return writer.Begin(target, mode) && CopyFileData(source, writer.fd()) && writer.Commit();
 }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -19,6 +20,39 @@ template <typename Put> bool PutAll(const void* data, size_t size, Put put) {
         if (moved <= 0)
             return false;
         done += static_cast<size_t>(moved);
+    }
+    return true;
+}
+
+// Copies the bytes [from, end) of in to the same place in out: in the kernel where it can, else
+// through a buffer (another file system on older kernels, a file system without support).
+bool CopyRange(int in, int out, uint64_t from, uint64_t end) {
+    auto inAt = static_cast<off_t>(from);
+    auto outAt = static_cast<off_t>(from);
+    bool inKernel = true;
+    char chunk[65536];
+    while (static_cast<uint64_t>(inAt) < end) {
+        const uint64_t left = end - static_cast<uint64_t>(inAt);
+        if (inKernel) {
+            const ssize_t moved = copy_file_range(
+                in, &inAt, out, &outAt, static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
+            if (moved > 0)
+                continue;
+            if (moved == 0)
+                return false; // the file shrank under us
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+                return false;
+            inKernel = false;
+        }
+        const std::optional<size_t> got =
+            ReadAt(in, chunk, static_cast<size_t>(std::min<uint64_t>(left, sizeof chunk)),
+                   static_cast<uint64_t>(inAt));
+        if (!got || *got == 0 || !WriteAllAt(out, chunk, *got, static_cast<uint64_t>(outAt)))
+            return false;
+        inAt += static_cast<off_t>(*got);
+        outAt += static_cast<off_t>(*got);
     }
     return true;
 }
@@ -85,6 +119,37 @@ bool CopyToEnd(int in, int out) {
         if (!WriteAll(out, chunk, static_cast<size_t>(got)))
             return false;
     }
+}
+
+bool CopyFileData(int in, int out) {
+    struct stat info {};
+    if (fstat(in, &info) != 0)
+        return false;
+    if (!S_ISREG(info.st_mode))
+        return CopyToEnd(in, out);
+    const auto size = static_cast<uint64_t>(info.st_size);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+    // A file with as many blocks as bytes has no holes: one stretch, no search for them.
+    if (static_cast<uint64_t>(info.st_blocks) * 512 >= size)
+        return CopyRange(in, out, 0, size) && futimens(out, times) == 0;
+    uint64_t at = 0;
+    while (at < size) {
+        // The next stretch of data; a file system that cannot tell holes reports all of it.
+        off_t data = lseek(in, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break; // only a hole is left
+        off_t hole = data < 0 ? -1 : lseek(in, data, SEEK_HOLE);
+        if (data < 0 || hole < 0) {
+            data = static_cast<off_t>(at);
+            hole = static_cast<off_t>(size);
+        }
+        const uint64_t end = std::min(static_cast<uint64_t>(hole), size);
+        if (!CopyRange(in, out, static_cast<uint64_t>(data), end))
+            return false;
+        at = end;
+    }
+    // The length makes the trailing hole.
+    return ftruncate(out, info.st_size) == 0 && futimens(out, times) == 0;
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "system/file_operations.h"
 #include "system/below_root.h"
+#include "system/file_io.h"
 #include "system/unique_fd.h"
 
 #include <cerrno>
@@ -20,6 +21,19 @@ bool SameEntry(const fs::path& a, const fs::path& b) {
     struct stat second {};
     return lstat(a.c_str(), &first) == 0 && lstat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// Copies a regular file over dst (created, or emptied and rewritten) with the source's
+// permission bits and modification time.
+bool CopyRegularFile(const fs::path& src, const fs::path& dst) {
+    const UniqueFd in(open(src.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!in || fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    UniqueFd out(open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                      info.st_mode & 0777));
+    return out && fchmod(out.get(), info.st_mode & 0777) == 0 &&
+           CopyFileData(in.get(), out.get()) && out.Close();
 }
 
 // Copies one entry; directories recurse. Goes on after a failure so as much as possible
@@ -62,12 +76,12 @@ bool CopyEntry(const fs::path& src, const fs::path& dst) {
         fs::copy_symlink(src, dst, ec);
         return !ec;
     }
-    if (fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec))
+    if (CopyRegularFile(src, dst))
         return true;
     // A read-only file in the way is replaced, as an installer expects.
     if (!targetExists || !fs::remove(dst, ec))
         return false;
-    return fs::copy_file(src, dst, ec);
+    return CopyRegularFile(src, dst);
 }
 
 // True when inner is outer or lies below it (after resolving what exists of both).

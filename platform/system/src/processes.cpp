@@ -5,9 +5,12 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -33,8 +36,8 @@ std::string BaseName(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-// The executable's file name; empty when the link cannot be read (another user's process).
-std::string NameFromExe(const std::string& procDir) {
+// The executable's path; empty when the link cannot be read (another user's process).
+std::string PathFromExe(const std::string& procDir) {
     char target[PATH_MAX];
     const ssize_t length = readlink((procDir + "/exe").c_str(), target, sizeof target);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof target)
@@ -44,7 +47,7 @@ std::string NameFromExe(const std::string& procDir) {
     constexpr std::string_view kDeleted = " (deleted)";
     if (path.ends_with(kDeleted))
         path.remove_suffix(kDeleted.size());
-    return BaseName(path);
+    return std::string(path);
 }
 
 // argv[0]'s base name, for processes whose executable link we may not read.
@@ -60,6 +63,25 @@ std::string NameFromCommandLine(const std::string& procDir) {
     return BaseName(text.substr(0, text.find('\0')));
 }
 
+// The real user id: the first number of the "Uid:" line of /proc/PID/status.
+std::optional<uid_t> RealUser(const std::string& procDir) {
+    const UniqueFd fd(open((procDir + "/status").c_str(), O_RDONLY | O_CLOEXEC));
+    char buffer[4096];
+    const ssize_t length = fd ? read(fd.get(), buffer, sizeof buffer - 1) : -1;
+    if (length <= 0)
+        return std::nullopt;
+    buffer[length] = '\0';
+    const char* line = std::strstr(buffer, "\nUid:");
+    if (line == nullptr)
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long uid = std::strtoul(line + 5, &end, 10);
+    if (end == line + 5 || errno != 0 || uid > std::numeric_limits<uid_t>::max())
+        return std::nullopt;
+    return static_cast<uid_t>(uid);
+}
+
 } // namespace
 
 std::optional<std::vector<ProcessEntry>> SnapshotProcesses() {
@@ -72,12 +94,12 @@ std::optional<std::vector<ProcessEntry>> SnapshotProcesses() {
         if (!pid)
             continue;
         const std::string procDir = std::string("/proc/") + entry->d_name;
-        std::string name = NameFromExe(procDir);
-        if (name.empty())
-            name = NameFromCommandLine(procDir);
+        std::string path = PathFromExe(procDir);
+        const std::string name = path.empty() ? NameFromCommandLine(procDir) : BaseName(path);
         // Kernel threads and processes that ended meanwhile keep an empty name.
         auto wide = Utf8ToWide(name);
-        entries.push_back({*pid, wide ? std::move(*wide) : std::wstring()});
+        entries.push_back(
+            {*pid, wide ? std::move(*wide) : std::wstring(), std::move(path), RealUser(procDir)});
     }
     closedir(proc);
     return entries;

@@ -1,8 +1,10 @@
 // The install walk over a real unpacked package and a real installation: which rule each entry
 // meets, what reaches the installation, the progress it reports, and packages it refuses.
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -59,6 +61,73 @@ void RemoveChain(const fs::path& root) {
     close(top);
 }
 
+// A marker of size bytes, different at every offset so a misplaced copy shows.
+std::string Marker(size_t size, char seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(seed + static_cast<char>(i % 251));
+    return bytes;
+}
+
+// A sparse file of size bytes holding markers at its start, across the 4 GiB mark and at its end.
+void WriteSparse(const fs::path& file, uint64_t size) {
+    fs::create_directories(file.parent_path());
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    const std::pair<uint64_t, std::string> markers[] = {
+        {0, Marker(1 << 20, 'a')},
+        {(uint64_t{4} << 30) - 4096, Marker(8192, 'b')},
+        {size - 777, Marker(777, 'c')},
+    };
+    for (const auto& [at, bytes] : markers)
+        ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)),
+                  static_cast<ssize_t>(bytes.size()));
+    close(fd);
+}
+
+// Compares two files where either holds data; what is a hole in both reads as zeros in both, so
+// files of gigabytes that are mostly holes compare in a moment.
+::testing::AssertionResult SameBytes(const fs::path& a, const fs::path& b) {
+    const int first = open(a.c_str(), O_RDONLY);
+    const int second = open(b.c_str(), O_RDONLY);
+    const off_t size = lseek(first, 0, SEEK_END);
+    if (first < 0 || second < 0 || size != lseek(second, 0, SEEK_END)) {
+        close(first);
+        close(second);
+        return ::testing::AssertionFailure() << "sizes differ";
+    }
+    constexpr off_t kChunk = 1 << 20;
+    std::string left(kChunk, '\0');
+    std::string right(kChunk, '\0');
+    for (off_t at = 0; at < size; at += kChunk) {
+        off_t next = size;
+        for (const int fd : {first, second}) {
+            const off_t data = lseek(fd, at, SEEK_DATA);
+            next = std::min(next, data < 0 ? size : data);
+        }
+        at = next / kChunk * kChunk;
+        if (at >= size)
+            break;
+        const ssize_t got = pread(first, left.data(), kChunk, at);
+        if (got <= 0 || pread(second, right.data(), kChunk, at) != got ||
+            left.compare(0, static_cast<size_t>(got), right, 0, static_cast<size_t>(got)) != 0) {
+            close(first);
+            close(second);
+            return ::testing::AssertionFailure() << "bytes differ at " << at;
+        }
+    }
+    close(first);
+    close(second);
+    return ::testing::AssertionSuccess();
+}
+
+// The modification time, to the nanosecond.
+struct timespec ModificationTime(const fs::path& file) {
+    struct stat info {};
+    stat(file.c_str(), &info);
+    return info.st_mtim;
+}
+
 class InstallWalk : public testing_support::FrameWithLog {
 protected:
     void SetUp() override {
@@ -100,9 +169,9 @@ TEST_F(InstallWalk, UpdPackageMeetsEachRuleByItsWholeFileName) {
     WriteFile(package / "mylogin.dat", "ordinary");
     WriteFile(package / "xdel.lst", "sub/old.txt");
     WriteFile(package / "sub/Del.LST", "old.txt"); // names paths in the program directory
-    uint32_t total = 0;
+    uint64_t total = 0;
     for (const auto& entry : fs::recursive_directory_iterator(package))
-        total += entry.is_regular_file() ? static_cast<uint32_t>(entry.file_size()) : 0;
+        total += entry.is_regular_file() ? entry.file_size() : 0;
     frame.InstallTotal = total;
 
     ASSERT_TRUE(Install());
@@ -205,6 +274,50 @@ TEST_F(InstallWalk, ProgressFollowsTheBytesOfEachFileAndAZeroTotalShowsCompletio
     WriteFile(package / "a.txt", "");
     ASSERT_TRUE(Install());
     EXPECT_EQ(progress, std::vector<float>{100.0f});
+}
+
+TEST_F(InstallWalk, InstalledFilesKeepThePackagesTimesAndFilesPast4GiBArriveWhole) {
+    // Each way a file reaches the installation: staged over an old one, inside a directory
+    // copied whole, the login archive's first copy; and a file past 4 GiB, counted in full.
+    WriteFile(game / "zel.exe", "old client");
+    fs::create_directories(game / "data");
+    WriteFile(package / "zel.exe", "new client");
+    WriteFile(package / "maps/world/terrain.bin", "terrain");
+    WriteFile(package / "Data/Login.DAT", "BLOCK");
+    WriteFile(package / "Data/Login.DAT.i", PackageIndex({Patch(0, 0, 5, 3)}));
+    const uint64_t hugeSize = (uint64_t{9} << 29) + 12345; // 4.5 GiB and a bit
+    WriteSparse(package / "data/huge.pak", hugeSize);
+    const char* files[] = {"zel.exe", "maps/world/terrain.bin", "Data/Login.DAT", "data/huge.pak"};
+    // 2009-02-13 23:31:30.123456789 UTC, well before any test runs.
+    const struct timespec archived[2] = {{0, UTIME_OMIT}, {1234567890, 123456789}};
+    for (const char* file : files)
+        ASSERT_EQ(utimensat(AT_FDCWD, (package / file).c_str(), archived, 0), 0) << file;
+    uint64_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(package))
+        total += entry.is_regular_file() ? entry.file_size() : 0;
+    frame.InstallTotal = total;
+
+    ASSERT_TRUE(Install());
+    for (const char* file : files) {
+        const struct timespec installed = ModificationTime(game / file);
+        EXPECT_EQ(installed.tv_sec, archived[1].tv_sec) << file;
+        EXPECT_EQ(installed.tv_nsec, archived[1].tv_nsec) << file;
+    }
+    EXPECT_EQ(fs::file_size(game / "data/huge.pak"), hugeSize);
+    EXPECT_TRUE(SameBytes(package / "data/huge.pak", game / "data/huge.pak"));
+    EXPECT_EQ(frame.InstallDone.load(), total);
+    EXPECT_GT(total, hugeSize);
+    EXPECT_EQ(progress.back(), 100.0f);
+}
+
+TEST_F(InstallWalk, IndexShorterThanAHeaderWithNothingInstalledStopsTheWalkAndWritesNothing) {
+    // Too short to hold an index's header: not taken for the installed index.
+    WriteFile(game / "Data/keep.bin", "kept");
+    WriteFile(package / "Data/misc.i", Header().substr(0, 100));
+    ASSERT_FALSE(Install());
+    EXPECT_EQ(ListTree(game / "Data"), Paths{"keep.bin"}); // no index, no temporary
+    EXPECT_NE(Log().find("misc.i failed: an index could not be read or written"),
+              std::string::npos);
 }
 
 TEST_F(InstallWalk, LinksInThePackageAreRefusedAndNothingBehindThemIsTouched) {

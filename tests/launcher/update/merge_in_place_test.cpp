@@ -59,6 +59,7 @@ TEST(InPlaceMerge, MarksEveryEntryItWritesAndChangesNothingOnBadInput) {
          InstalledIndex({NotHeld(5, 2)})},
         {"nothing on either side", {}, {}, false, {}},
         {"a package index without a whole header is not installed", {}, partialHeader, false, {}},
+        {"nor is an empty one", {}, "", false, {}},
         {"nor merged into an existing one", one, partialHeader, false, one},
         {"a missing package index", one, {}, false, one},
         {"an installed index without a whole header", "short", patch, false, "short"},

@@ -208,9 +208,11 @@ TEST_F(UpdateFlow, FreshInstallDeletesDataThenInstallsTheWholeGame) {
     Install({{"version.ini", "[Version]\nVersion=0.0\nLVersion=1\n"}});
     WriteFile(game / "data/stale.bin", "from an earlier install");
     Publish(Game11(), "1.1", "1");
-    TempDir clientDir;
-    const pid_t client = StartProgramCopy(clientDir.path(), "/bin/sleep", "zel.exe");
+    // This installation's client; its file is not part of the published game, and the client
+    // runs on from the removed file as it would from a replaced one.
+    const pid_t client = StartProgramCopy(game.path(), "/bin/sleep", "zel.exe");
     ASSERT_GT(client, 0);
+    fs::remove(game / "zel.exe");
     StartWithManifest();
     EXPECT_TRUE(RunUntilUpdateWorkerEnds());
     ExpectGameIs(Game11(), work / "new");

@@ -70,7 +70,7 @@ TEST_F(UpdateProgress, PercentIsTruncatedForTextAndBarAndTheMarkerRidesFiveLeftO
 }
 
 // A package unpacked to more than 4 GiB (sparse files: the sizes are real, the disk stays
-// empty): the 32-bit counters hold the bytes scaled down together, the share is still exact.
+// empty): the counters hold the whole bytes and the share is exact.
 TEST(InstallCount, TotalsPastFourGibibytesShowTheirTrueShare) {
     constexpr uint64_t kGiB = uint64_t{1} << 30;
     testing_support::TempDir dir;
@@ -83,15 +83,15 @@ TEST(InstallCount, TotalsPastFourGibibytesShowTheirTrueShare) {
     LauncherFrameWnd frame;
 
     ASSERT_TRUE(StartInstallCount(frame, dir.wide()));
-    EXPECT_EQ(frame.InstallTotal.load(), 3 * kGiB); // 6 GiB in units of 2 bytes
+    EXPECT_EQ(frame.InstallTotal.load(), 6 * kGiB);
     EXPECT_EQ(frame.InstallDone.load(), 0u);
     AddInstalled(frame, kGiB + kGiB / 2);
-    AddInstalled(frame, 1); // one byte below a unit still counts
+    AddInstalled(frame, 1);
     AddInstalled(frame, 3 * kGiB - 1);
-    EXPECT_EQ(frame.InstallDone.load(), 2 * kGiB + kGiB / 4);
+    EXPECT_EQ(frame.InstallDone.load(), 4 * kGiB + kGiB / 2);
     AddInstalled(frame, kGiB + kGiB / 2);
     EXPECT_EQ(shown, (std::vector<float>{25.0f, 25.0f, 75.0f, 100.0f}));
-    EXPECT_EQ(frame.InstallDone.load(), 3 * kGiB);
+    EXPECT_EQ(frame.InstallDone.load(), 6 * kGiB);
 
     // A small package counts bytes as they are; what cannot be walked counts nothing.
     testing_support::WriteFile(dir / "small/a.txt", std::string(1000, 'a'));

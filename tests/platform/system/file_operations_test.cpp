@@ -3,6 +3,7 @@
 #include "tests/support/unprivileged.h"
 #include "tests/support/zip_maker.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -25,7 +26,16 @@ TEST(CopyTreeTest, MergesIntoWhatIsThereAndCreatesWhatIsNot) {
     WriteFile(dir / "dst/a.txt", "old a, longer than the new one");
     WriteFile(dir / "dst/sub/keep.txt", "kept");
     fs::permissions(dir / "dst/a.txt", fs::perms::owner_read); // read-only is replaced
+    fs::permissions(dir / "src/sub/b.bin", fs::perms(0750));
+    // Copies keep the source's modification time, as the shell's copy does.
+    const struct timespec archived[2] = {{0, UTIME_OMIT}, {1234567890, 500}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "src/sub/b.bin").c_str(), archived, 0), 0);
     ASSERT_TRUE(CopyTree(dir / "src", dir / "dst"));
+    struct stat copied {};
+    ASSERT_EQ(stat((dir / "dst/sub/b.bin").c_str(), &copied), 0);
+    EXPECT_EQ(copied.st_mtim.tv_sec, 1234567890);
+    EXPECT_EQ(copied.st_mtim.tv_nsec, 500);
+    EXPECT_EQ(copied.st_mode & 0777, 0750u);
     ASSERT_TRUE(CopyTree(dir / "src/a.txt", dir / "out/deep/a.txt"));
     EXPECT_EQ(ReadFile(dir / "dst/a.txt"), "new a");
     EXPECT_EQ(ReadFile(dir / "dst/sub/b.bin"), std::string("\0\x01\xFF", 3));

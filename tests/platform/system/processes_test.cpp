@@ -55,13 +55,15 @@ protected:
         return child_;
     }
 
-    // The name the snapshot gives pid.
-    static std::wstring NameOf(pid_t pid) {
-        std::wstring name;
-        for (const auto& entry : platform::SnapshotProcesses().value_or(Snapshot{}))
-            name = entry.pid == pid ? entry.exeName : name;
-        return name;
+    // What the snapshot says of pid.
+    static platform::ProcessEntry EntryOf(pid_t pid) {
+        for (auto& entry : platform::SnapshotProcesses().value_or(Snapshot{})) {
+            if (entry.pid == pid)
+                return entry;
+        }
+        return {};
     }
+    static std::wstring NameOf(pid_t pid) { return EntryOf(pid).exeName; }
 
     testing_support::TempDir dir_;
     std::filesystem::path exe_ = dir_ / "game-client";
@@ -71,8 +73,10 @@ protected:
 TEST_F(ProcessesTest, SnapshotNamesTheGameEvenWhenItsFileIsGoneAndEndProcessKillsIt) {
     const pid_t pid = Start();
     EXPECT_EQ(NameOf(pid), L"game-client");
+    EXPECT_EQ(EntryOf(pid).realUid, getuid());
     std::filesystem::remove(exe_); // as an update does while the game still runs
     EXPECT_EQ(NameOf(pid), L"game-client");
+    EXPECT_EQ(EntryOf(pid).exePath, std::filesystem::canonical(dir_.path()) / "game-client");
     EXPECT_TRUE(CanSignalProcess(pid));
 
     ASSERT_TRUE(EndProcess(pid));

@@ -54,8 +54,8 @@ bool CommitFileInto(UniqueFd& file, const std::filesystem::path& from,
 
 // Replaces target with bytes. False when anything failed; the target is then unchanged.
 bool ReplaceFileAtomically(const std::filesystem::path& target, const std::string& bytes);
-// Replaces target with everything read from source (from its current position), streamed for
-// large files. mode as for AtomicFileWriter::Begin.
+// Replaces target with a copy of the file source (CopyFileData: the whole file, its holes and
+// its modification time kept), streamed for large files. mode as for AtomicFileWriter::Begin.
 bool ReplaceFileFromDescriptor(const std::filesystem::path& target, int source,
                                std::optional<mode_t> mode = std::nullopt);
 

@@ -10,6 +10,11 @@ namespace platform {
 struct ProcessEntry {
     pid_t pid = 0;
     std::wstring exeName; // base name of /proc/PID/exe, else of argv[0]
+    // The executable's path as the system resolved it (a file replaced or removed since the
+    // start keeps its path); empty when /proc/PID/exe cannot be read.
+    std::string exePath;
+    // The real user; nullopt when it cannot be read (the process ended meanwhile).
+    std::optional<uid_t> realUid;
 };
 
 // nullopt when /proc cannot be read.
