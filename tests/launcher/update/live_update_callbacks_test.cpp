@@ -1,5 +1,7 @@
 // The live-update callbacks on their own, as the module calls them: the four report kinds of the
 // process callback over real packages, the progress callback and the self-update hand-over.
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -111,6 +113,23 @@ TEST_F(LiveUpdateCallbacks, FinishedPackagesAreInstalledTheUpdsDownloadDeletedTh
     EXPECT_EQ(ReadFile(programDir / "data/maps.i"), "copied");
     EXPECT_TRUE(fs::exists(programDir / "temp/p.tre"));
     EXPECT_EQ(ReadFile(programDir / "temp/p/data/maps.i"), "copied");
+}
+
+// A package file that cannot be removed (immutable, which holds even for root): the package is
+// installed all the same, and the failed delete is recorded.
+TEST_F(LiveUpdateCallbacks, PackageThatCannotBeDeletedAfterItsInstallIsRecorded) {
+    const std::wstring package = Package("1.0-1.1-1.upd", {{.name = "a.txt", .data = "new"}});
+    const fs::path file = programDir / "temp/1.0-1.1-1.upd";
+    if (std::system(("chattr +i '" + file.string() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "the file system here cannot make a file immutable";
+    Process(package, 10, 10, true);
+    std::system(("chattr -i '" + file.string() + "'").c_str());
+    EXPECT_EQ(ReadFile(programDir / "a.txt"), "new");
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(programDir / "temp/1.0-1.1-1"));
+    EXPECT_NE(Log().find("delete temp directory failure because " + std::to_string(EPERM) + " !"),
+              std::string::npos)
+        << Log();
 }
 
 TEST_F(LiveUpdateCallbacks, PackageThatDidNotUnpackWholeIsRefusedAndInstallsNothing) {
