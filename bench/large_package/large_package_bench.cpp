@@ -1,7 +1,8 @@
 // A package far past the 32-bit limits: a sparse stored archive of 6 GiB holding one 5 GiB
-// entry and a 1 GiB one, unpacked by UnzipPackage. Prints the time and the process's peak
-// resident memory, beside the same for a package of one 1 GiB entry: memory must not grow
-// with the entry's size.
+// entry and a 1 GiB one, unpacked by UnzipPackage and installed by the install's copy. Prints
+// the time and the peak resident memory of each step, beside the same for a package of one 1 GiB
+// entry: memory must not grow with the entry's size.
+#include "launcher/update/copy_path.h"
 #include "launcher/zip/unzip_package.h"
 #include "launcher/zip/zip_entry.h"
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -122,34 +124,60 @@ bool MakeSparsePackage(const fs::path& path, const std::vector<uint64_t>& sizes)
     return close(fd) == 0 && ok;
 }
 
-// Unpacks in a child process of its own, so its peak memory is that unpack's alone.
+struct StepResult {
+    bool ok = false;
+    double seconds = 0;
+    long peakKiB = 0;
+};
+
+// Runs step in a child process of its own, so its peak memory is that step's alone.
+StepResult RunAlone(const std::function<bool()>& step) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(step() ? 0 : 1);
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child)
+        return {};
+    return {WIFEXITED(status) && WEXITSTATUS(status) == 0,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+            usage.ru_maxrss};
+}
+
+void Print(const char* label, const char* step, uint64_t bytes, const StepResult& result) {
+    std::printf("%-6s %-7s %5.2f GiB: %6.2f s, %6.1f MiB/s, peak RSS %ld KiB%s\n", label, step,
+                static_cast<double>(bytes) / kGiB, result.seconds,
+                static_cast<double>(bytes) / (1 << 20) / result.seconds, result.peakKiB,
+                result.ok ? "" : "  FAILED");
+}
+
 bool Measure(const char* label, const fs::path& work, const std::vector<uint64_t>& sizes) {
     const fs::path package = work / (std::string(label) + ".upd");
     if (!MakeSparsePackage(package, sizes))
         return false;
     const fs::path out = work / label;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(UnzipPackage(out.wstring(), false, {}) ? 0 : 1);
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child)
-        return false;
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    uint64_t written = 0;
-    for (size_t i = 0; i < sizes.size(); ++i)
-        written += fs::file_size(out / ("entry" + std::to_string(i) + ".bin"));
-    std::printf(
-        "%-6s %5.2f GiB package, %5.2f GiB written: %6.2f s, %6.1f MiB/s, peak RSS %ld KiB%s\n",
-        label, static_cast<double>(fs::file_size(package)) / kGiB,
-        static_cast<double>(written) / kGiB, seconds,
-        static_cast<double>(written) / (1 << 20) / seconds, usage.ru_maxrss,
-        WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "  FAILED");
+    const fs::path game = work / (std::string(label) + "-game");
+    uint64_t total = 0;
+    for (const uint64_t size : sizes)
+        total += size;
+    const StepResult unpacked = RunAlone([&] { return UnzipPackage(out.wstring(), false, {}); });
+    Print(label, "unpack", total, unpacked);
+    fs::create_directories(game);
+    const StepResult installed = RunAlone([&] {
+        return CopyPath(wxString::FromUTF8(out.native()), wxString::FromUTF8(game.native()));
+    });
+    Print(label, "install", total, installed);
+    bool whole = true;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        std::error_code error;
+        whole = whole &&
+                fs::file_size(game / ("entry" + std::to_string(i) + ".bin"), error) == sizes[i];
+    }
     fs::remove_all(out);
+    fs::remove_all(game);
     fs::remove(package);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return unpacked.ok && installed.ok && whole;
 }
 
 } // namespace

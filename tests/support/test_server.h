@@ -1,7 +1,7 @@
 #pragma once
 // The local HTTP test server (tests/server) as a child process of the test: started on a free
 // port of 127.0.0.1, killed when the object goes. Rules are "PATH=ACTION" as the server takes
-// them (404, 302:LOCATION, body:TEXT, stall, close:N, chunked:N, file).
+// them (tests/server/rules.h lists the actions).
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
