@@ -132,9 +132,11 @@ protected:
     void ExpectTheCloseBoxEndsTheLauncherAtOnce() {
         // The close box: 30 x 28, 8 px from the main window's top right corner in every mode.
         const Rect& main = Modes[GetParam()].main;
-        ClickAt(main.x + main.width - 23, main.y + 22);
+        std::optional<int> exitCode;
+        ClickUntil(main.x + main.width - 23, main.y + 22,
+                   [&] { return (exitCode = WaitForExit(0)).has_value(); });
         // Bounded, not timed: a launcher that waited for a hanging page would never end.
-        EXPECT_EQ(WaitForExit(), 0);
+        EXPECT_EQ(exitCode ? exitCode : WaitForExit(), 0);
     }
 
     // The screen point of a point of the child window in layout slot `slot`.
@@ -218,6 +220,11 @@ TEST_P(DisplayLauncherAt1024, PlayerPicksAServerAndEntersTheGame) {
     std::optional<Rect> dropDown;
     ClickUntil(buttonX, buttonY, [&] { return (dropDown = WindowOfWidth(pid_, 140)).has_value(); });
     ASSERT_TRUE(dropDown) << "the drop-down did not open";
+    // It may be mapped a moment before it takes its rows' height.
+    WaitFor([&] {
+        dropDown = WindowOfWidth(pid_, 140).value_or(*dropDown);
+        return dropDown->height == 2 * 27 + 4;
+    });
     // Right above the server button: its bottom edge 46 pixels below the update window's top,
     // its two rows 27 pixels each plus 4.
     const Rect main = Modes[0].main;
