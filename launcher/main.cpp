@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "duilib/backend.h"
 #include "duilib/display.h"
 #include "launcher/mythread.h"
 #include "launcher/winmain.h"
@@ -16,5 +17,8 @@ int main() {
         std::fflush(nullptr);
         _exit(result);
     }
+    // Every window is gone and no worker runs: the display toolkit is torn down by its own
+    // clean-up, not left to the order in which the process's static objects are destroyed.
+    DuiLib::StopBackend();
     return result;
 }

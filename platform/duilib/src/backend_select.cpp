@@ -82,6 +82,11 @@ BackendKind ActiveBackend() {
     return Backend().Kind();
 }
 
+void StopBackend() {
+    if (WindowBackend* backend = active.load())
+        backend->Stop();
+}
+
 void RegisterDisplayBackend(std::function<std::unique_ptr<WindowBackend>()> factory) {
     std::lock_guard lock(factoryMutex);
     displayFactory = std::move(factory);

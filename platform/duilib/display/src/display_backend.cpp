@@ -115,6 +115,10 @@ int DisplayBackend::OnTerminationSignal(void* backend) {
     return G_SOURCE_CONTINUE;
 }
 
+void DisplayBackend::Stop() {
+    pump_.Stop();
+}
+
 NativeWindow* DisplayBackend::Find(HWND hwnd) const {
     const auto it = windows_.find(hwnd);
     return it != windows_.end() ? it->second.get() : nullptr;

@@ -24,6 +24,7 @@ public:
 
     BackendKind Kind() const override { return BackendKind::Display; }
     void Start() override;
+    void Stop() override;
 
     void CreateWindow(HWND hwnd, HWND owner, const std::wstring& title, UINT style,
                       const RECT& screenRect) override;

@@ -65,7 +65,18 @@ bool EventPump::Start() {
     return true;
 }
 
+void EventPump::Stop() {
+    if (loop_ == nullptr)
+        return;
+    wxEventLoopBase::SetActive(nullptr);
+    delete loop_;
+    loop_ = nullptr;
+    wxUninitialize();
+}
+
 void EventPump::WaitForWork(std::chrono::milliseconds timeout) {
+    if (loop_ == nullptr)
+        return;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!woken_.exchange(false)) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

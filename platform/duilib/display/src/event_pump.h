@@ -14,6 +14,9 @@ public:
     // UI thread: initialises wxWidgets with a GUI application object. False when no display can
     // be opened.
     bool Start();
+    // UI thread, once, after the last window: pairs Start's initialisation, so wxWidgets frees
+    // its modules, image handlers, pending windows and the application object itself.
+    void Stop();
     // UI thread: runs GTK events until Wake is called or the timeout passes.
     void WaitForWork(std::chrono::milliseconds timeout);
     // Any thread.
@@ -22,7 +25,7 @@ public:
 private:
     static int RunPostedWork(void* pump);
 
-    wxEventLoopBase* loop_ = nullptr; // lives as long as the process
+    wxEventLoopBase* loop_ = nullptr; // from Start to Stop
     std::atomic<bool> woken_{false};
     std::atomic<bool> pumpScheduled_{false};
 };

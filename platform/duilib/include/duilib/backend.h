@@ -23,6 +23,9 @@ class WindowBackend; // the seam, declared in duilib/window_backend.h
 // starts, with nothing queued run; after the loop it has its default effect again.
 BackendKind InitBackend();
 BackendKind ActiveBackend();
+// Once at process end, on the UI thread, after the message loop and the last window; no backend
+// call may follow. The backend object itself stays: a worker may still wake the UI thread.
+void StopBackend();
 
 // The display backend library calls this before InitBackend (for example from main).
 void RegisterDisplayBackend(std::function<std::unique_ptr<WindowBackend>()> factory);

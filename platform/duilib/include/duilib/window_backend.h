@@ -35,6 +35,9 @@ public:
     virtual BackendKind Kind() const = 0;
     // Called once when the backend becomes the active one (display providers, signal handling).
     virtual void Start() = 0;
+    // UI thread, once at process end after the last window is gone: releases what Open and
+    // Start took from an outside toolkit, which would otherwise be left to its static objects.
+    virtual void Stop() {}
 
     // Native windows. The record already holds the new values when these are called.
     virtual void CreateWindow(HWND hwnd, HWND owner, const std::wstring& title, UINT style,

@@ -13,9 +13,12 @@
 #include <sstream>
 #include <thread>
 
+#include <wx/app.h>
+#include <wx/image.h>
 #include <wx/mstream.h>
 #include <wx/webview.h>
 
+#include "duilib/backend.h"
 #include "duilib/display.h"
 #include "duilib/duilib.h"
 #include "duilib/window_backend.h"
@@ -431,6 +434,42 @@ TEST(DisplayBackendChoiceTest, UnreachableDisplayFallsBackToHeadless) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(errors.find("headless"), std::string::npos);
+}
+
+// At process end the toolkit is taken down by its own clean-up: the application object and the
+// image handlers the backend added are gone, and the pump no longer waits on a loop.
+TEST(DisplayBackendStopTest, StopTearsTheToolkitDown) {
+    if (!display_test::XSession::Installed())
+        GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/bootstrap installs both)";
+    display_test::XSession x;
+    std::string why;
+    ASSERT_TRUE(x.Start(&why)) << why;
+    std::string errors;
+    const int status = duilib_test::RunInChild(
+        [](int) {
+            setenv("LAUNCHER_BACKEND", "display", 1);
+            RegisterWxDisplayBackend();
+            if (InitBackend() != BackendKind::Display)
+                return 2;
+            {
+                TestWindow window("main");
+                if (window.CreateAt(nullptr, 10, 10, 120, 80) == nullptr)
+                    return 3;
+                display_test::PumpFor(100);
+                DestroyWindow(window.GetHWND());
+            }
+            if (wxTheApp == nullptr || wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr)
+                return 4;
+            StopBackend();
+            if (wxTheApp != nullptr)
+                return 5;
+            if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) != nullptr)
+                return 6;
+            return 0;
+        },
+        0, &errors);
+    ASSERT_TRUE(WIFEXITED(status)) << errors;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << errors;
 }
 
 } // namespace
