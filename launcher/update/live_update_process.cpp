@@ -1,9 +1,11 @@
-// The live-update module's reports of a running patch: download steps, finished packages
-// (unpacked and installed here), the versions reached and the end.
+// The live-update module's reports of a running patch, each handled by its own function: download
+// steps, finished packages (unpacked and installed here), the versions reached and the end.
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <variant>
 
 #include "duilib/window.h"
 #include "launcher/config/settings_mutex.h"
@@ -16,6 +18,7 @@
 #include "launcher/update/delete_directory.h"
 #include "launcher/update/kill_process.h"
 #include "launcher/update/live_patch_module.h"
+#include "launcher/update/patch_report.h"
 #include "launcher/update/progress.h"
 #include "launcher/update/self_update.h"
 #include "launcher/update/update_controls.h"
@@ -50,7 +53,7 @@ void QuitLauncher(LauncherFrameWnd& frame) {
     DuiLib::PostMessage(frame.GetHWND(), DuiLib::WM_QUIT, 0, 0);
 }
 
-void EndOfPatch(LauncherFrameWnd& frame) {
+void Handle(LauncherFrameWnd& frame, LivePatchModule&, const EndOfPatch&) {
     // The packages are installed: what is left of them in "temp" serves nothing any more,
     // unless the self-updater still takes its files from there.
     if (!frame.SelfUpdatePending)
@@ -69,7 +72,7 @@ void EndOfPatch(LauncherFrameWnd& frame) {
     EnableEnterGameForChosenServer();
 }
 
-void VersionsReport(LauncherFrameWnd& frame, LivePatchModule& holder, bool launcherStep) {
+void Handle(LauncherFrameWnd& frame, LivePatchModule& holder, const VersionsReport& report) {
     // A step that carried the launcher's self-updater is whole only once the self-updater has
     // copied the new launcher in: it records the versions then, and a hand-over that is refused
     // or fails leaves them as they were, so the next start offers the step again.
@@ -80,7 +83,7 @@ void VersionsReport(LauncherFrameWnd& frame, LivePatchModule& holder, bool launc
         VersionConfig* versions = VersionConfig::Instance();
         version = versions->Version;
         lversion = versions->LVersion;
-        if (launcherStep)
+        if (report.launcherStep)
             lversion = holder.GetLVersion();
         else
             version = holder.patch != nullptr ? holder.patch->GetCurVersion() : wxString(L"0");
@@ -91,7 +94,7 @@ void VersionsReport(LauncherFrameWnd& frame, LivePatchModule& holder, bool launc
                 LOG_ERROR(L"%s(%d): can not write the versions into %s", versions->FilePath);
         }
     }
-    ShowCurrentVersion(launcherStep ? lversion : version);
+    ShowCurrentVersion(report.launcherStep ? lversion : version);
     if (!handOver)
         return;
     // One self-updater only: the launcher is ending, and the restarted one finishes the rest.
@@ -107,20 +110,101 @@ void VersionsReport(LauncherFrameWnd& frame, LivePatchModule& holder, bool launc
     RefusePatch(frame, holder, false);
 }
 
-void DownloadStep(int bytesDone, int bytesTotal) {
+// The integer share is meant: 0 until the file is whole; liveUpdateProgress shows the way there.
+void Handle(LauncherFrameWnd&, LivePatchModule&, const DownloadStep& step) {
     // A size of 0 gives no share to show.
-    if (bytesTotal > 0)
-        ShowUpdateProgress(static_cast<float>(bytesDone / bytesTotal * 100));
+    if (step.bytesTotal > 0)
+        ShowUpdateProgress(static_cast<float>(step.bytesDone / step.bytesTotal * 100));
+}
+
+// A finished package the launcher installs: a ".upd" or a ".tre", unpacked into dir, its path
+// without the extension.
+struct Package {
+    wxString file;
+    wxString dir;
+    bool isTre = false;
+};
+
+std::optional<Package> InstallablePackage(const wxString& file) {
+    const bool isTre = !file.EndsWith(L".upd") && file.EndsWith(L".tre");
+    if (!isTre && !file.EndsWith(L".upd"))
+        return std::nullopt;
+    return Package{.file = file, .dir = file.substr(0, file.find_last_of(L'.')), .isTre = isTre};
+}
+
+// False when the patch goes no further with this package: it did not unpack whole (the patch is
+// refused), or shut-down began while it unpacked (the next start fetches it again).
+bool UnpackPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const Package& package) {
+    if (!UnzipPackage(package.dir.ToStdWstring(), package.isTre, ShowUpdateProgress)) {
+        LOG_ERROR(L"%s(%d): unzip files failure!");
+        LOG_ERROR(L"%s(%d): update refused: the package %s did not unpack whole; nothing of it "
+                  L"was installed",
+                  package.file);
+        RefusePatch(frame, holder);
+        return false;
+    }
+    return !WorkersShouldStop();
+}
+
+// The self-updater the unpacked package carries, if it carries one.
+std::optional<wxString> PackagedSelfUpdater(const Package& package) {
+    const wxString selfUpdater = package.dir + L"/launcherupdate.exe";
+    const auto path = platform::ToPath(selfUpdater.ToStdWstring());
+    std::error_code error;
+    if (path && fs::exists(*path, error))
+        return selfUpdater;
+    return std::nullopt;
+}
+
+// A package with the self-updater is not installed here: the game client ends (the launcher
+// quits when it cannot), and the next versions report hands over to the self-updater.
+void PrepareHandOver(LauncherFrameWnd& frame, const Package& package, const wxString& selfUpdater) {
+    if (!KillProcessByName(L"zel.exe", true))
+        QuitLauncher(frame);
+    frame.SelfUpdaterPath = selfUpdater;
+    frame.SelfUpdateSourceDir = package.dir + L"/";
+    frame.SelfUpdatePending = true;
+}
+
+// Sets the install counters to the unpacked package; false, logged, when it cannot be measured.
+bool MeasurePackage(LauncherFrameWnd& frame, const Package& package) {
+    if (StartInstallCount(frame, package.dir))
+        return true;
+    LOG_ERROR(L"%s(%d): the package %s was not installed: its unpacked directory cannot be "
+              L"measured",
+              package.file);
+    return false;
+}
+
+// The running game client must not hold the files the install replaces. False, logged, when it
+// cannot be ended: the launcher quits.
+bool EndGameClient(LauncherFrameWnd& frame, const Package& package) {
+    if (KillProcessByName(L"zel.exe", true))
+        return true;
+    LOG_ERROR(L"%s(%d): the package %s was not installed: the running game client cannot be "
+              L"ended (the process list cannot be read); the launcher quits",
+              package.file);
+    QuitLauncher(frame);
+    return false;
+}
+
+// False, logged, when the package could not be installed whole: the patch is refused.
+bool InstallPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const Package& package) {
+    if (frame.FileTranvers(package.dir, package.dir, package.isTre))
+        return true;
+    LOG_ERROR(L"%s(%d): install update files failure!");
+    LOG_ERROR(L"%s(%d): update refused: the package %s could not be installed whole", package.file);
+    RefusePatch(frame, holder);
+    return false;
 }
 
 // The tail of a finished package: the package and its unpacked directory go, unless a
 // self-update waits for what they hold or the package is a ".tre" one. Only these two: the
 // download directory may already hold the step's other packages.
-void DeleteDownloadDirectory(LauncherFrameWnd& frame, const wxString& file,
-                             const wxString& packageDir) {
-    if (frame.SelfUpdatePending || !file.EndsWith(L".upd"))
+void DeleteDownloadDirectory(LauncherFrameWnd& frame, const Package& package) {
+    if (frame.SelfUpdatePending || !package.file.EndsWith(L".upd"))
         return;
-    for (const wxString* path : {&packageDir, &file}) {
+    for (const wxString* path : {&package.dir, &package.file}) {
         const auto real = platform::ToPath(path->ToStdWstring());
         std::error_code error;
         if (real && !fs::exists(fs::symlink_status(*real, error)))
@@ -140,57 +224,26 @@ void DropPackagedVersionIni(const wxString& packageDir) {
         fs::remove(*file, error);
 }
 
-void FinishedPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const wxString& file,
-                     bool noHandOver) {
+// A finished package, in order: unpack, hand-over (a package with the self-updater stops there),
+// end the game client, install, tail.
+void Handle(LauncherFrameWnd& frame, LivePatchModule& holder, const FinishedPackage& report) {
     frame.InstallTotal = 0;
     frame.InstallDone = 0;
-    const bool isTre = !file.EndsWith(L".upd") && file.EndsWith(L".tre");
-    if (!isTre && !file.EndsWith(L".upd"))
+    const std::optional<Package> package = InstallablePackage(report.file);
+    if (!package || !UnpackPackage(frame, holder, *package))
         return;
-    const wxString packageDir = file.substr(0, file.find_last_of(L'.'));
-    if (!UnzipPackage(packageDir.ToStdWstring(), isTre, ShowUpdateProgress)) {
-        LOG_ERROR(L"%s(%d): unzip files failure!");
-        LOG_ERROR(L"%s(%d): update refused: the package %s did not unpack whole; nothing of it "
-                  L"was installed",
-                  file);
-        RefusePatch(frame, holder);
+    if (const std::optional<wxString> selfUpdater = PackagedSelfUpdater(*package)) {
+        if (!report.noHandOver)
+            PrepareHandOver(frame, *package, *selfUpdater);
         return;
     }
-    // Shut-down began while it unpacked: the next start fetches the package again.
-    if (WorkersShouldStop())
+    DropPackagedVersionIni(package->dir);
+    // A package that cannot be measured, or whose game client stays, is not installed but its
+    // tail still runs; a refused install took the patch's leftovers with it.
+    if (MeasurePackage(frame, *package) && EndGameClient(frame, *package) &&
+        !InstallPackage(frame, holder, *package))
         return;
-
-    const wxString selfUpdater = packageDir + L"/launcherupdate.exe";
-    const auto selfUpdaterPath = platform::ToPath(selfUpdater.ToStdWstring());
-    std::error_code error;
-    if (selfUpdaterPath && fs::exists(*selfUpdaterPath, error)) {
-        if (noHandOver)
-            return;
-        if (!KillProcessByName(L"zel.exe", true))
-            QuitLauncher(frame);
-        frame.SelfUpdaterPath = selfUpdater;
-        frame.SelfUpdateSourceDir = packageDir + L"/";
-        frame.SelfUpdatePending = true;
-        return;
-    }
-
-    DropPackagedVersionIni(packageDir);
-    if (!StartInstallCount(frame, packageDir)) {
-        LOG_ERROR(L"%s(%d): the package %s was not installed: its unpacked directory cannot be "
-                  L"measured",
-                  file);
-    } else if (!KillProcessByName(L"zel.exe", true)) {
-        LOG_ERROR(L"%s(%d): the package %s was not installed: the running game client cannot be "
-                  L"ended (the process list cannot be read); the launcher quits",
-                  file);
-        QuitLauncher(frame);
-    } else if (!frame.FileTranvers(packageDir, packageDir, isTre)) {
-        LOG_ERROR(L"%s(%d): install update files failure!");
-        LOG_ERROR(L"%s(%d): update refused: the package %s could not be installed whole", file);
-        RefusePatch(frame, holder);
-        return;
-    }
-    DeleteDownloadDirectory(frame, file, packageDir);
+    DeleteDownloadDirectory(frame, *package);
 }
 
 } // namespace
@@ -204,19 +257,9 @@ void LauncherFrameWnd::liveUpdateProcess(const wchar_t* fileName, int bytesDone,
     if (!scope.Allowed() || patchModule == nullptr)
         return;
     LauncherFrameWnd* frame = TheLauncherFrame.load();
-    if (fileName == nullptr) {
-        if (frame == nullptr)
-            return;
-        if (finished)
-            EndOfPatch(*frame);
-        else
-            VersionsReport(*frame, *patchModule, launcherStep);
-        return;
-    }
     if (frame == nullptr)
         return;
-    if (!finished)
-        DownloadStep(bytesDone, bytesTotal);
-    else
-        FinishedPackage(*frame, *patchModule, fileName, noHandOver);
+    std::visit(
+        [&](const auto& report) { Handle(*frame, *patchModule, report); },
+        ReadPatchReport(fileName, bytesDone, bytesTotal, finished, launcherStep, noHandOver));
 }
