@@ -10,6 +10,7 @@
 
 class LauncherFrameWnd;
 class MiniDumper;
+struct ServerChoice;
 
 // The one main window; null before it is constructed and after it is destroyed.
 extern std::atomic<LauncherFrameWnd*> TheLauncherFrame;
@@ -24,6 +25,9 @@ extern DuiLib::CStdString SelectedServerPort;
 extern DuiLib::CStdString SelectedServerChargeIp;
 extern DuiLib::CStdString SelectedServerSid;
 extern std::mutex SelectedServerMutex;
+// The four values together, taken or set under SelectedServerMutex (ui/server_model.h).
+ServerChoice SelectedServer();
+void SetSelectedServer(const ServerChoice& choice);
 
 // The registered crash filter, null until WinMain registers one.
 extern std::atomic<MiniDumper*> RegisteredDumper;

@@ -60,7 +60,7 @@ public:
                                   bool noHandOver);
 
     DuiLib::CPaintManagerUI PaintManager;
-    DuiLib::CStdString ServerListFileName;          // shared
+    DuiLib::CStdString ServerListFileName;          // UI thread (workers set it there)
     wxString InstancePath;                          // shared, read only after Init
     std::atomic<bool> UpdateNeeded{false};          // shared
     std::atomic<uint64_t> InstallTotal{0};          // shared
@@ -75,11 +75,11 @@ public:
     std::atomic<uint32_t> PrepareTick{0};           // shared
     int ScreenSizeMode = 0;
     std::atomic<UIUpdateWnd*> UpdateWnd{nullptr}; // shared, owned
-    LayoutOffset LayoutTable[5];                  // shared (drop-down y on workers)
+    LayoutOffset LayoutTable[5];                  // UI thread
     DuiLib::CControlUI* GameSetBtn = nullptr;
-    UIServerListWnd* ServerListWnd = nullptr; // shared, owned
+    UIServerListWnd* ServerListWnd = nullptr; // UI thread, owned
     DuiLib::CControlUI* RegisterBtn = nullptr;
-    DuiLib::CControlUI* EnterGameBtn = nullptr; // shared
+    DuiLib::CControlUI* EnterGameBtn = nullptr; // UI thread (workers switch it there)
     wxString Top600Url, Left600Url, Right600Url, TopUrl, RightUrl, LeftUrl, WebsiteUrl;
     wxString RegisterUrl;
     DuiLib::CControlUI* LogoCtrl = nullptr;

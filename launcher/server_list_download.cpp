@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "launcher/launcher.h"
+#include "launcher/limits.h"
 #include "launcher/log.h"
 #include "net/http_download.h"
 #include "system/atomic_replace.h"
@@ -18,10 +19,6 @@
 namespace {
 
 constexpr int Cycles = 3;
-// A list is never anywhere near this; a larger body is refused, not parsed.
-constexpr std::uint64_t MaxServerListBytes = 16u << 20;
-// A server that answers and then stalls gives up its attempt after this long.
-constexpr auto StallLimit = std::chrono::seconds(5);
 constexpr uint32_t MinimumListBytes = 4;
 
 } // namespace
@@ -34,9 +31,9 @@ bool DownloadFile(long connectTimeout, const wxString& url, const wxString& outp
         return false;
     net::DownloadOptions options;
     options.connectTimeout = std::chrono::seconds(connectTimeout);
-    options.stallLimit = StallLimit;
+    options.stallLimit = kServerListStallLimit;
     options.maxRedirects = 0;
-    options.maxBytes = MaxServerListBytes;
+    options.maxBytes = kMaxServerListBytes;
     options.abort = abort;
     const net::DownloadResult result = net::DownloadToFile(*address, *destination, options);
     // The log keeps the pass's own records; why an attempt failed goes to standard error.
@@ -53,9 +50,9 @@ bool DownLoadServerListFile(const wxString& programDir, const wxString& url1, co
     for (int cycle = 0; cycle < Cycles && !downloaded; ++cycle) {
         if (abort != nullptr && abort->load())
             break;
-        downloaded = DownloadFile(1, url1, temp, abort);
+        downloaded = DownloadFile(kServerListConnectSeconds, url1, temp, abort);
         if (!downloaded && !url2.empty())
-            downloaded = DownloadFile(1, url2, temp, abort);
+            downloaded = DownloadFile(kServerListConnectSeconds, url2, temp, abort);
     }
 
     const auto tempPath = platform::ToPath(temp.ToStdWstring());

@@ -11,6 +11,7 @@
 #include "launcher/mythread.h"
 #include "launcher/server_list_download.h"
 #include "launcher/ui/update_wnd.h"
+#include "launcher/update/update_controls.h"
 
 using namespace DuiLib;
 
@@ -18,14 +19,6 @@ namespace {
 
 std::atomic<bool> ServerListPassDone{false};
 constexpr auto PollInterval = std::chrono::milliseconds(20);
-
-void SetEnterGameEnabled(bool enabled) {
-    PostAndWait([enabled] {
-        LauncherFrameWnd* frame = TheLauncherFrame.load();
-        if (frame != nullptr && frame->EnterGameBtn != nullptr)
-            frame->EnterGameBtn->SetEnabled(enabled);
-    });
-}
 
 } // namespace
 

@@ -1,6 +1,5 @@
 #include "launcher/config/stale_temporaries.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "system/atomic_replace.h"
 #include "system/below_root.h"
+#include "system/directory_stream.h"
 #include "system/file_operations.h"
 #include "system/path.h"
 #include "system/program_directory.h"
@@ -22,16 +22,10 @@ constexpr int MaxDepth = 64;
 
 std::vector<std::string> List(int dir) {
     std::vector<std::string> entries;
-    // The listing gets its own descriptor: closedir closes it.
-    DIR* listing = fdopendir(dup(dir));
-    if (listing == nullptr)
-        return entries;
-    while (const dirent* entry = readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            entries.push_back(name);
-    }
-    closedir(listing);
+    // The listing gets its own descriptor: the stream closes it.
+    platform::DirectoryStream listing(platform::UniqueFd(dup(dir)));
+    while (const dirent* entry = listing.Next())
+        entries.emplace_back(entry->d_name);
     return entries;
 }
 

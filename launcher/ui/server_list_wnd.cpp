@@ -9,7 +9,6 @@ using namespace DuiLib;
 
 namespace {
 
-constexpr int RowHeight = 27;
 constexpr int MaxRows = 5;
 constexpr int Margin = 4;
 constexpr int BottomBelowUpdateWindow = 46;
@@ -42,7 +41,8 @@ void UIServerListWnd::AdjustPosition() {
     if (frame == nullptr)
         return;
     const int items = List != nullptr ? List->GetCount() : 0;
-    const int height = std::min(items, MaxRows) * RowHeight + (items != 0 ? Margin : 0);
+    const int rowHeight = List != nullptr ? List->GetItemLook().itemHeight : 0;
+    const int height = std::min(items, MaxRows) * rowHeight + (items != 0 ? Margin : 0);
     LayoutOffset& slot = frame->LayoutTable[LayoutServerList];
     slot.y = BaseYOffset - height + BottomBelowUpdateWindow;
     RECT frameRect;

@@ -10,9 +10,9 @@ public:
     // "itemclick": the item's text goes on the server button, which toggles; the list hides.
     void Notify(DuiLib::TNotifyUI& msg) override;
 
-    // Sizes the list for its item count (27 pixels a row, at most five rows, 4 more when it
-    // has any) and places it so that its bottom edge stays 46 pixels below the update window's
-    // y offset: it grows upward. The frame's layout table keeps the new y offset.
+    // Sizes the list for its item count (the list's own item height a row, at most five rows,
+    // 4 more when it has any) and places it so that its bottom edge stays 46 pixels below the
+    // update window's y offset: it grows upward. The frame's layout table keeps the new y offset.
     void AdjustPosition();
     // Unselects the server button and hides the drop-down when it is open.
     void CloseDropDown();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "duilib/std_string.h"
+#include "launcher/limits.h"
 
 // A value of the list as the file holds it (UTF-8), viewed in the bytes of the load that made it.
 // Wide text is made only where a value is shown, compared or saved: a list holds tens of
@@ -56,9 +57,6 @@ struct ServerArea {
 // Areas in document order.
 using ServerAreas = std::vector<ServerArea>;
 
-// A larger list is refused unread.
-inline constexpr uint64_t kMaxServerListBytes = 16u * 1024 * 1024;
-
 enum class ServerListStatus {
     Loaded,        // areas holds the list (possibly empty)
     NotServerList, // well-formed, but the root is not "tavi": keep the model you have
@@ -76,9 +74,10 @@ struct ServerListLoad {
 ServerListLoad ParseServerList(std::string bytes);
 
 // Loads fileName from the program directory (as the UI library reports it). Only a regular file
-// of at most kMaxServerListBytes is read. A file that does not parse is taken to be scrambled:
-// it is decoded with scrambleKey into fileName + ".tmp" (a leftover copy is deleted first), the
-// copy is parsed and then deleted; a copy that does not parse either stays until the next load.
+// of at most kMaxServerListBytes (launcher/limits.h) is read. A file that does not parse is taken
+// to be scrambled: it is decoded with scrambleKey into fileName + ".tmp" (a leftover copy is
+// deleted first), the copy is parsed and then deleted; a copy that does not parse either stays
+// until the next load.
 ServerListLoad LoadServerListFile(const std::wstring& fileName, const std::wstring& scrambleKey);
 
 // The chosen server; it counts as chosen only when all four values are non-empty.

@@ -18,24 +18,9 @@ using namespace DuiLib;
 
 namespace {
 
-constexpr int EventButtonDown = 13;
-
 CListUI* DropDownList(LauncherFrameWnd* frame) {
     UIServerListWnd* dropDown = frame != nullptr ? frame->ServerListWnd : nullptr;
     return dropDown != nullptr ? dropDown->List : nullptr;
-}
-
-void SetSelectedServer(const ServerChoice& choice) {
-    std::lock_guard<std::mutex> lock(SelectedServerMutex);
-    SelectedServerAddr = choice.address;
-    SelectedServerPort = choice.port;
-    SelectedServerChargeIp = choice.chargeIp;
-    SelectedServerSid = choice.sid;
-}
-
-ServerChoice SelectedServer() {
-    std::lock_guard<std::mutex> lock(SelectedServerMutex);
-    return {SelectedServerAddr, SelectedServerPort, SelectedServerChargeIp, SelectedServerSid};
 }
 
 // The player's choice goes into "zel.ini" at once.
@@ -52,7 +37,7 @@ void SaveChoice(const ServerChoice& choice) {
 // UI thread: a press on a server item chooses it.
 bool OnServerItemEvent(void* param) {
     const auto* event = static_cast<const TEventUI*>(param);
-    if (event == nullptr || event->Type != EventButtonDown || event->pSender == nullptr)
+    if (event == nullptr || event->Type != UIEVENT_BUTTONDOWN || event->pSender == nullptr)
         return true;
     const auto* server = static_cast<const ServerInfo*>(event->pSender->GetUserPtrData());
     if (server == nullptr)

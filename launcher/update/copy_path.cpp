@@ -11,12 +11,15 @@
 #include "launcher/update/copy_path_staging.h"
 #include "launcher/update/copy_path_tree.h"
 #include "system/atomic_replace.h"
+#include "system/below_root.h"
+#include "system/directory_stream.h"
 #include "system/file_io.h"
 #include "system/file_operations.h"
 #include "system/path.h"
 
 namespace {
 
+using platform::DirectoryStream;
 using platform::UniqueFd;
 
 bool IsDirectoryEntry(int dir, const dirent& entry) {
@@ -40,10 +43,12 @@ bool FillNewDirectory(UniqueFd srcFd, int dst) {
         if (S_ISDIR(info.st_mode)) {
             if (mkdirat(dst, name, 0700) != 0)
                 return false;
-            UniqueFd child = OpenSubdirectory(dst, name);
+            UniqueFd child = platform::OpenChildDirectory(dst, name, false);
             // The permissions come last: a read-only source directory must not lock out its
             // own copy.
-            if (!child || !FillNewDirectory(OpenSubdirectory(src.fd(), name), child.get()) ||
+            if (!child ||
+                !FillNewDirectory(platform::OpenChildDirectory(src.fd(), name, false),
+                                  child.get()) ||
                 fchmod(child.get(), info.st_mode & 0777) != 0)
                 return false;
             continue;
@@ -80,7 +85,7 @@ bool CopyNewDirectory(UniqueFd src, const std::string& dstParent, const std::str
     }
     if (temp.empty())
         return false;
-    UniqueFd built = OpenSubdirectory(parent.get(), temp.c_str());
+    UniqueFd built = platform::OpenChildDirectory(parent.get(), temp, false);
     if (!built || !FillNewDirectory(std::move(src), built.get()) ||
         fchmod(built.get(), info.st_mode & 0777) != 0) {
         platform::DeleteTree(dstParent + "/" + temp);
@@ -110,10 +115,12 @@ bool CopyContents(UniqueFd srcFd, std::string& srcPath, std::string& dst, Staged
         dst.append("/").append(name);
         // Directories already installed may be the player's links (to another disk, say).
         if (stat(dst.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-            copied = CopyContents(OpenSubdirectory(src.fd(), name), srcPath, dst, staged);
+            copied = CopyContents(platform::OpenChildDirectory(src.fd(), name, false), srcPath, dst,
+                                  staged);
         } else if (lstat(dst.c_str(), &target) != 0 && errno == ENOENT) {
             dst.resize(dstMark);
-            copied = CopyNewDirectory(OpenSubdirectory(src.fd(), name), dst, name, staged);
+            copied = CopyNewDirectory(platform::OpenChildDirectory(src.fd(), name, false), dst,
+                                      name, staged);
         } // else a file where the directory goes
         if (!copied)
             return false;

@@ -1,48 +1,12 @@
 #include "launcher/update/copy_path_tree.h"
 
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include "launcher/log.h"
-
-DirectoryStream::DirectoryStream(platform::UniqueFd dir) {
-    if (!dir)
-        return;
-    dir_ = fdopendir(dir.get());
-    if (dir_ != nullptr)
-        dir.release(); // the stream owns it now
-}
-
-DirectoryStream::~DirectoryStream() {
-    if (dir_ != nullptr)
-        closedir(dir_);
-}
-
-int DirectoryStream::fd() const {
-    return dir_ != nullptr ? dirfd(dir_) : -1;
-}
-
-const dirent* DirectoryStream::Next() {
-    if (dir_ == nullptr)
-        return nullptr;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir_);
-        if (entry == nullptr) {
-            failed_ = errno != 0;
-            return nullptr;
-        }
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            return entry;
-    }
-}
-
-platform::UniqueFd OpenSubdirectory(int parent, const char* name) {
-    return platform::UniqueFd(
-        openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-}
+#include "system/below_root.h"
+#include "system/directory_stream.h"
 
 namespace {
 
@@ -53,7 +17,7 @@ public:
 
     // relative: the length of the directory's path below the checked root.
     bool Check(platform::UniqueFd dir, size_t relative, int depthLeft) {
-        DirectoryStream stream(std::move(dir));
+        platform::DirectoryStream stream(std::move(dir));
         if (!stream.ok())
             return Refuse("cannot be read");
         while (const dirent* entry = stream.Next()) {
@@ -73,7 +37,8 @@ public:
             if (S_ISDIR(info.st_mode)) {
                 if (depthLeft <= 0)
                     return Refuse("lies deeper than a package may reach");
-                if (!Check(OpenSubdirectory(stream.fd(), entry->d_name), length, depthLeft - 1))
+                if (!Check(platform::OpenChildDirectory(stream.fd(), entry->d_name, false), length,
+                           depthLeft - 1))
                     return false;
             } else if (S_ISREG(info.st_mode)) {
                 bytes_ += static_cast<uint64_t>(info.st_size);

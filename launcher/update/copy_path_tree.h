@@ -5,37 +5,12 @@
 // rebuilt from the root, so a tree is walked the same however long its paths grow. Any thread.
 #include <cstddef>
 #include <cstdint>
-#include <dirent.h>
 #include <optional>
 #include <string>
-
-#include "system/unique_fd.h"
 
 // Far deeper than any game's tree (the game's own paths stay within 260 characters), and few
 // enough levels that a walk's open directories stay well inside the descriptor limit.
 inline constexpr int kMaxTreeDepth = 256;
-
-// The entries of an open directory, "." and ".." left out.
-class DirectoryStream {
-public:
-    explicit DirectoryStream(platform::UniqueFd dir);
-    ~DirectoryStream();
-    DirectoryStream(const DirectoryStream&) = delete;
-    DirectoryStream& operator=(const DirectoryStream&) = delete;
-
-    bool ok() const { return dir_ != nullptr; }
-    int fd() const;
-    // The next entry, or null at the end (or on an error, which failed() then tells).
-    const dirent* Next();
-    bool failed() const { return failed_; }
-
-private:
-    DIR* dir_ = nullptr;
-    bool failed_ = false;
-};
-
-// Opens the directory name beneath parent without following a link.
-platform::UniqueFd OpenSubdirectory(int parent, const char* name);
 
 // Checks the tree below dir before anything of it is installed: it holds only regular files and
 // directories, is at most maxDepth levels deep, and every path below it stays shorter than

@@ -18,6 +18,8 @@
 #include "launcher/update/merge.h"
 #include "launcher/update/progress.h"
 #include "launcher/update/skipped_modules.h"
+#include "system/below_root.h"
+#include "system/directory_stream.h"
 #include "system/path.h"
 
 namespace {
@@ -56,7 +58,7 @@ private:
 };
 
 bool PackageWalk::Directory(platform::UniqueFd dir, const wxString& src) {
-    DirectoryStream listing(std::move(dir));
+    platform::DirectoryStream listing(std::move(dir));
     if (!listing.ok())
         return false;
     while (const dirent* entry = listing.Next()) {
@@ -85,9 +87,9 @@ bool PackageWalk::Entry(int dir, const char* name, const wxString& src) {
         struct stat installed {};
         // An installed directory may be the player's link (to another disk, say): enter it.
         if (stat(destinationPath.c_str(), &installed) == 0 && S_ISDIR(installed.st_mode))
-            return Directory(OpenSubdirectory(dir, name), source);
+            return Directory(platform::OpenChildDirectory(dir, name, false), source);
         // Copied whole: counted by the bytes it holds, which the package's total includes.
-        platform::UniqueFd child = OpenSubdirectory(dir, name);
+        platform::UniqueFd child = platform::OpenChildDirectory(dir, name, false);
         const std::string sourcePath = Utf8(source);
         const auto bytes =
             child ? CheckPackageTree(child.get(), sourcePath, SIZE_MAX) : std::nullopt;

@@ -9,6 +9,7 @@
 #include "launcher/config/version_config.h"
 #include "launcher/globals.h"
 #include "launcher/launcher.h"
+#include "launcher/limits.h"
 #include "launcher/log.h"
 #include "launcher/mythread.h"
 #include "launcher/update/callback_scope.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr uint32_t kAnswerWindowMs = 15000;
 // Failed tries of one window are paced: the first wait is this long, each next one twice the
 // last, and the last try is due this long before the window closes so that it still happens.
 constexpr uint32_t kFirstRetryMs = 500;

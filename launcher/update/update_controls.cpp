@@ -1,12 +1,12 @@
 #include "launcher/update/update_controls.h"
 
 #include <functional>
-#include <mutex>
 
 #include "duilib/ui_thread.h"
 #include "duilib/window.h"
 #include "launcher/globals.h"
 #include "launcher/launcher.h"
+#include "launcher/ui/server_model.h"
 #include "launcher/ui/update_wnd.h"
 
 const wchar_t NetworkHelpMessage[] =
@@ -26,12 +26,6 @@ void OnUiThread(std::function<void(LauncherFrameWnd&)> change) {
     });
 }
 
-bool ServerChosen() {
-    std::lock_guard lock(SelectedServerMutex);
-    return !SelectedServerAddr.IsEmpty() && !SelectedServerPort.IsEmpty() &&
-           !SelectedServerChargeIp.IsEmpty() && !SelectedServerSid.IsEmpty();
-}
-
 } // namespace
 
 void SetEnterGameEnabled(bool enabled) {
@@ -42,7 +36,7 @@ void SetEnterGameEnabled(bool enabled) {
 }
 
 void EnableEnterGameForChosenServer() {
-    SetEnterGameEnabled(ServerChosen());
+    SetEnterGameEnabled(SelectedServer().IsComplete());
 }
 
 void ShowUpdateServerAnswered() {

@@ -1,6 +1,6 @@
 #pragma once
-// What the update worker and the live-update callbacks change on screen. Each runs on the
-// calling thread (the update worker) and hands the change to the UI thread, waiting for it;
+// What the workers (server list, update) and the live-update callbacks change on screen. Each
+// runs on the calling thread (a worker) and hands the change to the UI thread, waiting for it;
 // once the message loop has ended nothing is changed. The frame and its windows are looked up
 // again on the UI thread, so a window already released is skipped.
 #include <wx/string.h>

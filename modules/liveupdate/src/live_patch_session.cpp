@@ -20,12 +20,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint64_t kMaxManifestBytes = 1 << 20;
 constexpr std::uint64_t kSignatureBytes = 64;
 // The checked packages of the step being reported wait here, out of the launcher's "temp".
 constexpr char kHeldDirectory[] = "temp.held";
-// Copies of one package that may fail their check in one process before it is given up.
-constexpr int kMaxFailedChecks = 2;
 
 // A private directory for the manifest's download, removed with it.
 class ScratchDirectory {

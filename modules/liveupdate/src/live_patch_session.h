@@ -9,19 +9,10 @@
 
 #include "liveupdate/live_patch.h"
 #include "manifest.h"
+#include "module_limits.h"
 #include "signature.h"
 
 namespace liveupdate {
-
-struct SessionLimits {
-    std::chrono::milliseconds connectTimeout{std::chrono::seconds(10)};
-    // The manifest is small: a server that stops sending it is given up on sooner.
-    std::chrono::milliseconds manifestStallLimit{std::chrono::seconds(5)};
-    // The manifest and its signature together: the launcher tries three addresses within its
-    // 15 s version check, so one address may not take all of it.
-    std::chrono::milliseconds manifestTotalLimit{std::chrono::seconds(5)};
-    std::chrono::milliseconds packageStallLimit{std::chrono::seconds(30)};
-};
 
 class LivePatchSession final : public LivePatch {
 public:

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "module_limits.h"
 #include "net/http_download.h"
 #include "records.h"
 #include "streaming_sha256.h"
@@ -10,8 +11,6 @@ namespace liveupdate {
 
 namespace {
 
-// Continuations of one transfer that keeps breaking off after some bytes.
-constexpr int kMaxResumes = 3;
 // Enough of a digest for an operator to tell two builds of a package apart.
 constexpr size_t kShownDigestDigits = 12;
 

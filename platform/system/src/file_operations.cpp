@@ -1,10 +1,10 @@
 #include "system/file_operations.h"
 #include "system/below_root.h"
+#include "system/directory_stream.h"
 #include "system/file_io.h"
 #include "system/unique_fd.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,29 +104,25 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
 // Deletes the entries of an open directory and closes it. Every step is relative to a
 // descriptor opened with O_NOFOLLOW, so a directory swapped for a link midway is not followed.
 bool DeleteContents(UniqueFd dirFd) {
-    DIR* dir = fdopendir(dirFd.get());
-    if (dir == nullptr)
+    DirectoryStream dir(std::move(dirFd));
+    if (!dir.ok())
         return false;
-    dirFd.release(); // the stream owns it now
     bool all = true;
-    while (const dirent* entry = readdir(dir)) {
+    while (const dirent* entry = dir.Next()) {
         const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
         struct stat info {};
-        if (fstatat(dirfd(dir), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (fstatat(dir.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             all = false;
             continue;
         }
         if (S_ISDIR(info.st_mode)) {
-            UniqueFd child = OpenChildDirectory(dirfd(dir), name, false);
+            UniqueFd child = OpenChildDirectory(dir.fd(), name, false);
             const bool emptied = child && DeleteContents(std::move(child));
-            all = emptied && unlinkat(dirfd(dir), name.c_str(), AT_REMOVEDIR) == 0 && all;
+            all = emptied && unlinkat(dir.fd(), name.c_str(), AT_REMOVEDIR) == 0 && all;
         } else {
-            all = unlinkat(dirfd(dir), name.c_str(), 0) == 0 && all;
+            all = unlinkat(dir.fd(), name.c_str(), 0) == 0 && all;
         }
     }
-    closedir(dir);
     return all;
 }
 

@@ -1,5 +1,6 @@
 #include "system/processes.h"
 
+#include "system/directory_stream.h"
 #include "system/path.h"
 #include "system/unique_fd.h"
 
@@ -7,7 +8,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <limits>
@@ -85,11 +85,11 @@ std::optional<uid_t> RealUser(const std::string& procDir) {
 } // namespace
 
 std::optional<std::vector<ProcessEntry>> SnapshotProcesses() {
-    DIR* proc = opendir("/proc");
-    if (proc == nullptr)
+    DirectoryStream proc(UniqueFd(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    if (!proc.ok())
         return std::nullopt;
     std::vector<ProcessEntry> entries;
-    while (const dirent* entry = readdir(proc)) {
+    while (const dirent* entry = proc.Next()) {
         const auto pid = ParsePid(entry->d_name);
         if (!pid)
             continue;
@@ -101,7 +101,6 @@ std::optional<std::vector<ProcessEntry>> SnapshotProcesses() {
         entries.push_back(
             {*pid, wide ? std::move(*wide) : std::wstring(), std::move(path), RealUser(procDir)});
     }
-    closedir(proc);
     return entries;
 }
 

@@ -105,6 +105,23 @@ TEST_F(PreparedFrame, DropDownGrowsUpwardByItsRowCount) {
     }
 }
 
+TEST_F(PreparedFrame, DropDownRowsAreTheListsOwnItemHeight) {
+    Start("1024x768");
+    UIServerListWnd* dropDown = frame->ServerListWnd;
+    ASSERT_NE(dropDown->List, nullptr);
+    // A skin that changes the row height changes nothing else: the window follows the list.
+    dropDown->List->SetAttribute(L"itemheight", L"30");
+    dropDown->List->RemoveAll();
+    for (int i = 0; i < 3; ++i)
+        dropDown->List->Add(new CListLabelElementUI());
+    dropDown->AdjustPosition();
+    RECT client;
+    GetClientRect(dropDown->GetHWND(), &client);
+    EXPECT_EQ(client.bottom - client.top, 3 * 30 + 4);
+    EXPECT_EQ(frame->LayoutTable[LayoutServerList].y,
+              frame->LayoutTable[LayoutUpdate].y - (3 * 30 + 4) + 46);
+}
+
 namespace {
 
 // Runs action on the dialog once it is open (inside the modal loops), re-posting itself until
