@@ -63,8 +63,7 @@ void EndOfPatch(LauncherFrameWnd& frame) {
         version = VersionConfig::Instance()->Version;
         lversion = VersionConfig::Instance()->LVersion;
     }
-    LOG_WARNING(L"%s(%d): update finished: game version %s, launcher version %s", version,
-                lversion);
+    LOG_WARNING(L": update finished: game version %s, launcher version %s", version, lversion);
     ShowCurrentVersion(version);
     EnableEnterGameForChosenServer();
 }
@@ -88,7 +87,7 @@ void VersionsReport(LauncherFrameWnd& frame, LivePatchModule& holder, bool launc
             versions->Version = version;
             versions->LVersion = lversion;
             if (!versions->Save())
-                LOG_ERROR(L"%s(%d): can not write the versions into %s", versions->FilePath);
+                LOG_ERROR(L": can not write the versions into %s", versions->FilePath);
         }
     }
     ShowCurrentVersion(launcherStep ? lversion : version);
@@ -97,7 +96,7 @@ void VersionsReport(LauncherFrameWnd& frame, LivePatchModule& holder, bool launc
     // One self-updater only: the launcher is ending, and the restarted one finishes the rest.
     if (StageSelfUpdateVersions(frame, version, holder.GetLVersion()) &&
         HandOverToSelfUpdater(frame)) {
-        LOG_WARNING(L"%s(%d): handed over to the self-updater: game version %s, launcher version "
+        LOG_WARNING(L": handed over to the self-updater: game version %s, launcher version "
                     L"%s once it has copied the new launcher",
                     version, holder.GetLVersion());
         StopPatch(holder);
@@ -126,7 +125,7 @@ void DeleteDownloadDirectory(LauncherFrameWnd& frame, const wxString& file,
         if (real && !fs::exists(fs::symlink_status(*real, error)))
             continue;
         if (!DeleteDirectory(*path))
-            LOG_ERROR(L"%s(%d):delete temp directory failure because %d !", errno);
+            LOG_ERROR(L":delete temp directory failure because %d !", errno);
     }
 }
 
@@ -149,8 +148,8 @@ void FinishedPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const wxS
         return;
     const wxString packageDir = file.substr(0, file.find_last_of(L'.'));
     if (!UnzipPackage(packageDir.ToStdWstring(), isTre, ShowUpdateProgress)) {
-        LOG_ERROR(L"%s(%d): unzip files failure!");
-        LOG_ERROR(L"%s(%d): update refused: the package %s did not unpack whole; nothing of it "
+        LOG_ERROR(L": unzip files failure!");
+        LOG_ERROR(L": update refused: the package %s did not unpack whole; nothing of it "
                   L"was installed",
                   file);
         RefusePatch(frame, holder);
@@ -176,17 +175,17 @@ void FinishedPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const wxS
 
     DropPackagedVersionIni(packageDir);
     if (!StartInstallCount(frame, packageDir)) {
-        LOG_ERROR(L"%s(%d): the package %s was not installed: its unpacked directory cannot be "
+        LOG_ERROR(L": the package %s was not installed: its unpacked directory cannot be "
                   L"measured",
                   file);
     } else if (!KillProcessByName(L"zel.exe", true)) {
-        LOG_ERROR(L"%s(%d): the package %s was not installed: the running game client cannot be "
+        LOG_ERROR(L": the package %s was not installed: the running game client cannot be "
                   L"ended (the process list cannot be read); the launcher quits",
                   file);
         QuitLauncher(frame);
     } else if (!frame.FileTranvers(packageDir, packageDir, isTre)) {
-        LOG_ERROR(L"%s(%d): install update files failure!");
-        LOG_ERROR(L"%s(%d): update refused: the package %s could not be installed whole", file);
+        LOG_ERROR(L": install update files failure!");
+        LOG_ERROR(L": update refused: the package %s could not be installed whole", file);
         RefusePatch(frame, holder);
         return;
     }
