@@ -13,12 +13,12 @@ uint32_t LauncherFrameWnd::GetFileSize(const wxString& path) {
     const auto file = platform::ToPath(path.ToStdWstring());
     std::error_code ec;
     if (!file || !std::filesystem::is_regular_file(*file, ec)) {
-        LOG_ERROR(L"%s(%d): pathList.xml %s error in update server", path);
+        LOG_ERROR(L": pathList.xml %s error in update server", path);
         return 1;
     }
     const std::uintmax_t size = std::filesystem::file_size(*file, ec);
     if (ec) {
-        LOG_ERROR(L"%s(%d): file %s read error,please check your update server config,eg "
+        LOG_ERROR(L": file %s read error,please check your update server config,eg "
                   L"pathList.xml and file dir whether exsits!",
                   path);
         return 1;

@@ -37,7 +37,7 @@ bool LauncherFrameWnd::ForceColorDepth32() {
             return true;
     }
     if (!reported.exchange(true))
-        LOG_ERROR(L"%s(%d): can not switch the display to 32-bit colour, it keeps %d bits",
+        LOG_ERROR(L": can not switch the display to 32-bit colour, it keeps %d bits",
                   platform::CurrentDisplayMode().bitsPerPixel);
     return true;
 }

@@ -63,7 +63,7 @@ void LauncherFrameWnd::OnPrepare() {
     WindowPrepared = true;
     LoadServerListRequest = true;
     PrepareTick = platform::GetTickCount();
-    LOG_MESSAGE(L"%s(%d): finish  launcher OnPrepare! ");
+    LOG_MESSAGE(L": finish  launcher OnPrepare! ");
 
     auto* worker = new MyThread(this, &LauncherFrameWnd::LoadServerListFromXml);
     if (worker->Create() != wxTHREAD_NO_ERROR) {

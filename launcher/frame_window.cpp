@@ -47,7 +47,7 @@ LRESULT LauncherFrameWnd::OnCreate() {
     if (root == nullptr) {
         // Without a skin there is no window to show; open the log so the reason is kept.
         SetLogFile();
-        LOG_ERROR(L"%s(%d): can not load the skin %s from %s", MainSkinFor(ScreenSizeMode),
+        LOG_ERROR(L": can not load the skin %s from %s", MainSkinFor(ScreenSizeMode),
                   CPaintManagerUI::GetResourceZip().GetData());
         return -1;
     }
@@ -73,14 +73,14 @@ void LauncherFrameWnd::Init() {
     InstancePath = CPaintManagerUI::GetInstancePath().GetData();
 
     if (!SetupConfig::Instance()->Load(InstancePath + L"zel.ini"))
-        LOG_ERROR(L"%s(%d): load zel.ini error");
+        LOG_ERROR(L": load zel.ini error");
 
     LoadResolutionIni();
     LoadVersionIni();
     InitUrls();
     LoadDoIni();
     LoadWebIni();
-    LOG_MESSAGE(L"%s(%d): %s", L"launcher Init!");
+    LOG_MESSAGE(L": %s", L"launcher Init!");
 }
 
 // The window's object is owned by WinMain, which frees it after the workers have stopped; the

@@ -29,6 +29,10 @@ void WriteTo(wxLog* target, wxLogLevel level, const char* file, int line, const 
 
 } // namespace
 
+wxString RecordSource(const char* file, int line) {
+    return wxString::Format(L"%s(%d)", wxString::FromUTF8(file), line);
+}
+
 bool IsLogOpen() {
     return logTarget.load() != nullptr;
 }
@@ -70,7 +74,7 @@ void ReleaseLogTarget() {
 }
 
 void LogMessageBox(const wxString& caption, const wxString& text) {
-    LOG_ERROR(L"%s(%d): message box \"%s\": %s", caption, text);
+    LOG_ERROR(L": message box \"%s\": %s", caption, text);
 }
 
 void RepeatedRecords::Write(wxLogLevel level, const char* file, int line, const char* function,

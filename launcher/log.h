@@ -1,6 +1,7 @@
 #pragma once
-// The log convention: "run.log" through the wxWidgets logging facility. A record is the format
-// "%s(%d): ..." filled with the source file and line, then the record's own arguments; it is
+// The log convention: "run.log" through the wxWidgets logging facility. A record is
+// "<source file>(<line>)" of the statement that makes it, then its own format filled with its own
+// arguments only (so a format is ": load zel.ini error", and its first "%s" is its own); it is
 // made only while a log target is set. Records made on any thread reach the file.
 #include <cstddef>
 #include <mutex>
@@ -34,13 +35,16 @@ void HandLogRecordToFacility(wxLogLevel level, const char* file, int line, const
 // error-level record with its caption and text. Any thread.
 void LogMessageBox(const wxString& caption, const wxString& text);
 
+// "<file>(<line>)", the start of a record.
+wxString RecordSource(const char* file, int line);
+
 template <typename... Args>
 void LogRecord(wxLogLevel level, const char* file, int line, const char* function,
                const wxString& format, const Args&... args) {
     if (!IsLogOpen() || !wxLog::IsLevelEnabled(level, wxLOG_COMPONENT))
         return;
     WriteLogRecord(level, file, line, function,
-                   wxString::Format(format, wxString::FromUTF8(file), line, args...));
+                   RecordSource(file, line) + wxString::Format(format, args...));
 }
 
 // Records that come again and again (each try of a failing connection) are written once: the
@@ -76,7 +80,7 @@ void LogRepeatedRecord(RepeatedRecords& records, wxLogLevel level, const char* f
     if (!IsLogOpen() || !wxLog::IsLevelEnabled(level, wxLOG_COMPONENT))
         return;
     records.Write(level, file, line, function,
-                  wxString::Format(format, wxString::FromUTF8(file), line, args...));
+                  RecordSource(file, line) + wxString::Format(format, args...));
 }
 
 template <typename... Args>
@@ -84,8 +88,7 @@ void LogRecordInAnyCase(wxLogLevel level, const char* file, int line, const char
                         const wxString& format, const Args&... args) {
     if (!wxLog::IsLevelEnabled(level, wxLOG_COMPONENT))
         return;
-    HandLogRecordToFacility(level, file, line, function,
-                            wxString::Format(format, wxString::FromUTF8(file), line, args...));
+    HandLogRecordToFacility(level, file, line, function, wxString::Format(format, args...));
 }
 
 #define LOG_ERROR(format, ...)                                                                     \
@@ -101,7 +104,7 @@ void LogRecordInAnyCase(wxLogLevel level, const char* file, int line, const char
 #define LOG_MESSAGE(format, ...)                                                                   \
     LogRecord(wxLOG_Message, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
 // Records made also while run.log is not open (a run without a log still says why it lacks a
-// worker or a fresh server list).
+// worker or a fresh server list). They are the bare text, without the source and line.
 #define LOG_ERROR_IN_ANY_CASE(format, ...)                                                         \
     LogRecordInAnyCase(wxLOG_Error, __FILE__, __LINE__, __func__, format __VA_OPT__(, ) __VA_ARGS__)
 #define LOG_MESSAGE_IN_ANY_CASE(format, ...)                                                       \

@@ -70,8 +70,7 @@ bool DownLoadServerListFile(const wxString& programDir, const wxString& url1, co
         platform::OpenedFile list = platform::OpenRegular(*tempPath, O_RDONLY | O_NOFOLLOW);
         if (platform::CommitFileInto(list.fd, *tempPath, *livePath))
             return true;
-        LOG_ERROR(L"%s(%d): can not replace %s: %s", live,
-                  wxString::FromUTF8(std::strerror(errno)));
+        LOG_ERROR(L": can not replace %s: %s", live, wxString::FromUTF8(std::strerror(errno)));
     }
     std::filesystem::remove(*tempPath, ec);
     return false;

@@ -51,7 +51,7 @@ void LauncherFrameWnd::LoadServerListFromXml(void*) {
                 loaded = updateWnd != nullptr && updateWnd->InitServerList();
             });
             if (ran && !loaded)
-                LOG_ERROR(L"%s(%d): Connect to the server list of errors!");
+                LOG_ERROR(L": Connect to the server list of errors!");
         } else {
             LOG_ERROR_IN_ANY_CASE(L"DownLoadServerListFile faiure!");
             bool empty = false;
@@ -60,7 +60,7 @@ void LauncherFrameWnd::LoadServerListFromXml(void*) {
                 empty = updateWnd == nullptr || updateWnd->Areas.empty();
             });
             if (ran && empty)
-                LOG_ERROR(L"%s(%d): Connect to the server list of errors!");
+                LOG_ERROR(L": Connect to the server list of errors!");
         }
         frame->LoadServerListRequest = false;
         ServerListPassDone = true;

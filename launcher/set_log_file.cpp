@@ -29,5 +29,5 @@ void LauncherFrameWnd::SetLogFile() {
     LogTarget = target;
     wxLog::SetTimestamp(L"%Y-%m-%d %H:%M:%S");
     wxLog::SetLogLevel(wxLOG_Warning);
-    LOG_MESSAGE(L"%s(%d): %s", L"launcher started!");
+    LOG_MESSAGE(L": %s", L"launcher started!");
 }

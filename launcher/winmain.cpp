@@ -48,7 +48,7 @@ bool ReleaseFrame() {
         return true;
     if (!StopWorkersAndWait(WorkerStopTimeoutMs)) {
         // A worker still runs and may touch the frame: keep it alive; the process ends now.
-        LOG_ERROR(L"%s(%d): %d worker threads did not stop, leaving the main window alive",
+        LOG_ERROR(L": %d worker threads did not stop, leaving the main window alive",
                   RunningWorkers());
         return false;
     }

@@ -59,7 +59,7 @@ public:
             wxLog::SetThreadActiveTarget(previous_);
         for (auto& [level, text] : records_) {
             text.Replace(L"file ''", L"file '" + path_ + L"'", false);
-            ::LogRecord(level, __FILE__, __LINE__, __func__, L"%s(%d): %s", text);
+            ::LogRecord(level, __FILE__, __LINE__, __func__, L": %s", text);
         }
     }
     ParseRecords(const ParseRecords&) = delete;
@@ -85,7 +85,7 @@ bool MayReplace(const std::filesystem::path& file, const wxString& path) {
         return true;
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && access(file.c_str(), W_OK) == 0)
         return true;
-    LOG_ERROR(L"%s(%d): %s is read-only and is not replaced", path);
+    LOG_ERROR(L": %s is read-only and is not replaced", path);
     return false;
 }
 
@@ -107,7 +107,7 @@ SettingsFileStatus ReadSettingsBytes(const wxString& path, std::string& bytes) {
         return SettingsFileStatus::Missing;
     if (!read.ok()) {
         if (read.problem == platform::FileProblem::TooLarge)
-            LOG_ERROR(L"%s(%d): %s is larger than %d bytes and is not read", path,
+            LOG_ERROR(L": %s is larger than %d bytes and is not read", path,
                       static_cast<int>(platform::kIniFileCap));
         return SettingsFileStatus::Unreadable;
     }
@@ -191,7 +191,7 @@ bool WriteSettingsFile(const SettingsDocument& document, const wxString& path) {
     if (!file)
         return false;
     if (!document.faithful()) {
-        LOG_ERROR(L"%s(%d): %s was not read whole and faithfully and is not written", path);
+        LOG_ERROR(L": %s was not read whole and faithfully and is not written", path);
         return false;
     }
     std::string bytes;

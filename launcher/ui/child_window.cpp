@@ -48,7 +48,7 @@ bool AttachSkinOrEmptyRoot(const CStdString& file, CPaintManagerUI& manager) {
     // The same file is missing for every window that asks for it again (each settings click).
     static std::set<std::wstring> logged;
     if (logged.insert(file.GetData()).second)
-        LOG_ERROR(L"%s(%d): skin %s cannot be built from bt.dat, its window shows no controls",
+        LOG_ERROR(L": skin %s cannot be built from bt.dat, its window shows no controls",
                   file.GetData());
     manager.AttachDialog(new CContainerUI);
     return false;

@@ -60,7 +60,7 @@ bool UIUpdateWnd::LoadServerList() {
     ServerListLoad load =
         LoadServerListFile(frame->ServerListFileName.GetData(), ScrambleKey.ToStdWstring());
     if (load.status == ServerListStatus::Failed) {
-        LOG_ERROR(L"%s(%d): can not load the server list: %s", wxString::FromUTF8(load.reason));
+        LOG_ERROR(L": can not load the server list: %s", wxString::FromUTF8(load.reason));
         return false;
     }
     if (load.status == ServerListStatus::NotServerList)

@@ -53,7 +53,7 @@ bool LauncherFrameWnd::CheckVersion() {
             if (!connected) {
                 LOG_ERROR_COLLAPSED(
                     UpdateRecords(),
-                    L"%s(%d): can not connect update server! may be update server not open! ");
+                    L": can not connect update server! may be update server not open! ");
                 return false;
             }
         }

@@ -19,7 +19,7 @@ namespace {
 constexpr size_t kMaxOpenDirectories = 128;
 
 void LogFailedCopy(const std::string& source, const std::string& destination) {
-    LOG_ERROR(L"%s(%d): Failed to copy the file '%s' to '%s'", wxString::FromUTF8(source),
+    LOG_ERROR(L": Failed to copy the file '%s' to '%s'", wxString::FromUTF8(source),
               wxString::FromUTF8(destination));
 }
 
@@ -128,7 +128,7 @@ bool StagedInstall::SyncFileSystems() {
             continue;
         const int fd = DirectoryFd(i);
         if (fd < 0 || syncfs(fd) != 0) {
-            LOG_ERROR(L"%s(%d): the files staged in %s could not be made durable",
+            LOG_ERROR(L": the files staged in %s could not be made durable",
                       wxString::FromUTF8(dir.path));
             return false;
         }

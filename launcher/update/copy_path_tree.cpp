@@ -54,8 +54,7 @@ public:
 
 private:
     bool Refuse(const char* why) {
-        LOG_ERROR(L"%s(%d): %s %s, the package is refused", wxString::FromUTF8(path_),
-                  wxString(why));
+        LOG_ERROR(L": %s %s, the package is refused", wxString::FromUTF8(path_), wxString(why));
         return false;
     }
 

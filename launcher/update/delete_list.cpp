@@ -53,7 +53,7 @@ Read NextEntry(std::streambuf& in, std::string& entry) {
 void DeleteEntry(int rootFd, const std::string& entry, const wxString& wideEntry) {
     const auto segments = platform::SplitRelativePath(entry);
     if (!segments) {
-        LOG_ERROR(L"%s(%d): del.lst entry %s refused: it leaves the program directory", wideEntry);
+        LOG_ERROR(L": del.lst entry %s refused: it leaves the program directory", wideEntry);
         return;
     }
     if (segments->empty())
@@ -62,7 +62,7 @@ void DeleteEntry(int rootFd, const std::string& entry, const wxString& wideEntry
     const platform::UniqueFd dir = platform::OpenDirectoryBelow(
         rootFd, std::span(*segments).first(segments->size() - 1), false, &stop);
     if (stop == platform::WalkStop::Link)
-        LOG_ERROR(L"%s(%d): del.lst entry %s refused: it passes through a link", wideEntry);
+        LOG_ERROR(L": del.lst entry %s refused: it passes through a link", wideEntry);
     if (!dir)
         return;
     const char* name = segments->back().c_str();
@@ -87,11 +87,11 @@ void ApplyDeleteList(const wxString& listPath, const wxString& programDirectory)
     std::string entry;
     for (Read read; (read = NextEntry(in, entry)) != Read::End;) {
         if (read == Read::NulByte) {
-            LOG_ERROR(L"%s(%d): del.lst %s holds a NUL byte, it is not read further", listPath);
+            LOG_ERROR(L": del.lst %s holds a NUL byte, it is not read further", listPath);
             return;
         }
         if (read == Read::Overlong) {
-            LOG_ERROR(L"%s(%d): del.lst entry of more than %d bytes skipped",
+            LOG_ERROR(L": del.lst entry of more than %d bytes skipped",
                       static_cast<int>(kMaxEntryBytes));
             continue;
         }

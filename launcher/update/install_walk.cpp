@@ -71,7 +71,7 @@ bool PackageWalk::Directory(platform::UniqueFd dir, const wxString& src) {
 bool PackageWalk::Entry(int dir, const char* name, const wxString& src) {
     const auto wideName = platform::FromPath(name);
     if (!wideName) {
-        LOG_ERROR(L"%s(%d): %s holds a name that is not UTF-8, the package is refused", src);
+        LOG_ERROR(L": %s holds a name that is not UTF-8, the package is refused", src);
         return false;
     }
     const wxString source = src + L"/" + wxString(*wideName);
@@ -99,12 +99,12 @@ bool PackageWalk::Entry(int dir, const char* name, const wxString& src) {
         return CopyCheckedDirectory(child.get(), sourcePath, destinationPath, staged_);
     }
     if (!S_ISREG(status.st_mode)) {
-        LOG_ERROR(L"%s(%d): %s is neither a file nor a directory, the package is refused", source);
+        LOG_ERROR(L": %s is neither a file nor a directory, the package is refused", source);
         return false;
     }
 
     const wxString lower = LowerCopy(source);
-    LOG_MESSAGE(L"%s(%d):process file is %s!", lower);
+    LOG_MESSAGE(L":process file is %s!", lower);
     if (lower.EndsWith(L".i") && !isTre_) {
         // An index increment is merged into the installed archive, never copied.
         AddInstalled(frame_, static_cast<uint64_t>(status.st_size));

@@ -85,7 +85,7 @@ void GiveUp(LauncherFrameWnd& frame) {
 bool ConnectPass(LauncherFrameWnd& frame, RetryPacing& pacing) {
     if (WindowOver(frame.PrepareTick)) {
         ShowNetworkHelp();
-        LOG_ERROR(L"%s(%d): The network is busy,please update again later!");
+        LOG_ERROR(L": The network is busy,please update again later!");
         GiveUp(frame);
         return false;
     }
@@ -99,11 +99,11 @@ bool ConnectPass(LauncherFrameWnd& frame, RetryPacing& pacing) {
     UpdateRecords().Flush();
     if (!frame.UpdateNeeded) {
         ShowUpdateServerAnswered();
-        LOG_MESSAGE(L"%s(%d): The current is the latest version... ");
+        LOG_MESSAGE(L": The current is the latest version... ");
         SetEnterGameEnabled(true);
         return false;
     }
-    LOG_MESSAGE(L"%s(%d): Connect the server and update... ");
+    LOG_MESSAGE(L": Connect the server and update... ");
     SetEnterGameEnabled(false);
     return true;
 }
@@ -114,7 +114,7 @@ bool UpdatePass(LauncherFrameWnd& frame, RetryPacing& pacing) {
     if (UpdateCompleted || !frame.UpdateNeeded)
         return false;
     if (WindowOver(ConnectTick)) {
-        LOG_ERROR(L"%s(%d): The network is busy,please update again later!");
+        LOG_ERROR(L": The network is busy,please update again later!");
         ClearUpdateLeftovers(frame);
         GiveUp(frame);
         return false;
@@ -147,8 +147,7 @@ void RunPasses() {
     RetryPacing updatePacing;
     while (!Stopping()) {
         LauncherFrameWnd& frame = *TheLauncherFrame.load();
-        LOG_MESSAGE_COLLAPSED(UpdateRecords(),
-                              L"%s(%d): Please later is connect to the server... ");
+        LOG_MESSAGE_COLLAPSED(UpdateRecords(), L": Please later is connect to the server... ");
         const bool goOn = UpdateServerConnected ? UpdatePass(frame, updatePacing)
                                                 : ConnectPass(frame, connectPacing);
         if (!goOn)

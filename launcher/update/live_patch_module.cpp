@@ -71,6 +71,5 @@ RepeatedRecords& UpdateRecords() {
 
 void WriteLiveUpdateRecord(const char* text) {
     if (text != nullptr)
-        LOG_ERROR_COLLAPSED(UpdateRecords(), L"%s(%d): LiveUpdate.dll: %s",
-                            wxString::FromUTF8(text));
+        LOG_ERROR_COLLAPSED(UpdateRecords(), L": LiveUpdate.dll: %s", wxString::FromUTF8(text));
 }

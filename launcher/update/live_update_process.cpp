@@ -66,8 +66,7 @@ void Handle(LauncherFrameWnd& frame, LivePatchModule&, const EndOfPatch&) {
         version = VersionConfig::Instance()->Version;
         lversion = VersionConfig::Instance()->LVersion;
     }
-    LOG_WARNING(L"%s(%d): update finished: game version %s, launcher version %s", version,
-                lversion);
+    LOG_WARNING(L": update finished: game version %s, launcher version %s", version, lversion);
     ShowCurrentVersion(version);
     EnableEnterGameForChosenServer();
 }
@@ -91,7 +90,7 @@ void Handle(LauncherFrameWnd& frame, LivePatchModule& holder, const VersionsRepo
             versions->Version = version;
             versions->LVersion = lversion;
             if (!versions->Save())
-                LOG_ERROR(L"%s(%d): can not write the versions into %s", versions->FilePath);
+                LOG_ERROR(L": can not write the versions into %s", versions->FilePath);
         }
     }
     ShowCurrentVersion(report.launcherStep ? lversion : version);
@@ -100,7 +99,7 @@ void Handle(LauncherFrameWnd& frame, LivePatchModule& holder, const VersionsRepo
     // One self-updater only: the launcher is ending, and the restarted one finishes the rest.
     if (StageSelfUpdateVersions(frame, version, holder.GetLVersion()) &&
         HandOverToSelfUpdater(frame)) {
-        LOG_WARNING(L"%s(%d): handed over to the self-updater: game version %s, launcher version "
+        LOG_WARNING(L": handed over to the self-updater: game version %s, launcher version "
                     L"%s once it has copied the new launcher",
                     version, holder.GetLVersion());
         StopPatch(holder);
@@ -136,8 +135,8 @@ std::optional<Package> InstallablePackage(const wxString& file) {
 // refused), or shut-down began while it unpacked (the next start fetches it again).
 bool UnpackPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const Package& package) {
     if (!UnzipPackage(package.dir.ToStdWstring(), package.isTre, ShowUpdateProgress)) {
-        LOG_ERROR(L"%s(%d): unzip files failure!");
-        LOG_ERROR(L"%s(%d): update refused: the package %s did not unpack whole; nothing of it "
+        LOG_ERROR(L": unzip files failure!");
+        LOG_ERROR(L": update refused: the package %s did not unpack whole; nothing of it "
                   L"was installed",
                   package.file);
         RefusePatch(frame, holder);
@@ -170,7 +169,7 @@ void PrepareHandOver(LauncherFrameWnd& frame, const Package& package, const wxSt
 bool MeasurePackage(LauncherFrameWnd& frame, const Package& package) {
     if (StartInstallCount(frame, package.dir))
         return true;
-    LOG_ERROR(L"%s(%d): the package %s was not installed: its unpacked directory cannot be "
+    LOG_ERROR(L": the package %s was not installed: its unpacked directory cannot be "
               L"measured",
               package.file);
     return false;
@@ -181,7 +180,7 @@ bool MeasurePackage(LauncherFrameWnd& frame, const Package& package) {
 bool EndGameClient(LauncherFrameWnd& frame, const Package& package) {
     if (KillProcessByName(L"zel.exe", true))
         return true;
-    LOG_ERROR(L"%s(%d): the package %s was not installed: the running game client cannot be "
+    LOG_ERROR(L": the package %s was not installed: the running game client cannot be "
               L"ended (the process list cannot be read); the launcher quits",
               package.file);
     QuitLauncher(frame);
@@ -192,8 +191,8 @@ bool EndGameClient(LauncherFrameWnd& frame, const Package& package) {
 bool InstallPackage(LauncherFrameWnd& frame, LivePatchModule& holder, const Package& package) {
     if (frame.FileTranvers(package.dir, package.dir, package.isTre))
         return true;
-    LOG_ERROR(L"%s(%d): install update files failure!");
-    LOG_ERROR(L"%s(%d): update refused: the package %s could not be installed whole", package.file);
+    LOG_ERROR(L": install update files failure!");
+    LOG_ERROR(L": update refused: the package %s could not be installed whole", package.file);
     RefusePatch(frame, holder);
     return false;
 }
@@ -210,7 +209,7 @@ void DeleteDownloadDirectory(LauncherFrameWnd& frame, const Package& package) {
         if (real && !fs::exists(fs::symlink_status(*real, error)))
             continue;
         if (!DeleteDirectory(*path))
-            LOG_ERROR(L"%s(%d):delete temp directory failure because %d !", errno);
+            LOG_ERROR(L":delete temp directory failure because %d !", errno);
     }
 }
 

@@ -31,28 +31,28 @@ bool MergeLoginDataFiles(const wxString& source, const wxString& destination) {
         if (IsRegularFile(*sourceBase) && IsRegularFile(source) &&
             CopyFileOver(source, destination) && CopyFileOver(*sourceBase, *destinationBase))
             return true;
-        LOG_ERROR("%s(%d):  in pathList.xml %s may be config error! or %s file not exsited ",
-                  *sourceBase, source);
+        LOG_ERROR(":  in pathList.xml %s may be config error! or %s file not exsited ", *sourceBase,
+                  source);
         return false;
     }
     if (!IsRegularFile(source)) {
-        LOG_ERROR("%s(%d):   %s file not exsited ", source);
+        LOG_ERROR(":   %s file not exsited ", source);
         return false;
     }
     if (!IsRegularFile(destination)) {
-        LOG_ERROR("%s(%d): %s file not exsited ", destination);
+        LOG_ERROR(": %s file not exsited ", destination);
         return false;
     }
 
     PlainIndex package(*sourceBase);
     TrackedIndex installed(*destinationBase);
     if (!LoadIndexPair(&package, &installed)) {
-        LOG_ERROR("%s(%d): %s file or %s file load error ,may be the file format wrong! ",
-                  destination, source);
+        LOG_ERROR(": %s file or %s file load error ,may be the file format wrong! ", destination,
+                  source);
         return false;
     }
     if (!MergeIndexedData(package, installed)) {
-        LOG_ERROR("%s(%d): merging %s into %s failed: an entry lies outside its data file or a "
+        LOG_ERROR(": merging %s into %s failed: an entry lies outside its data file or a "
                   "file could not be read or written! ",
                   source, destination);
         return false;

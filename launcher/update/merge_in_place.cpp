@@ -114,7 +114,7 @@ bool MergeIndexInPlace(const wxString& source, const wxString& destination) {
 bool MergeDataFilesInPlace(const wxString& source, const wxString& destination) {
     const bool merged = MergeIndexInPlace(source, destination);
     if (!merged)
-        LOG_ERROR(L"%s(%d): merging %s into %s failed: an index could not be read or written! ",
-                  source, destination);
+        LOG_ERROR(L": merging %s into %s failed: an index could not be read or written! ", source,
+                  destination);
     return merged;
 }

@@ -35,7 +35,7 @@ bool StageSelfUpdateVersions(LauncherFrameWnd& frame, const wxString& version,
     if (!installed || !staged ||
         !fs::copy_file(*installed, *staged, fs::copy_options::overwrite_existing, error) ||
         !versions.Save()) {
-        LOG_ERROR(L"%s(%d): no self-update: the new versions cannot be written into %s",
+        LOG_ERROR(L": no self-update: the new versions cannot be written into %s",
                   versions.FilePath);
         return false;
     }
@@ -46,7 +46,7 @@ bool HandOverToSelfUpdater(LauncherFrameWnd& frame) {
     const std::optional<wxString> parameters =
         SelfUpdateParameters(frame.SelfUpdateSourceDir, frame.InstancePath);
     if (!parameters) {
-        LOG_ERROR(L"%s(%d): no self-update: \"%s\" or \"%s\" holds a double quote or \"*\", which "
+        LOG_ERROR(L": no self-update: \"%s\" or \"%s\" holds a double quote or \"*\", which "
                   L"would make the self-updater's parameters ambiguous; the launcher stays as it "
                   L"is and the next start offers its update again",
                   frame.SelfUpdateSourceDir, frame.InstancePath);

@@ -38,9 +38,8 @@ bool UnzipPackage(const std::wstring& path, bool isTre,
         if (code != ZipOk && failures++ == 0) {
             firstFailure = code;
             // One record for the first failure: a hostile archive must not flood the log.
-            LOG_ERROR(L"%s(%d): package %s: entry %d not unpacked, code 0x%x", path.c_str(), i,
-                      code);
-            LOG_ERROR(L"%s(%d): package %s: %s", path.c_str(),
+            LOG_ERROR(L": package %s: entry %d not unpacked, code 0x%x", path.c_str(), i, code);
+            LOG_ERROR(L": package %s: %s", path.c_str(),
                       DescribeZipFailure(*handle->reader, i, code).c_str());
         }
         if (onProgress)
@@ -48,8 +47,7 @@ bool UnzipPackage(const std::wstring& path, bool isTre,
     }
     CloseZipFile(handle);
     if (failures > 1)
-        LOG_ERROR(L"%s(%d): package %s: %d of %d entries not unpacked", path.c_str(), failures,
-                  count);
+        LOG_ERROR(L": package %s: %d of %d entries not unpacked", path.c_str(), failures, count);
     ZipLastError = firstFailure;
     return firstFailure == ZipOk;
 }

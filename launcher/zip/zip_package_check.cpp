@@ -69,7 +69,7 @@ uint32_t CheckOverlap(std::vector<LocalRange>& ranges) {
               [](const LocalRange& a, const LocalRange& b) { return a.start < b.start; });
     for (size_t i = 1; i < ranges.size(); ++i) {
         if (ranges[i].start < ranges[i - 1].end) {
-            LOG_ERROR(L"%s(%d): package refused: entries %d and %d overlap in the archive",
+            LOG_ERROR(L": package refused: entries %d and %d overlap in the archive",
                       ranges[i - 1].index, ranges[i].index);
             return ZipErrHeader;
         }
@@ -84,7 +84,7 @@ uint32_t CheckSpace(const struct statvfs& fs, uint64_t bytes, uint64_t files) {
     const bool slotsKnown = fs.f_files != 0;
     if (needed <= available && (!slotsKnown || files <= fs.f_favail))
         return ZipOk;
-    LOG_ERROR(L"%s(%d): package refused: it needs %llu bytes and %llu files, the disk has %llu "
+    LOG_ERROR(L": package refused: it needs %llu bytes and %llu files, the disk has %llu "
               L"bytes and %llu files free",
               static_cast<unsigned long long>(needed), static_cast<unsigned long long>(files),
               static_cast<unsigned long long>(available),
@@ -117,9 +117,9 @@ uint32_t CheckZipPackage(ZipReader& reader) {
             continue;
         const std::vector<std::string> levels = ZipTargetLevels(*target);
         if (!reader.directories.CanHold(levels, !target->isDirectory)) {
-            LOG_ERROR(L"%s(%d): package refused: entry %d is too deep or too long: %s", i,
+            LOG_ERROR(L": package refused: entry %d is too deep or too long: %s", i,
                       ShortName(entry.name).c_str());
-            LOG_ERROR(L"%s(%d): package refused: entry %d has %llu directory levels; at most "
+            LOG_ERROR(L": package refused: entry %d has %llu directory levels; at most "
                       L"%llu directory levels, %d bytes per name and %d bytes per whole path fit "
                       L"below the package directory",
                       i, static_cast<unsigned long long>(target->directories.size()),
@@ -134,7 +134,7 @@ uint32_t CheckZipPackage(ZipReader& reader) {
                 key += level + '/';
             const auto [first, added] = targets.try_emplace(std::move(key), i);
             if (!added) {
-                LOG_ERROR(L"%s(%d): package refused: entries %d (%s) and %d (%s) are both "
+                LOG_ERROR(L": package refused: entries %d (%s) and %d (%s) are both "
                           L"written to %s; the package must name each file once, in UTF-8",
                           first->second, RawName(reader, first->second).c_str(), i,
                           RawName(reader, i).c_str(), ShortName(entry.name).c_str());

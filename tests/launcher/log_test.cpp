@@ -47,11 +47,11 @@ TEST_F(RunLog, ErrorRecordsFromAnyThreadAreLinesStampedWithLocalTime) {
     EXPECT_EQ(Log(), ""); // truncated; "launcher started!" is below the level
 
     const std::time_t before = std::time(nullptr);
-    LOG_ERROR(L"%s(%d): load zel.ini error");
-    std::thread worker([] { LOG_ERROR(L"%s(%d):delete temp directory failure because %d !", 13); });
+    LOG_ERROR(L": load zel.ini error");
+    std::thread worker([] { LOG_ERROR(L":delete temp directory failure because %d !", 13); });
     worker.join();
-    LOG_MESSAGE(L"%s(%d): %s", L"launcher Init!");
-    LOG_ERROR(L"%s(%d): %s", L"游戏正在连接服务器");
+    LOG_MESSAGE(L": %s", L"launcher Init!");
+    LOG_ERROR(L": %s", L"游戏正在连接服务器");
     const std::time_t after = std::time(nullptr);
 
     std::istringstream lines(Log());
@@ -89,11 +89,11 @@ TEST_F(RunLog, AMessageBoxIsKeptWithItsCaptionAndText) {
 }
 
 TEST_F(RunLog, NothingIsWrittenBeforeOpeningOrAfterRelease) {
-    LOG_ERROR(L"%s(%d): before");
+    LOG_ERROR(L": before");
     frame.SetLogFile();
     ReleaseLogTarget();
     EXPECT_EQ(wxLog::SetActiveTarget(nullptr), nullptr); // detached, not just closed
-    LOG_ERROR(L"%s(%d): after");
+    LOG_ERROR(L": after");
     EXPECT_EQ(Log(), "");
 }
 
@@ -112,7 +112,7 @@ TEST_F(RunLog, ALinkInTheLogsPlaceIsReplacedAndWhatItPointsToIsUntouched) {
     std::filesystem::create_symlink(outside / "precious", dir / "run.log");
     frame.SetLogFile();
     ASSERT_NE(frame.LogTarget.load(), nullptr);
-    LOG_ERROR(L"%s(%d): written to the launcher's own log");
+    LOG_ERROR(L": written to the launcher's own log");
     EXPECT_EQ(ReadFile(outside / "precious"), "must not be truncated\n");
     EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir / "run.log")));
     EXPECT_NE(Log().find("written to the launcher's own log"), std::string::npos) << Log();
@@ -122,7 +122,7 @@ TEST_F(RunLog, ALinkInTheLogsPlaceIsReplacedAndWhatItPointsToIsUntouched) {
 TEST_F(RunLog, RecordsNameTheirSourceRelativeToTheTree) {
     frame.SetLogFile();
     LogMessageBox(L"提示", L"made in the launcher's log code");
-    LOG_ERROR(L"%s(%d): made in this test");
+    LOG_ERROR(L": made in this test");
     std::istringstream lines(Log());
     std::vector<std::string> sources;
     for (std::string line; std::getline(lines, line);) {
@@ -133,4 +133,32 @@ TEST_F(RunLog, RecordsNameTheirSourceRelativeToTheTree) {
     }
     EXPECT_EQ(sources,
               (std::vector<std::string>{"launcher/log.cpp", "tests/launcher/log_test.cpp"}));
+}
+
+// The source and line come before a record's own format, so the format's first "%s" takes the
+// record's first argument, and a record that has its own placeholders reads whole.
+TEST_F(RunLog, ARecordIsItsSourceAndLineThenItsOwnFormatFilledWithItsOwnArguments) {
+    frame.SetLogFile();
+    LogMessageBox(L"提示", L"zel.ini is missing");
+    const int line = __LINE__ + 1;
+    LOG_ERROR(L": %s is larger than %d bytes and is not read", L"zel.ini", 4096);
+    LOG_ERROR(L" %s(%d) is text here", L"a", 1);
+
+    std::istringstream lines(Log());
+    std::vector<std::string> texts;
+    for (std::string text; std::getline(lines, text);)
+        texts.push_back(text.substr(text.find(": Error: ") + 9));
+    ASSERT_EQ(texts.size(), 3u) << Log();
+    // Made in the launcher's own code: "launcher/log.cpp(<line>): ...".
+    const std::string box = "launcher/log.cpp(";
+    ASSERT_EQ(texts[0].substr(0, box.size()), box) << texts[0];
+    const size_t close = texts[0].find(')');
+    ASSERT_NE(close, std::string::npos) << texts[0];
+    const std::string boxLine = texts[0].substr(box.size(), close - box.size());
+    EXPECT_FALSE(boxLine.empty()) << texts[0];
+    EXPECT_EQ(boxLine.find_first_not_of("0123456789"), std::string::npos) << texts[0];
+    EXPECT_EQ(texts[0].substr(close), "): message box \"提示\": zel.ini is missing");
+    const auto at = [](int n) { return "tests/launcher/log_test.cpp(" + std::to_string(n) + ")"; };
+    EXPECT_EQ(texts[1], at(line) + ": zel.ini is larger than 4096 bytes and is not read");
+    EXPECT_EQ(texts[2], at(line + 1) + " a(1) is text here");
 }
