@@ -1,6 +1,7 @@
 // "run.log": truncated at start, one time-stamped line per error record from any thread,
 // message-level records dropped, nothing after the target is released.
 #include <cstdlib>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <iomanip>
@@ -52,7 +53,9 @@ TEST_F(RunLog, ErrorRecordsFromAnyThreadAreLinesStampedWithLocalTime) {
     worker.join();
     LOG_MESSAGE(L": %s", L"launcher Init!");
     LOG_ERROR(L": %s", L"游戏正在连接服务器");
-    const std::time_t after = std::time(nullptr);
+    // The precise clock, as the log's: time() may still give the second before.
+    const std::time_t after =
+        std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
 
     std::istringstream lines(Log());
     std::vector<std::string> texts;
