@@ -24,6 +24,11 @@ struct ZipDataFacts {
 inline constexpr uint32_t kZipMethodStored = 0;
 inline constexpr uint32_t kZipMethodDeflated = 8;
 
+// The compression methods ZipDataCopier unpacks; every other one refuses its entry.
+inline constexpr bool IsUnpackedMethod(uint32_t method) {
+    return method == kZipMethodStored || method == kZipMethodDeflated;
+}
+
 // Buffers and the inflate state of one reader, allocated at its first extraction and reused.
 class ZipDataCopier {
 public:

@@ -22,7 +22,7 @@ uint32_t CheckWritable(const ZipDataFacts& facts) {
         return ZipErrEncrypted;
     if (facts.method == kZipMethodStored && facts.packedSize != facts.size)
         return ZipErrData;
-    if (facts.method != kZipMethodStored && facts.method != kZipMethodDeflated)
+    if (!IsUnpackedMethod(facts.method))
         return ZipErrData;
     return ZipOk;
 }

@@ -16,7 +16,7 @@ std::wstring Reason(const ZipDataFacts& facts, uint32_t code) {
         return facts.method == kMethodAes ? L"it is AES-encrypted; packages must not be encrypted"
                                           : L"it is encrypted; packages must not be encrypted";
     case ZipErrData:
-        if (facts.method != kZipMethodStored && facts.method != kZipMethodDeflated)
+        if (!IsUnpackedMethod(facts.method))
             return L"it is compressed with " + ZipMethodText(facts.method) +
                    L", which the launcher does not unpack; pack it stored or deflated";
         return L"its data does not match its declared sizes or CRC; the package is damaged";
