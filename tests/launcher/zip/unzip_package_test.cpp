@@ -325,7 +325,8 @@ TEST_F(UnzipPackageTest, DeepTreesAreRefusedFromTheCentralDirectory) {
         EXPECT_EQ(ZipLastError.load(), ZipErrOpen);
         EXPECT_EQ(ListTree(dir_ / name), Paths{"patch.upd"});
     }
-    EXPECT_NE(log.text().find("entry 1 has 1999 directory levels; at most 256 directory levels"), std::string::npos)
+    EXPECT_NE(log.text().find("entry 1 has 1999 directory levels; at most 256 directory levels"),
+              std::string::npos)
         << log.text();
     EXPECT_TRUE(UnzipAt(dir_ / "limit/patch"));
     EXPECT_EQ(ReadFile(dir_ / "limit/patch" / nested(257)), "x");
